@@ -1,0 +1,28 @@
+// The single-instance test by window class and title (FindWindow): a lock
+// file <prefix>/run/<class>.<title>.lock held with flock while the window
+// exists.
+#pragma once
+
+#include <memory>
+#include <string_view>
+
+namespace zvrx::platform {
+
+class InstanceLock {
+ public:
+  // nullptr when another live process holds it.
+  static std::unique_ptr<InstanceLock> Acquire(std::string_view window_class,
+                                               std::string_view title);
+  // FindWindow: does a live process hold this class and title?
+  static bool IsHeld(std::string_view window_class, std::string_view title);
+
+  ~InstanceLock();
+  InstanceLock(const InstanceLock&) = delete;
+  InstanceLock& operator=(const InstanceLock&) = delete;
+
+ private:
+  InstanceLock() = default;
+  int fd_ = -1;
+};
+
+}  // namespace zvrx::platform

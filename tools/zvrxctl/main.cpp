@@ -1,0 +1,72 @@
+// zvrxctl: the command-line companion of the suite. It works on the same
+// records, lists and logs as the programs, through their own code.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "platform/drives.h"
+#include "tools/zvrxctl/commands.h"
+
+namespace zvrx::ctl {
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "zvrxctl: %s\n", message.c_str());
+  return 2;
+}
+
+namespace {
+
+struct Command {
+  const char* name;
+  int (*run)(const Args&);
+};
+
+
+constexpr Command kCommands[] = {
+    {"init", RunInit},       {"account", RunAccount},
+    {"mode", RunMode},       {"level", RunLevel},
+    {"options", RunOptions}, {"strictness", RunStrictness},
+    {"show", RunShow},       {"log", RunLog},
+    {"judge", RunJudge},     {"check", RunCheck},
+};
+
+int Usage() {
+  std::fputs(
+      "usage: zvrxctl [--prefix DIR] COMMAND ...\n"
+      "  init [--data DIST]          create install root and data folder\n"
+      "  account N USER@HOST PASS    set account N (1-3)\n"
+      "  account N --clear\n"
+      "  mode N                      check mode 0-6\n"
+      "  level N                     inspection level 0-2\n"
+      "  options N                   option word (decimal or 0x...)\n"
+      "  strictness N                -1, 0 or 1\n"
+      "  show                        every setting, passwords masked\n"
+      "  log                         the work log as UTF-8\n"
+      "  judge [--level N] FILE...   judge message files as the checker would\n"
+      "  check [--dry-run]           one check of the configured accounts\n",
+      stderr);
+  return 2;
+}
+
+}  // namespace
+}  // namespace zvrx::ctl
+
+int main(int argc, char** argv) {
+  using namespace zvrx;
+  int i = 1;
+  std::string prefix;
+  if (i < argc && std::strcmp(argv[i], "--prefix") == 0) {
+    if (i + 1 >= argc) return ctl::Fail("--prefix needs a folder");
+    prefix = argv[i + 1];
+    i += 2;
+  }
+  if (prefix.empty()) prefix = platform::DefaultPrefix();
+  platform::SetPrefix(prefix);
+  if (i >= argc) return ctl::Usage();
+  std::string name = argv[i++];
+  ctl::Args args(argv + i, argv + argc);
+  for (const auto& command : ctl::kCommands) {
+    if (name == command.name) return command.run(args);
+  }
+  return ctl::Usage();
+}
