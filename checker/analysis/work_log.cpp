@@ -1,0 +1,110 @@
+#include "checker/analysis/work_log.h"
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+
+#include "platform/drives.h"
+#include "platform/files.h"
+#include "shared/locations.h"
+
+namespace zvrx {
+
+namespace {
+
+constexpr char kDeletedText[] = "\x82\xf0\x8d\xed\x8f\x9c\x82\xb5\x82\xdc\x82\xb5\x82\xbd";  // を削除しました
+constexpr char kIdeographicSpace[] = "\x81\x40";  // 　
+constexpr int kSeparatorHyphens = 61;
+constexpr int kValueIndent = 25;  // blanks before the From and Subject lines
+constexpr int kStampDateSize = 8;  // "yy.mm.dd"
+
+void AppendValue(std::string& out, const char* field) {
+  size_t length = strnlen(field, kMailFieldSize);
+  for (size_t i = 0; i < length; ++i) {
+    char c = field[i];
+    // CP932 trail bytes are never CR or LF, so this cannot split a character.
+    out.push_back(c == '\r' || c == '\n' ? ' ' : c);
+  }
+}
+
+// The last part of the log file, or nothing when it is missing or empty.
+std::string ReadLogTail(const std::string& path, bool& from_start) {
+  from_start = true;
+  int64_t size = platform::FileSize(path);
+  if (size <= 0) return {};
+  std::ifstream in(platform::HostPath(path), std::ios::binary);
+  if (!in) return {};
+  int64_t offset = size > kLogTailSize ? size - kLogTailSize : 0;
+  from_start = offset == 0;
+  in.seekg(offset);
+  std::string tail(static_cast<size_t>(size - offset), '\0');
+  in.read(tail.data(), static_cast<std::streamsize>(tail.size()));
+  tail.resize(static_cast<size_t>(in.gcount()));
+  return tail;
+}
+
+}  // namespace
+
+std::string LogStamp(const platform::LocalTime& time) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%02d.%02d.%02d", time.year % 100, time.month % 100,
+                time.day % 100);
+  std::string stamp = text;
+  std::snprintf(text, sizeof text, "  %02d:%02d", time.hour % 100, time.minute % 100);
+  stamp += text;
+  // Pairs of blanks until at least 20 bytes: 15 + 6 = 21.
+  while (stamp.size() < 20) stamp += "  ";
+  return stamp;
+}
+
+std::string LogEntry(std::string_view category, const MailRecord& record,
+                     const platform::LocalTime& time) {
+  std::string entry = LogStamp(time);
+  entry.append(category);
+  entry += kDeletedText;
+  entry += "\r\n";
+  entry.append(kValueIndent, ' ');
+  entry += "(From :";
+  AppendValue(entry, record.from);
+  entry += ")\r\n";
+  entry.append(kValueIndent, ' ');
+  entry += "(Subject :";
+  AppendValue(entry, record.subject);
+  entry += ")\r\n\r\n";
+  return entry;
+}
+
+std::string DaySeparator() {
+  std::string line = " ";
+  line += kIdeographicSpace;
+  line.append(kSeparatorHyphens, '-');
+  line += "\r\n";
+  return line;
+}
+
+bool NeedsDaySeparator(std::string_view tail, bool from_start,
+                       const platform::LocalTime& time) {
+  // The last line that starts with a digit is the last entry's stamp line.
+  size_t last_stamp = std::string_view::npos;
+  for (size_t i = 0; i < tail.size(); ++i) {
+    bool line_start = (i == 0) ? from_start : tail[i - 1] == '\n';
+    if (line_start && tail[i] >= '0' && tail[i] <= '9') last_stamp = i;
+  }
+  if (last_stamp == std::string_view::npos) return false;
+  std::string_view last_date = tail.substr(last_stamp, kStampDateSize);
+  std::string today = LogStamp(time).substr(0, kStampDateSize);
+  return last_date != today;
+}
+
+void WriteLogEntry(std::string_view category, const MailRecord& record) {
+  platform::LocalTime now = platform::Now();
+  std::string path = DataFolder() + kWorkLogName;
+  bool from_start = true;
+  std::string tail = ReadLogTail(path, from_start);
+  std::string bytes;
+  if (NeedsDaySeparator(tail, from_start, now)) bytes = DaySeparator();
+  bytes += LogEntry(category, record, now);
+  platform::AppendFileBytes(path, bytes.data(), bytes.size());
+}
+
+}  // namespace zvrx

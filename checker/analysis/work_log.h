@@ -1,0 +1,46 @@
+// The work log "ZVRXLog": one four-line entry per deleted message, CP932,
+// lines ending in CR LF. The work-log page counts a line that starts with a
+// digit as an entry and reads its date and time from the first 20 bytes.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "checker/analysis/mail_record.h"
+#include "platform/clock.h"
+
+namespace zvrx {
+
+inline constexpr char kWorkLogName[] = "ZVRXLog";
+inline constexpr int kLogStampSize = 21;  // "yy.mm.dd  hh:mm" and six blanks
+// How much of the log's end is read to find the date of its last entry;
+// one entry is well under 1 KB.
+inline constexpr int kLogTailSize = 4096;
+
+// "yy.mm.dd  hh:mm      " for the given local time.
+std::string LogStamp(const platform::LocalTime& time);
+
+// The entry's bytes: stamp, category, "を削除しました", From and Subject lines,
+// an empty line. CR and LF inside From or Subject become blanks, so a
+// header value can never start a line of its own.
+std::string LogEntry(std::string_view category, const MailRecord& record,
+                     const platform::LocalTime& time);
+
+// The line written before the first entry of a new day: a blank, an
+// ideographic space and 61 hyphens. It starts with a blank, so the page
+// neither counts it nor takes it for part of a stamp.
+std::string DaySeparator();
+
+// True when the log's last entry is dated another day than `time`. A log
+// without any entry needs no separator, so the first line of a log is
+// always an entry. `tail` is the end of the log; `from_start` tells whether
+// it begins at the start of the file.
+bool NeedsDaySeparator(std::string_view tail, bool from_start,
+                       const platform::LocalTime& time);
+
+// Appends one entry (after a day separator when the day changed) to the work
+// log in the data folder, with the current local time, in one write so a
+// reader never sees half an entry. A log that cannot be written is silent.
+void WriteLogEntry(std::string_view category, const MailRecord& record);
+
+}  // namespace zvrx
