@@ -3,46 +3,49 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string_view>
-#include <vector>
 
+#include "checker/core/pop3_replies.h"
 #include "checker/core/pop_result.h"
 #include "platform/socket_stream.h"
 
 namespace zvrx {
 
-inline constexpr int kReceiveBufferSize = 512;   // every reply's first line
-inline constexpr int kChunkBufferSize = 1024;    // later parts of a multi-line reply
-inline constexpr int kBodyTextSize = 20000;      // TOP text, plus the carried-over bytes
-inline constexpr int kTopCutLength = 18900;      // a longer TOP text is cut here
 inline constexpr int kUidlMaxLength = 70;
 inline constexpr int kDefaultPopPort = 110;
+inline constexpr int kAccountPartSize = 67;   // user or host name + NUL
+inline constexpr int kCommandBufferSize = 128;  // a command with its CR LF
+inline constexpr int kPassReplyWaitMs = 1000;   // servers answer PASS slowly
 
 // Makes a new, unconnected stream for each connection. Tests put in a
-// factory of fake streams; the checker uses platform::NewTcpStream.
-using StreamFactory = std::unique_ptr<platform::SocketStream> (*)();
-
-// The TOP text of the current message, reused from message to message.
-struct BodyBuffer {
-  std::vector<char> bytes;   // empty until the first TOP
-  int16_t text_length = 0;   // the shared text length (16-bit, as the system keeps it)
-  char* data() { return bytes.data(); }
-  bool allocated() const { return !bytes.empty(); }
-  void Release() { bytes.clear(); bytes.shrink_to_fit(); text_length = 0; }
-};
+// factory of fake streams or streams with short time-outs.
+using StreamFactory = std::function<std::unique_ptr<platform::SocketStream>()>;
 
 // Process-wide connection state (one per checker; tests make their own).
 struct PopConnection {
-  StreamFactory make_stream = nullptr;       // nullptr: real TCP
+  StreamFactory make_stream;  // empty: platform::NewTcpStream()
   std::unique_ptr<platform::SocketStream> socket;  // null = "socket 0"
-  char receive_buffer[kReceiveBufferSize] = {};
-  char chunk_buffer[kChunkBufferSize] = {};
-  int16_t carried_count = 0;  // bytes behind a TOP status line
-  int16_t carried_pos = 0;
+  ReceiveBuffer receive_buffer = {};
+  ChunkBuffer chunk_buffer = {};
+  CarriedBytes carried;  // bytes behind a TOP status line
 };
 
-// account: "user@host" or "user@host:port" (our extension; default 110).
+// An account text split at its first '@'; the host part may end in
+// ":PORT" (our extension), otherwise the port is 110.
+struct AccountParts {
+  char user[kAccountPartSize] = {};
+  char host[kAccountPartSize] = {};
+  int port = kDefaultPopPort;
+};
+
+// POP_NO_AT_SIGN without '@' or when the user name does not fit its 67
+// bytes; POP_NO_HOST when the host part does not fit or its port is not
+// 1..65535. Nothing is sent in either case.
+PopResult SplitAccount(std::string_view account, AccountParts& parts);
+
+// account: "user@host" or "user@host:port".
 // apop_state: 0 undetermined, 1 APOP works, -1 use USER/PASS (in/out).
 PopResult Login(PopConnection& connection, std::string_view account,
                 std::string_view password, int16_t& apop_state);
