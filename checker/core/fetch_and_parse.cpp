@@ -1,0 +1,33 @@
+#include "checker/core/fetch_and_parse.h"
+
+#include <cstring>
+
+#include "checker/analysis/parse_message.h"
+
+namespace zvrx {
+
+FetchResult FetchAndParse(PopConnection& connection, int number, MailRecord& record,
+                          BodyBuffer& body, MarkerWalk& walk, ShiftJisConverter& converter) {
+  FetchResult fetched;
+
+  fetched.result = List(connection, number, record.size);
+  if (fetched.result != POP_OK) return fetched;
+
+  std::memset(record.uidl, 0, sizeof(record.uidl));
+  if (Uidl(connection, number, record.uidl, sizeof(record.uidl)) != POP_OK) {
+    std::memset(record.uidl, 0, sizeof(record.uidl));
+  }
+
+  fetched.result = Top(connection, number, body);
+  if (fetched.result != POP_OK) return fetched;
+
+  ParseMessage(body.data(), body.text_length, record, converter);
+
+  if (IsAlreadySeen(walk, record)) {
+    body.Release();
+    fetched.already_seen = true;
+  }
+  return fetched;
+}
+
+}  // namespace zvrx
