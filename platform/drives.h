@@ -6,6 +6,13 @@
 //
 // The prefix is process-wide, like the machine a Windows program runs on.
 // Tests give each test its own prefix.
+//
+// Names keep their case: the host's file system is case-sensitive, so
+// "C:\X\zvmi128" and "C:\X\ZVmi128" are different files here. Only
+// ListFolder patterns match letters without regard to case. Each name is
+// converted from CP932 to UTF-8 on its own; a double-byte character whose
+// second byte is 0x5C is part of its name, never a separator. ".." stops at
+// the drive's root.
 #pragma once
 
 #include <string>

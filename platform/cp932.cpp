@@ -1,0 +1,116 @@
+#include "platform/cp932.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+
+namespace zvrx::platform {
+namespace {
+
+// One converter per thread and direction: an iconv_t carries state and must
+// not be shared, and opening one per call costs more than the conversion.
+class Converter {
+ public:
+  Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
+  ~Converter() {
+    if (ok()) iconv_close(cd_);
+  }
+  Converter(const Converter&) = delete;
+  Converter& operator=(const Converter&) = delete;
+
+  bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+
+  // Converts as much as possible; returns false at a sequence it cannot
+  // convert, with *in and *in_left pointing at it.
+  bool Run(const char** in, size_t* in_left, std::string& out, int* error) {
+    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+    char chunk[1024];
+    while (*in_left > 0) {
+      char* out_ptr = chunk;
+      size_t out_left = sizeof(chunk);
+      size_t done = iconv(cd_, const_cast<char**>(in), in_left, &out_ptr, &out_left);
+      out.append(chunk, static_cast<size_t>(out_ptr - chunk));
+      if (done != static_cast<size_t>(-1)) continue;
+      if (errno == E2BIG) continue;
+      *error = errno;
+      return false;
+    }
+    return true;
+  }
+
+ private:
+  iconv_t cd_;
+};
+
+Converter& ToUtf8() {
+  thread_local Converter converter("UTF-8", "CP932");
+  return converter;
+}
+
+Converter& FromUtf8() {
+  thread_local Converter converter("CP932", "UTF-8");
+  return converter;
+}
+
+constexpr char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD
+
+bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+bool IsTrailByte(unsigned char c) { return c >= 0x40 && c <= 0xFC && c != 0x7F; }
+
+// Length of the UTF-8 sequence starting at `s` if it is well formed, else 1.
+size_t Utf8SequenceLength(const unsigned char* s, size_t left) {
+  size_t length = s[0] < 0x80 ? 1 : (s[0] & 0xE0) == 0xC0 ? 2 : (s[0] & 0xF0) == 0xE0 ? 3
+                                   : (s[0] & 0xF8) == 0xF0                  ? 4
+                                                                            : 1;
+  if (length > left) return 1;
+  for (size_t i = 1; i < length; ++i) {
+    if ((s[i] & 0xC0) != 0x80) return 1;
+  }
+  return length;
+}
+
+}  // namespace
+
+std::string Cp932ToUtf8(std::string_view cp932) {
+  std::string out;
+  out.reserve(cp932.size() * 3 / 2);
+  const char* in = cp932.data();
+  size_t left = cp932.size();
+  Converter& converter = ToUtf8();
+  while (left > 0) {
+    int error = 0;
+    if (converter.ok() && converter.Run(&in, &left, out, &error)) break;
+    // A byte pair with a lead and a trail byte is one unknown character;
+    // anything else is one unknown byte.
+    const auto* bytes = reinterpret_cast<const unsigned char*>(in);
+    size_t skip = left >= 2 && IsLeadByte(bytes[0]) && IsTrailByte(bytes[1]) ? 2 : 1;
+    if (!converter.ok() && bytes[0] < 0x80) {
+      out.push_back(static_cast<char>(bytes[0]));
+    } else {
+      out += kReplacement;
+    }
+    in += skip;
+    left -= skip;
+  }
+  return out;
+}
+
+std::string Utf8ToCp932(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  const char* in = utf8.data();
+  size_t left = utf8.size();
+  Converter& converter = FromUtf8();
+  while (left > 0) {
+    int error = 0;
+    if (converter.ok() && converter.Run(&in, &left, out, &error)) break;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(in);
+    size_t skip = Utf8SequenceLength(bytes, left);
+    out.push_back(!converter.ok() && bytes[0] < 0x80 ? static_cast<char>(bytes[0]) : '?');
+    in += skip;
+    left -= skip;
+  }
+  return out;
+}
+
+}  // namespace zvrx::platform

@@ -1,0 +1,222 @@
+#include "platform/files.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <algorithm>
+#include <cstdlib>
+
+#include "platform/cp932.h"
+#include "platform/drives.h"
+#include "platform/path_split.h"
+
+namespace zvrx::platform {
+namespace {
+
+constexpr mode_t kNewFileMode = 0644;
+constexpr mode_t kNewFolderMode = 0755;
+
+bool WriteAll(int fd, const char* data, size_t size) {
+  while (size > 0) {
+    ssize_t written = write(fd, data, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += written;
+    size -= static_cast<size_t>(written);
+  }
+  return true;
+}
+
+std::string ParentOf(const std::string& host) {
+  size_t slash = host.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return host.substr(0, slash);
+}
+
+// Writing through a link replaces what it points at, not the link itself.
+std::string ResolveLink(const std::string& host) {
+  struct stat link_info;
+  if (lstat(host.c_str(), &link_info) != 0 || !S_ISLNK(link_info.st_mode)) return host;
+  char* real = realpath(host.c_str(), nullptr);
+  if (real == nullptr) return host;
+  std::string resolved = real;
+  std::free(real);
+  return resolved;
+}
+
+bool StatIs(std::string_view path, mode_t type) {
+  struct stat info;
+  return stat(HostPath(path).c_str(), &info) == 0 && (info.st_mode & S_IFMT) == type;
+}
+
+char FoldAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Length of the character starting at name[i]: a double-byte CP932
+// character is one character for '?'.
+size_t CharLength(std::string_view text, size_t i) {
+  return IsCp932LeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
+}
+
+// FindFirstFile matching: '*' any run, '?' one character, letters without
+// regard to ASCII case (Windows names are case-blind even though the host's
+// are not).
+bool Matches(std::string_view pattern, std::string_view name) {
+  if (pattern.empty()) return name.empty();
+  if (pattern == ".*" && name.empty()) return true;  // "ZVmi*.*" finds "ZVmi128"
+  if (pattern[0] == '*') {
+    std::string_view rest = pattern.substr(1);
+    for (size_t i = 0;; i += CharLength(name, i)) {
+      if (Matches(rest, name.substr(i))) return true;
+      if (i >= name.size()) return false;
+    }
+  }
+  if (name.empty()) return false;
+  size_t pattern_length = CharLength(pattern, 0);
+  size_t name_length = CharLength(name, 0);
+  if (pattern[0] == '?') return Matches(pattern.substr(1), name.substr(name_length));
+  if (pattern_length != name_length) return false;
+  for (size_t i = 0; i < pattern_length; ++i) {
+    char a = pattern_length == 1 ? FoldAscii(pattern[i]) : pattern[i];
+    char b = name_length == 1 ? FoldAscii(name[i]) : name[i];
+    if (a != b) return false;
+  }
+  return Matches(pattern.substr(pattern_length), name.substr(name_length));
+}
+
+}  // namespace
+
+std::optional<std::vector<char>> ReadFileBytes(std::string_view path, size_t max_bytes) {
+  int fd = open(HostPath(path).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  std::vector<char> bytes;
+  struct stat info;
+  if (fstat(fd, &info) == 0 && info.st_size > 0) {
+    bytes.reserve(std::min(max_bytes, static_cast<size_t>(info.st_size)));
+  }
+  char chunk[65536];
+  while (bytes.size() < max_bytes) {
+    size_t want = std::min(sizeof(chunk), max_bytes - bytes.size());
+    ssize_t got = read(fd, chunk, want);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      close(fd);
+      return std::nullopt;
+    }
+    if (got == 0) break;
+    bytes.insert(bytes.end(), chunk, chunk + got);
+  }
+  close(fd);
+  return bytes;
+}
+
+bool WriteFileBytes(std::string_view path, const void* data, size_t size) {
+  std::string target = HostPath(path);
+  if (target.empty()) return false;
+  target = ResolveLink(target);
+  std::string folder = ParentOf(target);
+  std::string name = target.substr(target.rfind('/') + 1);
+  std::string temp = folder + "/." + name + ".zvrx-XXXXXX";
+  int fd = mkostemp(temp.data(), O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat old_info;
+  mode_t mode = stat(target.c_str(), &old_info) == 0 ? (old_info.st_mode & 07777) : kNewFileMode;
+  bool ok = fchmod(fd, mode) == 0 && WriteAll(fd, static_cast<const char*>(data), size) &&
+            fsync(fd) == 0;
+  ok = close(fd) == 0 && ok;
+  if (ok) ok = rename(temp.c_str(), target.c_str()) == 0;
+  if (!ok) {
+    unlink(temp.c_str());
+    return false;
+  }
+  // The rename itself must reach the disk too.
+  int folder_fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder_fd >= 0) {
+    fsync(folder_fd);
+    close(folder_fd);
+  }
+  return true;
+}
+
+bool AppendFileBytes(std::string_view path, const void* data, size_t size) {
+  int fd = open(HostPath(path).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, kNewFileMode);
+  if (fd < 0) return false;
+  struct stat before;
+  bool have_size = fstat(fd, &before) == 0;
+  bool ok = WriteAll(fd, static_cast<const char*>(data), size);
+  // A record cut off half-way (a full disk) is taken back, so the file stays
+  // a sequence of whole records.
+  if (!ok && have_size) (void)ftruncate(fd, before.st_size);
+  ok = close(fd) == 0 && ok;
+  return ok;
+}
+
+bool DeleteFile(std::string_view path) { return unlink(HostPath(path).c_str()) == 0; }
+
+bool FileExists(std::string_view path) { return StatIs(path, S_IFREG); }
+
+bool FolderExists(std::string_view path) { return StatIs(path, S_IFDIR); }
+
+int64_t FileSize(std::string_view path) {
+  struct stat info;
+  if (stat(HostPath(path).c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return -1;
+  return info.st_size;
+}
+
+bool CreateFolder(std::string_view path) {
+  return mkdir(HostPath(path).c_str(), kNewFolderMode) == 0;
+}
+
+bool RemoveFolder(std::string_view path) { return rmdir(HostPath(path).c_str()) == 0; }
+
+std::vector<std::string> ListFolder(std::string_view pattern) {
+  std::vector<std::string> names;
+  size_t cut = FindLastSeparator(pattern);
+  std::string_view folder;
+  std::string_view name_pattern = pattern;
+  if (cut != std::string_view::npos) {
+    folder = pattern.substr(0, cut + 1);
+    name_pattern = pattern.substr(cut + 1);
+  } else if (pattern.size() >= 2 && pattern[1] == ':') {
+    folder = pattern.substr(0, 2);  // "C:*.*": the current folder of that drive
+    name_pattern = pattern.substr(2);
+  }
+  std::string host = folder.empty() ? "." : HostPath(folder);
+  if (host.empty()) host = ".";
+  DIR* dir = opendir(host.c_str());
+  if (dir == nullptr) return names;
+  bool every_name = name_pattern == "*.*" || name_pattern == "*";
+  while (const dirent* entry = readdir(dir)) {
+    std::string_view host_name = entry->d_name;
+    if (host_name == "." || host_name == "..") continue;
+    std::string name = Utf8ToCp932(host_name);
+    if (every_name || Matches(name_pattern, name)) names.push_back(std::move(name));
+  }
+  closedir(dir);
+  return names;
+}
+
+int64_t FreeDiskSpace(std::string_view path) {
+  std::string host = HostPath(path);
+  if (host.empty()) host = ".";
+  // A folder not made yet is on the volume of its nearest existing parent.
+  for (;;) {
+    struct statvfs info;
+    if (statvfs(host.c_str(), &info) == 0) {
+      return static_cast<int64_t>(info.f_bavail) * static_cast<int64_t>(info.f_frsize);
+    }
+    if (errno != ENOENT && errno != ENOTDIR) return -1;
+    std::string parent = ParentOf(host);
+    if (parent == host) return -1;
+    host = parent;
+  }
+}
+
+}  // namespace zvrx::platform
