@@ -1,0 +1,40 @@
+// Loading and saving the settings records in the data folder. Both make the
+// data folder the process's current folder first, as the programs always did.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "shared/records.h"
+
+namespace zvrx {
+
+// "ZVmi" -> "ZVmi128".
+std::string RecordFileName(std::string_view record_name);
+
+// Fills `record` with the file's first `size` bytes, zero-filled after a
+// short file. A missing data folder, a missing file or an empty file counts
+// as missing: the record is all zeros and the result is false.
+bool LoadRecord(std::string_view record_name, void* record, size_t size);
+
+// Replaces the file with exactly `size` bytes. The old file stays intact when
+// the write fails. True only when every byte was written.
+bool SaveRecord(std::string_view record_name, const void* record, size_t size);
+
+// "ZVmi128" with its passwords unscrambled after loading.
+bool LoadBasicSettings(BasicSettings& basic);
+// Saves with the passwords scrambled; the record in memory (and so in the
+// block) keeps its plain passwords.
+bool SaveBasicSettings(const BasicSettings& basic);
+
+bool LoadNotifyOptions(NotifyOptions& options);
+bool SaveNotifyOptions(const NotifyOptions& options);
+bool LoadJudgmentSettings(JudgmentSettings& judgment);
+// The language-options changed flag belongs to the block copy alone; the
+// file always holds 0 there.
+bool SaveJudgmentSettings(const JudgmentSettings& judgment);
+bool LoadMailerSettings(MailerSettings& mailer);
+bool SaveMailerSettings(const MailerSettings& mailer);
+
+}  // namespace zvrx
