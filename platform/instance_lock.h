@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <string_view>
 
 namespace zvrx::platform {
@@ -23,6 +24,7 @@ class InstanceLock {
  private:
   InstanceLock() = default;
   int fd_ = -1;
+  std::string path_;
 };
 
 }  // namespace zvrx::platform

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
 
 namespace zvrx::platform {
@@ -36,6 +37,7 @@ class SharedMemory {
   size_t size_ = 0;
   int lock_fd_ = -1;        // creator only
   bool creator_ = false;
+  std::string lock_path_;   // creator only
   char shm_name_[128] = {};
 };
 

@@ -1,0 +1,83 @@
+#include "platform/lock_file.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "platform/cp932.h"
+#include "platform/drives.h"
+
+namespace zvrx::platform {
+namespace {
+
+// A prober (LockFileHeld) holds a shared lock for an instant; an exclusive
+// attempt that meets it tries again a few times before calling it held.
+constexpr int kLockAttempts = 5;
+constexpr auto kLockRetryPause = std::chrono::milliseconds(4);
+
+}  // namespace
+
+std::string RunFolder() {
+  std::string folder = Prefix() + "/run";
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  return error ? std::string() : folder;
+}
+
+std::string RunFileName(std::string_view cp932_name) {
+  std::string name = Cp932ToUtf8(cp932_name);
+  for (char& c : name) {
+    if (c == '/' || c == '\0') c = '_';
+  }
+  if (name == "." || name == "..") name = "_" + name;
+  return name;
+}
+
+int LockFileExclusive(const std::string& path) {
+  for (int attempt = 0; attempt < kLockAttempts; ++attempt) {
+    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) return -1;
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
+      // The previous owner may have removed the file between our open and
+      // our lock; a lock on a removed file guards nothing.
+      struct stat held, named;
+      if (fstat(fd, &held) == 0 && stat(path.c_str(), &named) == 0 &&
+          held.st_ino == named.st_ino && held.st_dev == named.st_dev) {
+        return fd;
+      }
+      close(fd);
+      continue;
+    }
+    int error = errno;
+    close(fd);
+    if (error != EWOULDBLOCK) {
+      errno = error;
+      return -1;
+    }
+    std::this_thread::sleep_for(kLockRetryPause);
+  }
+  errno = EWOULDBLOCK;
+  return -1;
+}
+
+bool LockFileHeld(const std::string& path) {
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool held = flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+  close(fd);  // also drops our shared lock
+  return held;
+}
+
+void ReleaseLockFile(int fd, const std::string& path) {
+  if (fd < 0) return;
+  unlink(path.c_str());
+  close(fd);
+}
+
+}  // namespace zvrx::platform
