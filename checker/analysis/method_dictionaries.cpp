@@ -1,0 +1,227 @@
+#include "checker/analysis/method_dictionaries.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+#include "platform/drives.h"
+#include "platform/files.h"
+#include "shared/data_scramble.h"
+#include "shared/locations.h"
+#include "shared/records.h"
+
+namespace zvrx {
+
+namespace {
+
+// A switched-off slot holds a file name cut to this many bytes.
+constexpr size_t kSwitchedOffNameLength = kDictionaryNameSize - 1;
+
+bool QualifiesAsDictionary(const std::string& name) {
+  if (name.empty() || name[0] < '0' || name[0] > '9') return false;
+  return name.find("..") == std::string::npos && name.find("lib") == std::string::npos &&
+         name.find("LIB") == std::string::npos;
+}
+
+// A word or an item ends at NUL, comma or TAB.
+int WordLength(const char* text, int limit) {
+  int length = 0;
+  while (length < limit && text[length] != '\0' && text[length] != ',' &&
+         text[length] != '\t') {
+    ++length;
+  }
+  return length;
+}
+
+// Only the low 16 bits of a follow-up's entry number count.
+int16_t RelatedNumber(const FollowUpSlot& slot) {
+  return static_cast<int16_t>(static_cast<uint32_t>(slot.related) & 0xFFFFu);
+}
+
+bool ParseEntry(const char* bytes, bool scrambled, int32_t entry_count, DictionaryEntry& entry) {
+  std::memcpy(entry.word, bytes + kEntryWordOffset, kEntryWordSize);
+  int32_t integers[kEntryIntegerCount];
+  for (int k = 0; k < kEntryIntegerCount; ++k) {
+    integers[k] = ReadBe32(bytes + kEntryWeightOffset + 4 * k);
+  }
+  std::memcpy(reinterpret_cast<char*>(&entry) + kEntryWeightOffset, integers, sizeof(integers));
+
+  // Working fields of the scan start at zero whatever the file holds.
+  entry.hit_count = 0;
+  for (FollowUpSlot& slot : entry.slots) {
+    slot.count_a = 0;
+    slot.count_b = 0;
+    const int16_t related = RelatedNumber(slot);
+    if (related > entry_count) return false;  // points past the last entry
+  }
+
+  if (scrambled) {
+    const int length = static_cast<uint8_t>(entry.word[0]);
+    if (length > kMaxWordLength) return false;
+    auto* word = reinterpret_cast<uint8_t*>(entry.word);
+    ScrambleWordBytes(word + 1, length);
+    std::memmove(word, word + 1, length);
+    std::memset(word + length, 0, kEntryWordSize - length);
+  } else if (std::memchr(entry.word, '\0', kEntryWordSize) == nullptr) {
+    return false;  // the word would run into the weight
+  }
+  return true;
+}
+
+}  // namespace
+
+std::vector<std::string> CollectDictionaryNames(const std::vector<std::string>& listing) {
+  std::vector<std::string> names;
+  for (const std::string& name : listing) {
+    if (static_cast<int>(names.size()) == kMaxDictionaries) break;
+    if (QualifiesAsDictionary(name)) names.push_back(name);
+  }
+  // std::string compares bytes as unsigned, which is the byte order wanted.
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+bool IsSwitchedOff(const JudgmentSettings* settings, const std::string& name) {
+  if (settings == nullptr) return false;
+  for (int s = 0; s < kDictionarySlots; ++s) {
+    const char* slot = settings->disabled_dictionaries[s];
+    const size_t length = strnlen(slot, kSwitchedOffNameLength);
+    if (length > 0 && name.size() >= length && std::memcmp(name.data(), slot, length) == 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool ParseDictionaryFile(const char* bytes, size_t size, MethodDictionary& out) {
+  if (size < static_cast<size_t>(kDictHeaderSize)) return false;
+  DictionaryHeader& header = out.header;
+  std::memcpy(&header, bytes, kDictTextAreaSize);
+  header.companion_text = 0;  // only meaningful in memory; we keep the text beside it
+  header.language = ReadBe32(bytes + kDictLanguageOffset);
+  header.flags = ReadBeU32(bytes + kDictFlagsOffset);
+  header.entry_count = ReadBe32(bytes + kDictEntryCountOffset);
+
+  // A name that fills its field is cut so it stays a string; a companion
+  // name without its end would name some other file, so that is corrupt.
+  header.category[kDictCategorySize - 1] = '\0';
+  if (std::memchr(header.companion_name, '\0', kDictCompanionNameSize) == nullptr) return false;
+
+  const int32_t count = header.entry_count;
+  const size_t room = (size - kDictHeaderSize) / kEntrySize;
+  if (count < 0 || static_cast<size_t>(count) > room) return false;
+
+  const bool scrambled = (header.flags & kDictFlagScrambled) != 0;
+  out.entries.assign(count, DictionaryEntry{});
+  out.word_lengths.assign(count, 0);
+  for (int32_t i = 0; i < count; ++i) {
+    const char* entry_bytes = bytes + kDictHeaderSize + static_cast<size_t>(i) * kEntrySize;
+    if (!ParseEntry(entry_bytes, scrambled, count, out.entries[i])) return false;
+    out.word_lengths[i] = static_cast<uint8_t>(WordLength(out.entries[i].word, kEntryWordSize));
+  }
+  AttachNoCompanion(out);
+  return true;
+}
+
+void AttachNoCompanion(MethodDictionary& dictionary) {
+  dictionary.companion.clear();
+  dictionary.items.clear();
+  dictionary.item_begin.assign(dictionary.entries.size() + 1, 0);
+}
+
+bool AttachCompanion(const char* raw, size_t size, MethodDictionary& dictionary) {
+  AttachNoCompanion(dictionary);
+  std::vector<char> text(raw, raw + size);
+  DataScramble(text.data(), text.size());
+  // TAB then marks the end of every line's list.
+  std::replace(text.begin(), text.end(), '\r', '\t');
+  text.push_back('\0');
+
+  std::vector<CompanionItem> items;
+  std::vector<int32_t> item_begin(dictionary.entries.size() + 1, 0);
+  for (size_t i = 0; i < dictionary.entries.size(); ++i) {
+    item_begin[i] = static_cast<int32_t>(items.size());
+    const int32_t line = dictionary.entries[i].companion_line;
+    if (line < 0) continue;
+    if (static_cast<size_t>(line) >= size) return false;
+    const char* start = text.data() + line;
+    const char* end = static_cast<const char*>(std::memchr(start, '\t', size - line));
+    if (end == nullptr) return false;  // the line runs off the end of the text
+    while (start <= end) {
+      const char* comma = static_cast<const char*>(std::memchr(start, ',', end - start));
+      const char* item_end = comma != nullptr ? comma : end;
+      // An item also ends at a NUL inside it.
+      const int length = WordLength(start, static_cast<int>(item_end - start));
+      // Empty items never match; longer ones than the matcher's area are
+      // left out rather than cut, so a cut form cannot match more text.
+      if (length > 0 && length <= kMaxCompanionItemLength) {
+        items.push_back({static_cast<int32_t>(start - text.data()), length});
+      }
+      start = item_end + 1;
+    }
+  }
+  item_begin[dictionary.entries.size()] = static_cast<int32_t>(items.size());
+
+  dictionary.companion = std::move(text);
+  dictionary.items = std::move(items);
+  dictionary.item_begin = std::move(item_begin);
+  return true;
+}
+
+bool AddDictionary(DictionarySet& set, MethodDictionary&& dictionary) {
+  const int j = static_cast<int>(set.dictionaries.size());
+  if (j >= kMaxDictionaries) return false;
+  dictionary.bit = static_cast<uint16_t>(1u << j);
+  for (size_t i = 0; i < dictionary.entries.size(); ++i) {
+    // An empty word never matches, so it need not make anything a candidate.
+    if (dictionary.word_lengths[i] > 0) {
+      PrefilterRegister(set.prefilter, dictionary.entries[i].word, dictionary.word_lengths[i],
+                        dictionary.bit);
+    }
+  }
+  for (const CompanionItem& item : dictionary.items) {
+    PrefilterRegister(set.prefilter, dictionary.companion.data() + item.offset, item.length,
+                      dictionary.bit);
+  }
+  set.dictionaries.push_back(std::move(dictionary));
+  set.count = static_cast<int16_t>(set.dictionaries.size());
+  return true;
+}
+
+void ClearDictionaries(DictionarySet& set) {
+  set.dictionaries.clear();
+  set.dictionaries.shrink_to_fit();
+  set.prefilter.assign(kPrefilterSize, 0);
+  set.count = 0;
+}
+
+void LoadMethodDictionaries(DictionarySet& set, const JudgmentSettings* settings) {
+  ClearDictionaries(set);
+  const std::string folder = MethodFolder();
+  if (!platform::SetCurrentDirectory(folder)) return;
+
+  for (const std::string& name : CollectDictionaryNames(platform::ListFolder("*.*"))) {
+    if (IsSwitchedOff(settings, name)) continue;
+    // The path and name share a 59-byte working area; a name that does not
+    // fit is refused like an unreadable file.
+    if (folder.size() + name.size() >= static_cast<size_t>(kMethodPathWorkSize)) continue;
+    auto bytes = platform::ReadFileBytes(folder + name);
+    if (!bytes) continue;
+
+    MethodDictionary dictionary;
+    dictionary.file_name = name;
+    if (!ParseDictionaryFile(bytes->data(), bytes->size(), dictionary)) continue;
+
+    const std::string companion_name = dictionary.header.companion_name;
+    if (!companion_name.empty() &&
+        folder.size() + companion_name.size() < static_cast<size_t>(kMethodPathWorkSize)) {
+      auto companion = platform::ReadFileBytes(folder + companion_name);
+      if (companion && !AttachCompanion(companion->data(), companion->size(), dictionary)) {
+        continue;
+      }
+    }
+    AddDictionary(set, std::move(dictionary));
+  }
+}
+
+}  // namespace zvrx

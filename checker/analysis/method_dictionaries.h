@@ -1,0 +1,86 @@
+// The Method dictionaries of the text analysis: loading them from the
+// "Method\" folder, checking them, and building the prefilter index.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "checker/analysis/dictionary_format.h"
+#include "checker/analysis/prefilter.h"
+
+namespace zvrx {
+
+struct JudgmentSettings;
+
+// One alternative form in a companion line: bytes of the companion text.
+struct CompanionItem {
+  int32_t offset;
+  int32_t length;  // 1..kMaxCompanionItemLength
+};
+
+struct MethodDictionary {
+  std::string file_name;
+  DictionaryHeader header{};              // host byte order
+  std::vector<DictionaryEntry> entries;   // host byte order, words in plain text
+  // Unscrambled companion text with CR turned into TAB, NUL-terminated;
+  // empty when the dictionary has none.
+  std::vector<char> companion;
+  // Per entry: the word's length (it ends at NUL, comma or TAB).
+  std::vector<uint8_t> word_lengths;
+  // Items of every entry's companion line, entry by entry; entry i owns
+  // items[item_begin[i] .. item_begin[i + 1]).
+  std::vector<CompanionItem> items;
+  std::vector<int32_t> item_begin;
+  uint16_t bit = 0;  // its bit in the prefilter masks
+
+  int32_t language() const { return header.language; }
+  // The category name, NUL-terminated inside the header field.
+  const char* category() const { return header.category; }
+};
+
+struct DictionarySet {
+  int16_t count = 0;                        // dictionaries loaded
+  std::vector<MethodDictionary> dictionaries;  // in load order, bit j = j-th
+  PrefilterIndex prefilter = PrefilterIndex(kPrefilterSize, 0);
+  // Benchmarks switch the prefilter off to measure what it saves; with it off
+  // every position is a candidate.
+  bool use_prefilter = true;
+};
+
+// Collects the qualifying names of a folder listing (a digit first, no
+// "..", "lib" or "LIB"), the first kMaxDictionaries in listing order, and
+// sorts them in ascending byte order.
+std::vector<std::string> CollectDictionaryNames(const std::vector<std::string>& listing);
+
+// True when `name` begins with the text of a non-empty switched-off slot.
+bool IsSwitchedOff(const JudgmentSettings* settings, const std::string& name);
+
+// Parses a dictionary file's bytes: converts the byte order, unscrambles the
+// words and checks that the entries and their follow-up numbers lie inside
+// the file. False for a corrupt file.
+bool ParseDictionaryFile(const char* bytes, size_t size, MethodDictionary& out);
+
+// Attaches a companion file's raw (scrambled) bytes: unscrambles them, turns
+// CR into TAB and splits every entry's line into its items. False when an
+// entry's line lies outside the text or lacks its end.
+bool AttachCompanion(const char* raw, size_t size, MethodDictionary& dictionary);
+
+// Without a companion file no entry has alternative forms.
+void AttachNoCompanion(MethodDictionary& dictionary);
+
+// Gives the dictionary the next bit, registers its words and items in the
+// prefilter index, and adds it to the set. False (set unchanged) when the
+// set already holds kMaxDictionaries.
+bool AddDictionary(DictionarySet& set, MethodDictionary&& dictionary);
+
+// Releases every dictionary and clears the index and the count.
+void ClearDictionaries(DictionarySet& set);
+
+// Reloads the set from the Method folder, leaving out switched-off names
+// (`settings` may be null). Unreadable or corrupt files take no bit. The
+// Method folder becomes the current folder.
+void LoadMethodDictionaries(DictionarySet& set, const JudgmentSettings* settings);
+
+}  // namespace zvrx
