@@ -50,6 +50,10 @@ inline constexpr int kEntryWordOffset = 0;
 inline constexpr int kEntryWordSize = 56;  // NUL-terminated, or length byte + bytes
 // Longest word either way: 55 bytes + NUL, or a length byte + 55 bytes.
 inline constexpr int kMaxWordLength = kEntryWordSize - 1;
+// Words and forms shorter than this are keyed with the zero bytes past their
+// end, so the prefilter offers them almost only at the very end of a text:
+// a one-kanji word is of no use.
+inline constexpr int kMinUsefulWordLength = 3;
 inline constexpr int kEntryWeightOffset = 56;
 inline constexpr int kEntryReserved1Offset = 60;
 inline constexpr int kEntryHitCountOffset = 64;         // zero in the file

@@ -1,0 +1,51 @@
+// Builds Method dictionaries, companion files, Subject keyword tables and
+// threshold files for tests, byte by byte from the shared layout constants,
+// so the tests do not depend on the data compiler.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace zvrx::test {
+
+struct FollowUpSpec {
+  int32_t related;  // 1-based entry number, written as given
+  int32_t weight_a;
+  int32_t weight_b;
+};
+
+struct EntrySpec {
+  std::string word;  // CP932
+  int32_t weight = 0;
+  std::vector<std::string> forms;  // its companion line, if any
+  std::vector<FollowUpSpec> follow_ups;
+};
+
+struct DictionarySpec {
+  std::string category;  // CP932
+  int32_t language = 0;
+  bool scrambled = false;
+  std::string companion_name;  // empty: no companion file
+  std::vector<EntrySpec> entries;
+};
+
+// The dictionary file; entries with forms point at their line of the
+// companion text that BuildCompanionFile makes.
+std::string BuildDictionaryFile(const DictionarySpec& spec);
+// The companion file (CR LF lines, data-scrambled).
+std::string BuildCompanionFile(const DictionarySpec& spec);
+// Writes the dictionary (and its companion, if named) into the Method
+// folder of the current prefix, whose install root is `install_root_host`.
+void WriteDictionary(const std::string& install_root_host, const std::string& file_name,
+                     const DictionarySpec& spec);
+
+// A data-scrambled Subject keyword table.
+std::string BuildSubjectTable(bool ignore_case, int16_t lower, int16_t upper,
+                              const std::vector<std::pair<std::string, int32_t>>& keywords);
+// "kZVj-128".
+std::string BuildThresholds(const std::array<int32_t, 8>& p);
+
+}  // namespace zvrx::test
