@@ -1,0 +1,56 @@
+// Everything the judgment of a message reads and remembers, bundled so the
+// checker's state embeds one of these and tests and tools make their own.
+#pragma once
+
+#include <cstdint>
+
+#include "checker/analysis/european_charsets.h"
+#include "checker/analysis/lists.h"
+#include "checker/analysis/mail_record.h"
+#include "checker/analysis/text_scoring.h"
+
+namespace zvrx {
+
+struct JudgmentSettings;
+
+// One slot per compared value: 255 bytes and a NUL.
+inline constexpr int kDuplicateSlotSize = 256;
+inline constexpr int kDuplicateBodyBytes = kDuplicateSlotSize - 1;
+
+// The previous message that reached the duplicate test; it lives as long as
+// the process, across accounts and checks.
+struct DuplicateMemory {
+  bool filled = false;  // nothing remembered before the first test
+  char from[kDuplicateSlotSize] = {};
+  char subject[kDuplicateSlotSize] = {};
+  char body[kDuplicateSlotSize] = {};
+};
+
+struct AnalysisState {
+  MailLists lists;                 // acceptance, rejection, anonymous A and B
+  ScoringState scoring;            // tables, dictionaries, strictness, buffer
+  EuropeanCharsetList european;    // names read as English
+  DuplicateMemory duplicates;
+  int16_t foreign_handling = 0;         // neither Japanese nor English: 0 keep, 1 English, 2 delete
+  int16_t unknown_format_handling = 0;  // unclear format: 0 keep, 1 as text, 2 delete
+};
+
+// Takes words 0 to 2 of the judgment settings: strictness and the two
+// handling choices. Done for every loaded or delivered record.
+void TakeJudgmentChoices(AnalysisState& state, const JudgmentSettings& judgment);
+
+// Reloads the Method dictionaries without the switched-off ones and
+// rebuilds the European charset list (`judgment` may be null: no record).
+void ReloadLanguageTables(AnalysisState& state, const JudgmentSettings* judgment);
+
+// Loads what the judgment needs at start-up, in the checker's order: the
+// delivered tables and sign lists, the judgment settings with the
+// dictionaries, then the user's lists and the European charset list.
+void LoadAnalysisState(AnalysisState& state, const JudgmentSettings* judgment);
+
+// The inspection level the checker works with after loading its settings:
+// without a single dictionary the comprehensive judgment cannot work, so
+// the rejection-list level (0) replaces whatever was stored.
+int16_t LevelAfterLoading(int16_t stored_level, const AnalysisState& state);
+
+}  // namespace zvrx
