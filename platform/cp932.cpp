@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace zvrx::platform {
@@ -62,11 +63,12 @@ size_t Utf8SequenceLength(const unsigned char* s, size_t left) {
   size_t length = s[0] < 0x80 ? 1 : (s[0] & 0xE0) == 0xC0 ? 2 : (s[0] & 0xF0) == 0xE0 ? 3
                                    : (s[0] & 0xF8) == 0xF0                  ? 4
                                                                             : 1;
-  if (length > left) return 1;
-  for (size_t i = 1; i < length; ++i) {
+  // A sequence cut off by the end of the text is one bad character.
+  size_t available = std::min(length, left);
+  for (size_t i = 1; i < available; ++i) {
     if ((s[i] & 0xC0) != 0x80) return 1;
   }
-  return length;
+  return available;
 }
 
 }  // namespace
