@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "checker/analysis/find_no_case.h"
+#include "checker/analysis/marker.h"
 #include "checker/analysis/work_log.h"
 
 namespace zvrx {

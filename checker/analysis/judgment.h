@@ -9,9 +9,10 @@
 #include "checker/analysis/check_counters.h"
 #include "checker/analysis/dictionary_format.h"
 #include "checker/analysis/mail_record.h"
-#include "checker/analysis/marker.h"
 
 namespace zvrx {
+
+struct MarkerWalk;
 
 inline constexpr int kVerdictKeep = 0;
 inline constexpr int kVerdictDelete = 2;

@@ -3,7 +3,6 @@
 
 namespace zvrx::ctl {
 
-int RunJudge(const Args&) { return Fail("judge: not available yet"); }
 int RunCheck(const Args&) { return Fail("check: not available yet"); }
 
 }  // namespace zvrx::ctl

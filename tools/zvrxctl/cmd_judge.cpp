@@ -1,0 +1,126 @@
+// zvrxctl judge: judges message files exactly as a check would judge the
+// same messages on the server, with the prefix's delivered data, lists and
+// judgment settings, and writes nothing (no log entry, no marker).
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "checker/analysis/analysis_state.h"
+#include "checker/analysis/judgment.h"
+#include "checker/analysis/parse_message.h"
+#include "checker/core/message_file.h"
+#include "platform/cp932.h"
+#include "shared/record_files.h"
+#include "shared/records.h"
+#include "tools/zvrxctl/commands.h"
+
+namespace zvrx::ctl {
+
+namespace {
+
+// More than any TOP text can hold, even before LF becomes CR LF.
+constexpr size_t kReadLimit = kBodyTextSize;
+
+bool ReadMessageFile(const std::string& host_path, std::string& raw) {
+  std::FILE* file = std::fopen(host_path.c_str(), "rb");
+  if (file == nullptr) return false;
+  raw.assign(kReadLimit, '\0');
+  size_t got = std::fread(raw.data(), 1, raw.size(), file);
+  bool failed = std::ferror(file) != 0;
+  std::fclose(file);
+  raw.resize(got);
+  return !failed;
+}
+
+void PrintDetails(const std::string& name, const AnalysisState& state,
+                  const JudgmentResult& result) {
+  if (!result.analysed) {
+    std::fprintf(stderr, "%s: not analysed\n", name.c_str());
+    return;
+  }
+  const ScoreDetails& d = result.details;
+  std::fprintf(stderr, "%s: class %d, L=%d S=%lld R=%lld T=%lld\n", name.c_str(),
+               result.language_class, d.length, static_cast<long long>(d.subject_score),
+               static_cast<long long>(d.recipient_score), static_cast<long long>(d.threshold));
+  const auto& dictionaries = state.scoring.dictionaries.dictionaries;
+  for (size_t j = 0; j < dictionaries.size() && j < kMaxDictionaries; ++j) {
+    if (dictionaries[j].language() != result.language_class) continue;
+    std::fprintf(stderr, "  %s %s: %lld\n", dictionaries[j].file_name.c_str(),
+                 platform::Cp932ToUtf8(dictionaries[j].category()).c_str(),
+                 static_cast<long long>(d.scores[j]));
+  }
+}
+
+}  // namespace
+
+int RunJudge(const Args& args) {
+  int level_override = -1;
+  bool verbose = false;
+  size_t i = 0;
+  for (; i < args.size(); ++i) {
+    if (args[i] == "--level") {
+      if (i + 1 >= args.size() || args[i + 1].size() != 1 || args[i + 1][0] < '0' ||
+          args[i + 1][0] > '2') {
+        return Fail("judge: --level must be 0, 1 or 2");
+      }
+      level_override = args[++i][0] - '0';
+    } else if (args[i] == "-v") {
+      verbose = true;
+    } else {
+      break;
+    }
+  }
+  if (i >= args.size()) return Fail("judge: no message file given");
+
+  // Loading moves the current folder; file names given relative to where
+  // the command started must still be found.
+  std::vector<std::string> host_paths;
+  for (size_t k = i; k < args.size(); ++k) {
+    std::error_code error;
+    auto absolute = std::filesystem::absolute(args[k], error);
+    host_paths.push_back(error ? args[k] : absolute.string());
+  }
+
+  BasicSettings basic{};
+  LoadBasicSettings(basic);
+  JudgmentSettings judgment{};
+  const bool have_judgment = LoadJudgmentSettings(judgment);
+  AnalysisState state;
+  LoadAnalysisState(state, have_judgment ? &judgment : nullptr);
+  int16_t level = LevelAfterLoading(basic.inspection_level, state);
+  // An explicit level works like settings delivered after start-up.
+  if (level_override >= 0) level = static_cast<int16_t>(level_override);
+
+  int status = 0;
+  ShiftJisConverter converter;
+  BodyBuffer body;
+  const JudgmentEffects no_effects;  // nothing counted, marked or logged
+  for (size_t k = 0; k < host_paths.size(); ++k) {
+    const std::string& name = args[i + k];
+    std::string raw;
+    if (!ReadMessageFile(host_paths[k], raw)) {
+      Fail("judge: cannot read " + name);
+      status = 2;
+      continue;
+    }
+    MessageFileToTopText(raw, body);
+    MailRecord record{};
+    ParseMessage(body.data(), body.text_length, record, converter);
+    JudgmentResult result;
+    JudgeMail(state, level, record, body.data(), body.text_length, no_effects, &result);
+    if (result.verdict == kVerdictDelete) {
+      std::printf("%s\tdelete\t%s\n", name.c_str(), platform::Cp932ToUtf8(result.category).c_str());
+    } else {
+      std::printf("%s\tkeep\n", name.c_str());
+    }
+    if (verbose) {
+      std::fflush(stdout);
+      PrintDetails(name, state, result);
+    }
+  }
+  if (std::fflush(stdout) != 0) status = 2;
+  return status;
+}
+
+}  // namespace zvrx::ctl
