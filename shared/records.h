@@ -15,7 +15,7 @@ static_assert(std::endian::native == std::endian::little,
 // Account and password texts: 85-byte fields, of which the edit fields fill
 // at most 59 characters plus the terminator.
 inline constexpr size_t kAccountFieldSize = 85;
-inline constexpr size_t kAccountTextMax = 59;
+inline constexpr size_t kAccountEditMax = 59;
 inline constexpr int kAccountCount = 3;
 
 // Switched-off dictionaries: 16 slots of 20 bytes; a slot is free when its

@@ -181,11 +181,11 @@ int RunAccount(const Args& args) {
     const std::string& account = args[1];
     const std::string& password = args[2];
     size_t at = account.find('@');
-    if (account.empty() || account.size() > kAccountTextMax || !IsPrintableAscii(account) ||
+    if (account.empty() || account.size() > kAccountEditMax || !IsPrintableAscii(account) ||
         at == 0 || at == std::string::npos || at + 1 == account.size()) {
       return Fail("account: USER@HOST must be 1 to 59 printable ASCII characters");
     }
-    if (password.empty() || password.size() > kAccountTextMax || !IsPrintableAscii(password)) {
+    if (password.empty() || password.size() > kAccountEditMax || !IsPrintableAscii(password)) {
       return Fail("account: the password must be 1 to 59 printable ASCII characters");
     }
   }
