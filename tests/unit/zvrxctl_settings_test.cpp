@@ -1,0 +1,214 @@
+// zvrxctl's settings commands, run as the real program on a temporary
+// prefix: what they save, what show prints, and input they refuse.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "shared/record_files.h"
+#include "shared/records.h"
+#include "tests/support/temp_prefix.h"
+
+extern char** environ;
+
+namespace zvrx {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr char kZvrxctl[] = ZVRX_BINARY_DIR "/tools/zvrxctl";
+
+struct CtlResult {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+class ZvrxctlSettingsTest : public ::testing::Test {
+ protected:
+  // The prefix starts empty: init has to make everything.
+  ZvrxctlSettingsTest() : prefix_(false) {}
+
+  CtlResult Ctl(std::vector<std::string> args) {
+    args.insert(args.begin(), {kZvrxctl, "--prefix", prefix_.path()});
+    std::vector<char*> argv;
+    for (auto& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    std::string out_file = prefix_.path() + "/ctl.out";
+    std::string err_file = prefix_.path() + "/ctl.err";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    posix_spawn_file_actions_addopen(&actions, 2, err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    CtlResult run;
+    pid_t pid = -1;
+    if (posix_spawn(&pid, kZvrxctl, &actions, nullptr, argv.data(), environ) == 0) {
+      int status = 0;
+      waitpid(pid, &status, 0);
+      run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    run.out = test::ReadHostFile(out_file);
+    run.err = test::ReadHostFile(err_file);
+    return run;
+  }
+
+  void Ok(std::vector<std::string> args) {
+    CtlResult run = Ctl(args);
+    ASSERT_EQ(run.status, 0) << args[0] << ": " << run.err;
+    ASSERT_EQ(run.err, "");
+  }
+
+  // Every file under drive_c with its bytes.
+  std::map<std::string, std::string> Machine() {
+    std::map<std::string, std::string> files;
+    std::error_code ec;
+    fs::path root = fs::path(prefix_.path()) / "drive_c";
+    for (auto it = fs::recursive_directory_iterator(root, ec);
+         it != fs::recursive_directory_iterator(); it.increment(ec)) {
+      if (it->is_regular_file()) files[it->path().string()] = test::ReadHostFile(it->path());
+    }
+    return files;
+  }
+
+  std::string DataFile(const char* name) { return prefix_.DataFolderHost() + "/" + name; }
+
+  test::TempPrefix prefix_;
+};
+
+TEST_F(ZvrxctlSettingsTest, SettingsRoundTripThroughShow) {
+  std::string long_account = std::string(54, 'u') + "@h.jp";  // 59, the edit limit
+  ASSERT_EQ(long_account.size(), kAccountEditMax);
+  Ok({"init"});
+  EXPECT_TRUE(fs::is_directory(prefix_.path() + "/drive_c/WINDOWS"));
+  EXPECT_TRUE(fs::is_directory(prefix_.InstallRootHost() + "/Method"));
+  Ok({"account", "1", "taro@127.0.0.1", "secret"});
+  Ok({"account", "3", long_account, std::string(59, 'p')});
+  Ok({"options", "0x104"});
+  Ok({"mode", "4"});
+  Ok({"level", "2"});
+  Ok({"strictness", "-1"});
+
+  std::string file = test::ReadHostFile(DataFile("ZVmi128"));
+  EXPECT_EQ(file.size(), 518u);
+  EXPECT_EQ(file.find("secret"), std::string::npos);
+  EXPECT_EQ(test::ReadHostFile(DataFile("ZVoi128")), std::string("\x04\x01\0\0\0\0\0\0", 8));
+
+  BasicSettings basic{};
+  ASSERT_TRUE(LoadBasicSettings(basic));
+  EXPECT_EQ(basic.check_mode, 4);
+  EXPECT_EQ(basic.inspection_level, 2);
+  EXPECT_EQ(basic.account_mask, 0x0005);
+  EXPECT_EQ(basic.launch_flags, 0x0003);
+  EXPECT_STREQ(basic.passwords[0], "secret");
+  EXPECT_EQ(std::string(basic.passwords[2]), std::string(59, 'p'));
+
+  CtlResult show = Ctl({"show"});
+  ASSERT_EQ(show.status, 0);
+  for (const std::string& line :
+       {std::string("check mode: 4 (every 30 minutes)\n"),
+        std::string("inspection level: 2 (judge by the acceptance list)\n"),
+        std::string("account 1: taro@127.0.0.1, password ********, enabled\n"),
+        std::string("account 2: (none), password (none), disabled\n"),
+        "account 3: " + long_account + ", password ********, enabled\n",
+        std::string("options: 0x0104\n"), std::string("strictness: -1 (slightly lenient)\n"),
+        std::string("data folder: C:\\Program Files\\ZVRX\\Zvrx Staffs\\\n")}) {
+    EXPECT_NE(show.out.find(line), std::string::npos) << line << "in:\n" << show.out;
+  }
+  EXPECT_EQ(show.out.find("secret"), std::string::npos);
+
+  Ok({"account", "1", "--clear"});
+  ASSERT_TRUE(LoadBasicSettings(basic));
+  EXPECT_EQ(basic.account_mask, 0x0004);
+  EXPECT_EQ(std::string(basic.accounts[0], kAccountFieldSize), std::string(85, '\0'));
+  EXPECT_EQ(std::string(basic.passwords[0], kAccountFieldSize), std::string(85, '\0'));
+}
+
+TEST_F(ZvrxctlSettingsTest, BadInputIsRefusedAndWritesNothing) {
+  Ok({"init"});
+  Ok({"account", "2", "jiro@example.jp", "pw"});
+  Ok({"options", "2"});
+  const std::vector<std::vector<std::string>> bad = {
+      {"account", "0", "a@b", "p"},
+      {"account", "4", "a@b", "p"},
+      {"account", "1"},
+      {"account", "1", "a@b"},
+      {"account", "1", "a@b", "p", "extra"},
+      {"account", "1", "nohost", "p"},
+      {"account", "1", "@host", "p"},
+      {"account", "1", "user@", "p"},
+      {"account", "1", std::string(55, 'u') + "@h.jp", "p"},  // 60 characters
+      {"account", "1", "a@b", std::string(60, 'p')},
+      {"account", "1", "a@b", ""},
+      {"account", "1", "a\tb@c", "p"},
+      {"account", "1", "\xe5\xa4\xaa\xe9\x83\x8e@b", "p"},  // not ASCII
+      {"account", "1", "a@b", "p\x7f"},
+      {"mode", "7"},
+      {"mode", "-1"},
+      {"mode", "1x"},
+      {"mode", ""},
+      {"mode"},
+      {"mode", "1", "2"},
+      {"level", "3"},
+      {"options", "0x8"},
+      {"options", "0x10000"},
+      {"options", "0x"},
+      {"options", "-1"},
+      {"strictness", "2"},
+      {"strictness", "--1"},
+      {"init", "--data", prefix_.path() + "/no-such-folder"},
+      {"init", "--bogus"},
+      {"show", "extra"},
+  };
+  auto before = Machine();
+  for (const auto& args : bad) {
+    std::string shown;
+    for (const auto& arg : args) shown += arg + " ";
+    SCOPED_TRACE(shown);
+    CtlResult run = Ctl(args);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err.rfind("zvrxctl: ", 0), 0u) << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1);
+    EXPECT_EQ(Machine(), before);
+  }
+}
+
+TEST_F(ZvrxctlSettingsTest, CommandsBeforeInitWriteNothing) {
+  CtlResult run = Ctl({"mode", "1"});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_FALSE(fs::exists(prefix_.DataFolderHost()));
+}
+
+// Delivered data is copied (and refreshed); the user's own files are kept.
+TEST_F(ZvrxctlSettingsTest, InitCopiesDeliveredDataButKeepsUserFiles) {
+  std::string dist = prefix_.path() + "/dist";
+  test::WriteHostFile(dist + "/Zvrx Staffs/ZVRk-128", "anonymous signs v2");
+  test::WriteHostFile(dist + "/Zvrx Staffs/ZVRXWhiteList", "delivered list");
+  test::WriteHostFile(dist + "/Zvrx Staffs/ISO501", "latin-1");
+  test::WriteHostFile(dist + "/Method/\xe8\xbe\x9e\xe6\x9b\xb8-1", "dictionary");  // 辞書-1
+  fs::create_directories(dist + "/Method/sub");
+  Ok({"init"});
+  test::WriteHostFile(DataFile("ZVRk-128"), "anonymous signs v1");
+  test::WriteHostFile(DataFile("ZVRXWhiteList"), "my own list");
+
+  Ok({"init", "--data", dist});
+  EXPECT_EQ(test::ReadHostFile(DataFile("ZVRk-128")), "anonymous signs v2");
+  EXPECT_EQ(test::ReadHostFile(DataFile("ISO501")), "latin-1");
+  EXPECT_EQ(test::ReadHostFile(DataFile("ZVRXWhiteList")), "my own list");
+  EXPECT_EQ(test::ReadHostFile(prefix_.InstallRootHost() + "/Method/\xe8\xbe\x9e\xe6\x9b\xb8-1"),
+            "dictionary");
+  EXPECT_FALSE(fs::exists(prefix_.InstallRootHost() + "/Method/sub"));
+}
+
+}  // namespace
+}  // namespace zvrx
