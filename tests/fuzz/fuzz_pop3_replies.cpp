@@ -1,0 +1,130 @@
+// Server replies of any shape, split into segments of any size, through the
+// reply readers and the client commands. Checks that no read runs past its
+// buffer and that a TOP text is always terminated within its limit.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstring>
+#include <deque>
+#include <memory>
+#include <string>
+
+#include "checker/core/pop3_client.h"
+#include "checker/core/pop3_replies.h"
+#include "platform/clock.h"
+
+namespace {
+
+using zvrx::platform::ConnectResult;
+
+// Replays the fuzz input as receive results: byte strings, or failures.
+class ReplayStream : public zvrx::platform::SocketStream {
+ public:
+  explicit ReplayStream(std::shared_ptr<std::deque<std::string>> segments)
+      : segments_(std::move(segments)) {}
+  ConnectResult Connect(std::string_view, int) override { return ConnectResult::kOk; }
+  int Send(const char*, int size) override { return size; }
+  int Receive(char* buffer, int capacity) override {
+    if (segments_->empty()) return 0;
+    std::string& front = segments_->front();
+    if (front == "\xff\xfe") {  // a failed receive
+      segments_->pop_front();
+      return -1;
+    }
+    int n = static_cast<int>(front.size()) < capacity ? static_cast<int>(front.size()) : capacity;
+    std::memcpy(buffer, front.data(), static_cast<size_t>(n));
+    front.erase(0, static_cast<size_t>(n));
+    if (front.empty()) segments_->pop_front();
+    return n;
+  }
+  void Close() override {}
+
+ private:
+  std::shared_ptr<std::deque<std::string>> segments_;
+};
+
+// Login waits after PASS; the fuzzer must not.
+class NoWaitClock : public zvrx::platform::Clock {
+ public:
+  zvrx::platform::LocalTime Now() override { return {}; }
+  void Sleep(int) override {}
+  uint64_t TickCount() override { return 0; }
+};
+
+void CheckBody(const zvrx::BodyBuffer& body) {
+  if (!body.allocated()) return;
+  if (body.text_length < 0 || body.text_length > zvrx::kTopCutLength + 1) __builtin_trap();
+  const char* end = static_cast<const char*>(std::memchr(body.bytes.data(), 0, body.bytes.size()));
+  if (!end || end - body.bytes.data() > zvrx::kTopCutLength + 2) __builtin_trap();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static NoWaitClock clock;
+  zvrx::platform::SetClock(&clock);
+  FuzzedDataProvider input(data, size);
+  const int mode = input.ConsumeIntegralInRange<int>(0, 3);
+  auto segments = std::make_shared<std::deque<std::string>>();
+  while (input.remaining_bytes() > 0) {
+    size_t length = input.ConsumeIntegralInRange<size_t>(0, 3000);
+    std::string segment = input.ConsumeBytesAsString(length);
+    if (!segment.empty()) segments->push_back(std::move(segment));
+  }
+  // Long texts are only reachable with large segments; repeat the last one.
+  if (mode == 1 && !segments->empty() && segments->back().size() > 100) {
+    for (int i = 0; i < 20; ++i) segments->push_back(segments->back());
+  }
+
+  ReplayStream stream(segments);
+  zvrx::ReceiveBuffer receive = {};
+  zvrx::ChunkBuffer chunk = {};
+  zvrx::ReplyLine reply;
+  zvrx::CarriedBytes carried;
+  zvrx::BodyBuffer body;
+
+  switch (mode) {
+    case 0:
+      while (zvrx::ReadSingleReply(stream, receive, reply) == zvrx::POP_OK) {
+        if (std::strlen(reply.text) > zvrx::kReplyTextSize) __builtin_trap();
+      }
+      break;
+    case 1:
+      while (zvrx::ReadAccumulatingReply(stream, receive, reply, carried) == zvrx::POP_OK) {
+        if (carried.count < 0 || carried.position + carried.count > zvrx::kReceiveBufferSize) {
+          __builtin_trap();
+        }
+        zvrx::PopResult result = zvrx::ReadMultiLineText(stream, receive, chunk, carried, body);
+        CheckBody(body);
+        if (result != zvrx::POP_OK) break;
+      }
+      break;
+    case 2: {
+      zvrx::PopConnection connection;
+      connection.socket = std::make_unique<ReplayStream>(segments);
+      int16_t count = 0;
+      int32_t message_size = 0;
+      char uidl[zvrx::kUidlMaxLength + 1];
+      for (int n = 1; n <= 3; ++n) {
+        zvrx::Stat(connection, count);
+        zvrx::List(connection, n, message_size);
+        zvrx::Uidl(connection, n, uidl, sizeof uidl);
+        if (std::strlen(uidl) > zvrx::kUidlMaxLength) __builtin_trap();
+        zvrx::Top(connection, n, body);
+        CheckBody(body);
+        zvrx::Dele(connection, n);
+      }
+      zvrx::CloseConnection(connection);
+      break;
+    }
+    case 3: {
+      zvrx::PopConnection connection;
+      connection.make_stream = [segments] { return std::make_unique<ReplayStream>(segments); };
+      int16_t state = 0;
+      zvrx::Login(connection, "taro@pop.example.jp", "secret", state);
+      zvrx::CloseConnection(connection);
+      break;
+    }
+  }
+  zvrx::platform::SetClock(nullptr);
+  return 0;
+}
