@@ -1,0 +1,188 @@
+// zvrxctl judge, run as the real program on a prefix holding the delivered
+// data: messages it has never seen, the stored and the given level, the
+// duplicate memory across files, unreadable files, and nothing written.
+#include <fcntl.h>
+#include <iconv.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/support/temp_prefix.h"
+
+extern char** environ;
+
+namespace zvrx {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr char kZvrxctl[] = ZVRX_BINARY_DIR "/tools/zvrxctl";
+const std::string kDistribution = ZVRX_BINARY_DIR "/Installer Resources";
+
+struct CtlResult {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string ToJis(const std::string& utf8) {
+  iconv_t cd = iconv_open("ISO-2022-JP", "UTF-8");
+  std::string in = utf8;
+  std::string out(in.size() * 4 + 16, '\0');
+  char* src = in.data();
+  char* dst = out.data();
+  size_t src_left = in.size();
+  size_t dst_left = out.size();
+  iconv(cd, &src, &src_left, &dst, &dst_left);
+  iconv(cd, nullptr, nullptr, &dst, &dst_left);  // back to ASCII at the end
+  iconv_close(cd);
+  out.resize(out.size() - dst_left);
+  return out;
+}
+
+class ZvrxctlJudgeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(fs::is_directory(kDistribution)) << "build the delivered data first";
+    ASSERT_EQ(Ctl({"init", "--data", kDistribution}).status, 0);
+    messages_ = prefix_.path() + "/messages";
+    fs::create_directories(messages_);
+    // LF line ends, as a message saved by a mail program usually has them.
+    Write("dating.eml",
+          "From: Meetup Night <info@meetup-night.example>\n"
+          "To: user@example.ne.jp\n"
+          "Subject: hello\n"
+          "Content-Type: text/plain; charset=ISO-2022-JP\n"
+          "\n" +
+              ToJis("近くに住む人妻があなたとの出会いを待っています。\n"
+                    "今夜会える女性を無料で紹介します。登録は今すぐこちらから。\n"
+                    "割り切りのお付き合い、セフレ募集も多数。完全無料の出会い系サイトです。\n"));
+    Write("phish.eml",
+          "From: Account Security <security@acc0unt-verify.example>\n"
+          "To: user@example.ne.jp\n"
+          "Subject: Action required\n"
+          "Content-Type: text/plain; charset=us-ascii\n"
+          "\n"
+          "Dear customer,\n"
+          "We detected unusual sign-in activity and your account has been suspended.\n"
+          "To restore access, verify your account within 24 hours by clicking the link\n"
+          "below and confirm your password and billing information.\n"
+          "Failure to verify your identity will result in permanent account closure.\n");
+    Write("meeting.eml",
+          "From: Suzuki <suzuki@corp.example.jp>\n"
+          "To: user@example.ne.jp\n"
+          "Subject: next week\n"
+          "Content-Type: text/plain; charset=ISO-2022-JP\n"
+          "\n" +
+              ToJis("来週の打ち合わせは火曜日の十時からでお願いします。\n資料は前日までに送ります。\n"));
+  }
+
+  void Write(const std::string& name, const std::string& bytes) {
+    test::WriteHostFile(messages_ + "/" + name, bytes);
+  }
+
+  // Runs zvrxctl in the messages folder, so file names may be relative.
+  CtlResult Ctl(std::vector<std::string> args) {
+    args.insert(args.begin(), {kZvrxctl, "--prefix", prefix_.path()});
+    std::vector<char*> argv;
+    for (auto& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    std::string out_file = prefix_.path() + "/ctl.out";
+    std::string err_file = prefix_.path() + "/ctl.err";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (!messages_.empty()) posix_spawn_file_actions_addchdir_np(&actions, messages_.c_str());
+    posix_spawn_file_actions_addopen(&actions, 1, out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    posix_spawn_file_actions_addopen(&actions, 2, err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    CtlResult run;
+    pid_t pid = -1;
+    if (posix_spawn(&pid, kZvrxctl, &actions, nullptr, argv.data(), environ) == 0) {
+      int status = 0;
+      waitpid(pid, &status, 0);
+      run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    run.out = test::ReadHostFile(out_file);
+    run.err = test::ReadHostFile(err_file);
+    return run;
+  }
+
+  // Every file of the emulated machine with its bytes.
+  std::map<std::string, std::string> Machine() {
+    std::map<std::string, std::string> files;
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(fs::path(prefix_.path()) / "drive_c", ec);
+         it != fs::recursive_directory_iterator(); it.increment(ec)) {
+      if (it->is_regular_file()) files[it->path().string()] = test::ReadHostFile(it->path());
+    }
+    return files;
+  }
+
+  test::TempPrefix prefix_;
+  std::string messages_;
+};
+
+TEST_F(ZvrxctlJudgeTest, JudgesUnseenMessagesWithTheDeliveredCategories) {
+  ASSERT_EQ(Ctl({"level", "1"}).status, 0);
+  const auto before = Machine();
+  CtlResult run = Ctl({"judge", "dating.eml", "phish.eml", "meeting.eml", "dating.eml"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out,
+            "dating.eml\tdelete\t出会い系メール\n"
+            "phish.eml\tdelete\t英文フィッシングメール\n"
+            "meeting.eml\tkeep\n"
+            // The same message again right after the last one would be a
+            // duplicate; after another message in between it is judged anew.
+            "dating.eml\tdelete\t出会い系メール\n");
+  EXPECT_EQ(run.err, "");
+  // A preview: no work-log entry, no marker, no settings changed.
+  EXPECT_EQ(Machine(), before);
+}
+
+TEST_F(ZvrxctlJudgeTest, DuplicateMemoryRunsFromFileToFile) {
+  CtlResult run = Ctl({"judge", "--level", "1", "meeting.eml", "meeting.eml", "meeting.eml"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out,
+            "meeting.eml\tkeep\n"
+            "meeting.eml\tdelete\t重複メール\n"
+            "meeting.eml\tdelete\t重複メール\n");
+}
+
+TEST_F(ZvrxctlJudgeTest, StoredLevelUnlessOneIsGiven) {
+  ASSERT_EQ(Ctl({"level", "2"}).status, 0);  // only the acceptance list keeps mail
+  CtlResult run = Ctl({"judge", "meeting.eml"});
+  EXPECT_EQ(run.out, "meeting.eml\tdelete\t非受信容認メール\n");
+  run = Ctl({"judge", "--level", "0", "dating.eml"});
+  EXPECT_EQ(run.out, "dating.eml\tkeep\n");  // level 0 reads only the lists
+}
+
+TEST_F(ZvrxctlJudgeTest, UnreadableFilesAreReportedAfterTheOthers) {
+  CtlResult run = Ctl({"judge", "--level", "1", "missing.eml", messages_ + "/phish.eml", "."});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.out, messages_ + "/phish.eml\tdelete\t英文フィッシングメール\n");
+  EXPECT_EQ(run.err,
+            "zvrxctl: judge: cannot read missing.eml\n"
+            "zvrxctl: judge: cannot read .\n");
+}
+
+TEST_F(ZvrxctlJudgeTest, RefusesBadArguments) {
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"judge"}, {"judge", "--level"}, {"judge", "--level", "3", "a"},
+        {"judge", "--level", "-1", "a"}, {"judge", "--level", "1"}}) {
+    CtlResult run = Ctl(args);
+    EXPECT_EQ(run.status, 2) << args.size();
+    EXPECT_EQ(run.out, "");
+    EXPECT_NE(run.err.find("zvrxctl: judge:"), std::string::npos) << run.err;
+  }
+}
+
+}  // namespace
+}  // namespace zvrx
