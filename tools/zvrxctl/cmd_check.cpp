@@ -1,0 +1,161 @@
+// zvrxctl check: one check of the configured accounts with the checker's
+// own cycle and judgment, for a terminal. It never creates the transfer
+// block, so it runs with or without a checker and leaves a running one's
+// block alone. --dry-run walks and judges the same way but deletes nothing
+// and writes neither the work log nor the last-seen markers.
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "checker/analysis/judgment.h"
+#include "checker/core/check_cycle.h"
+#include "checker/core/checker_state.h"
+#include "checker/core/checker_ui.h"
+#include "checker/core/configuration.h"
+#include "checker/core/fetch_and_parse.h"
+#include "platform/cp932.h"
+#include "tools/zvrxctl/commands.h"
+
+namespace zvrx::ctl {
+
+namespace {
+
+// Header text from a server: control bytes could move the terminal's
+// cursor or change its state, so they are shown as '?'.
+std::string Printable(std::string_view cp932) {
+  std::string text = platform::Cp932ToUtf8(cp932);
+  for (char& c : text) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  }
+  return text;
+}
+
+const char* FailureReason(PopResult result) {
+  switch (result) {
+    case POP_PASS_REJECTED: return "the server did not accept the password";
+    case POP_USER_REJECTED: return "the server did not accept the user name";
+    case POP_NO_AT_SIGN: return "the account has no '@' (or its user name is too long)";
+    case POP_NO_HOST: return "the server's host name was not found";
+    case POP_CONNECT_FAILED: return "the server could not be reached";
+    case POP_SOCKET_ERROR: return "the connection failed";
+    case POP_BAD_GREETING: return "the server's greeting was not +OK";
+    case POP_COMMAND_FAILED: return "the server refused a command";
+    case POP_NO_TIMESTAMP: return "the server offered no APOP time stamp";
+    case POP_CLOSED: return "the server closed the connection";
+    default: return "unknown failure";
+  }
+}
+
+// Fatal messages go to standard error; nothing here shows a window.
+class ConsoleUi : public CheckerUi {
+ public:
+  void ShowFatalMessage(std::string_view text) override {
+    std::fflush(stdout);
+    std::fprintf(stderr, "zvrxctl: %s\n", Printable(text).c_str());
+  }
+  void ShowReportDialog(std::string_view text) override {
+    std::printf("%s", platform::Cp932ToUtf8(text).c_str());
+  }
+  std::string PickMailProgram(std::string_view) override { return {}; }
+  void RequestQuit() override {}
+};
+
+struct AccountTally {
+  bool checked = false;
+  bool login_failed = false;
+  int examined = 0;
+  int kept = 0;
+  int deleted = 0;
+};
+
+class ConsoleObserver : public CheckObserver {
+ public:
+  explicit ConsoleObserver(bool dry_run) : dry_run_(dry_run) {}
+
+  void AccountStarted(int k, std::string_view account) override {
+    tally_[k - 1] = AccountTally{};
+    tally_[k - 1].checked = true;
+    std::printf("account %d (%s): logging in\n", k, Printable(account).c_str());
+    std::fflush(stdout);
+  }
+  void LoggedIn(int k, PopResult result) override {
+    if (result == POP_OK) return;
+    tally_[k - 1].login_failed = true;
+    std::printf("account %d: login failed: %s\n", k, FailureReason(result));
+  }
+  void MailboxCounted(int k, int total) override {
+    std::printf("account %d: %d message%s on the server\n", k, total, total == 1 ? "" : "s");
+    std::fflush(stdout);
+  }
+  void MessageJudged(int k, int number, const MailRecord& record,
+                     const JudgmentResult& result) override {
+    AccountTally& tally = tally_[k - 1];
+    ++tally.examined;
+    const bool remove = result.verdict == kVerdictDelete;
+    remove ? ++tally.deleted : ++tally.kept;
+    const char* verdict = remove ? (dry_run_ ? "would delete" : "deleted")
+                                 : (dry_run_ ? "would keep" : "kept");
+    std::printf("  message %d: %s", number, verdict);
+    if (remove) std::printf(" (%s)", Printable(result.category).c_str());
+    std::printf("\n    From: %s\n    Subject: %s\n", Printable(record.from).c_str(),
+                Printable(record.subject).c_str());
+    std::fflush(stdout);
+  }
+  void AccountFinished(int k, int16_t result) override {
+    const AccountTally& tally = tally_[k - 1];
+    if (tally.login_failed) return;
+    std::printf("account %d: examined %d, kept %d, deleted %d", k, tally.examined, tally.kept,
+                tally.deleted);
+    if (result == kAlreadySeenCode) {
+      std::printf(" (stopped at mail seen by an earlier check)");
+    } else if (result != StoredValue(POP_OK)) {
+      std::printf(" (the walk ended early: the connection failed)");
+    }
+    std::printf("\n");
+  }
+
+  bool AnyLoginFailed() const {
+    for (const AccountTally& tally : tally_) {
+      if (tally.login_failed) return true;
+    }
+    return false;
+  }
+
+ private:
+  bool dry_run_;
+  AccountTally tally_[kAccountCount];
+};
+
+}  // namespace
+
+int RunCheck(const Args& args) {
+  bool dry_run = false;
+  for (const std::string& arg : args) {
+    if (arg == "--dry-run") {
+      dry_run = true;
+    } else {
+      return Fail("check: unknown argument " + arg);
+    }
+  }
+
+  CheckerState state;
+  ConsoleUi ui;
+  state.ui = &ui;
+  if (!LoadConfiguration(state)) return 2;  // the fatal text was printed
+  if (state.transfer.records.basic.account_mask == 0) {
+    return Fail("check: no account is enabled (zvrxctl account N USER@HOST PASS)");
+  }
+  if (dry_run) std::printf("dry run: nothing is deleted, logged or marked\n");
+
+  ConsoleObserver observer(dry_run);
+  zvrx::RunCheck(state, CheckRun{.dry_run = dry_run, .observer = &observer});
+  if (state.fatal_error != 0) return 2;
+
+  const CheckCounters& counters = state.counters;
+  std::printf("total: examined %d, kept %d, %s %d\n", counters.examined, counters.kept,
+              dry_run ? "would delete" : "deleted", counters.deleted);
+  if (std::fflush(stdout) != 0) return 2;
+  return observer.AnyLoginFailed() ? 1 : 0;
+}
+
+}  // namespace zvrx::ctl
