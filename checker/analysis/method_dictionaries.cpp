@@ -68,6 +68,44 @@ bool ParseEntry(const char* bytes, bool scrambled, int32_t entry_count, Dictiona
   return true;
 }
 
+void AddToBuckets(const char* word, int length, int32_t entry,
+                  std::vector<std::pair<int, int32_t>>& pairs) {
+  if (length <= 0) return;
+  const uint8_t first = static_cast<uint8_t>(word[0]);
+  if (length >= 2) {
+    pairs.push_back({EntryBucket(first, static_cast<uint8_t>(word[1])), entry});
+    return;
+  }
+  // A one-byte word matches whatever follows it.
+  for (int next = 0; next < 256; ++next) {
+    pairs.push_back({EntryBucket(first, static_cast<uint8_t>(next)), entry});
+  }
+}
+
+void BuildEntryBuckets(MethodDictionary& dictionary) {
+  std::vector<std::pair<int, int32_t>> pairs;
+  for (size_t i = 0; i < dictionary.entries.size(); ++i) {
+    const int32_t entry = static_cast<int32_t>(i);
+    AddToBuckets(dictionary.entries[i].word, dictionary.word_lengths[i], entry, pairs);
+    for (int32_t k = dictionary.item_begin[i]; k < dictionary.item_begin[i + 1]; ++k) {
+      const CompanionItem& item = dictionary.items[k];
+      AddToBuckets(dictionary.companion.data() + item.offset, item.length, entry, pairs);
+    }
+  }
+  std::sort(pairs.begin(), pairs.end());
+  pairs.erase(std::unique(pairs.begin(), pairs.end()), pairs.end());
+  dictionary.bucket_begin.assign(kEntryBuckets + 1, 0);
+  dictionary.bucket_entries.clear();
+  dictionary.bucket_entries.reserve(pairs.size());
+  for (const auto& [bucket, entry] : pairs) {
+    ++dictionary.bucket_begin[bucket + 1];
+    dictionary.bucket_entries.push_back(entry);
+  }
+  for (int b = 0; b < kEntryBuckets; ++b) {
+    dictionary.bucket_begin[b + 1] += dictionary.bucket_begin[b];
+  }
+}
+
 }  // namespace
 
 std::vector<std::string> CollectDictionaryNames(const std::vector<std::string>& listing) {
@@ -183,6 +221,7 @@ bool AddDictionary(DictionarySet& set, MethodDictionary&& dictionary) {
     PrefilterRegister(set.prefilter, dictionary.companion.data() + item.offset, item.length,
                       dictionary.bit);
   }
+  BuildEntryBuckets(dictionary);
   set.dictionaries.push_back(std::move(dictionary));
   set.count = static_cast<int16_t>(set.dictionaries.size());
   return true;

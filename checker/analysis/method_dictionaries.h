@@ -34,11 +34,22 @@ struct MethodDictionary {
   std::vector<CompanionItem> items;
   std::vector<int32_t> item_begin;
   uint16_t bit = 0;  // its bit in the prefilter masks
+  // Entries by the first two bytes of their word and forms, each bucket in
+  // entry order, so a candidate position tries only the entries that can
+  // match there: bucket b owns bucket_entries[bucket_begin[b] ..
+  // bucket_begin[b + 1]). Built by AddDictionary.
+  std::vector<uint32_t> bucket_begin;
+  std::vector<int32_t> bucket_entries;
 
   int32_t language() const { return header.language; }
   // The category name, NUL-terminated inside the header field.
   const char* category() const { return header.category; }
 };
+
+inline constexpr int kEntryBuckets = 4096;
+
+// The bucket of a text or word that starts with bytes b0 b1.
+inline int EntryBucket(uint8_t b0, uint8_t b1) { return ((b0 << 4) ^ b1) & (kEntryBuckets - 1); }
 
 struct DictionarySet {
   int16_t count = 0;                        // dictionaries loaded

@@ -35,4 +35,12 @@ void PrefilterRegister(PrefilterIndex& index, const char* word, int length, uint
 // next three. Bytes at and past the NUL count as zero.
 uint16_t PrefilterCandidates(const PrefilterIndex& index, const char* text);
 
+// The same for a text whose NUL is followed by at least three more zero
+// bytes, as the analysis buffer is: no end test per byte.
+inline uint16_t PrefilterCandidatesPadded(const PrefilterIndex& index, const char* text) {
+  const auto* b = reinterpret_cast<const uint8_t*>(text);
+  return static_cast<uint16_t>(index[PrefilterKey4(b[0], b[1], b[2], b[3])] |
+                               index[PrefilterKey3(b[0], b[1], b[2])]);
+}
+
 }  // namespace zvrx

@@ -105,18 +105,25 @@ class DictionaryScan {
  private:
   bool IsCandidate(int32_t p) const {
     if (!set_.use_prefilter) return true;
-    return (PrefilterCandidates(set_.prefilter, text_ + p) & dictionary_.bit) != 0;
+    return (PrefilterCandidatesPadded(set_.prefilter, text_ + p) & dictionary_.bit) != 0;
   }
 
   // The text is padded with zeros, so comparing a word's bytes never leaves
   // the buffer, and a word (which holds no NUL) never matches across the NUL.
   bool TextBeginsWith(int32_t p, const char* word, int32_t length) const {
-    return length > 0 && std::memcmp(text_ + p, word, length) == 0;
+    // Most candidates fail on the first two bytes; test those before the call.
+    if (length <= 0 || text_[p] != word[0]) return false;
+    if (length == 1) return true;
+    return text_[p + 1] == word[1] && std::memcmp(text_ + p + 2, word + 2, length - 2) == 0;
   }
 
+  // The first entry in entry order whose word or one of whose forms begins
+  // the text at p. Only the entries of p's bucket can.
   int FirstMatch(int32_t p, int32_t& length) const {
-    const int count = static_cast<int>(dictionary_.entries.size());
-    for (int i = 0; i < count; ++i) {
+    const int bucket = EntryBucket(static_cast<uint8_t>(text_[p]), static_cast<uint8_t>(text_[p + 1]));
+    const uint32_t end = dictionary_.bucket_begin[bucket + 1];
+    for (uint32_t b = dictionary_.bucket_begin[bucket]; b < end; ++b) {
+      const int i = dictionary_.bucket_entries[b];
       const int32_t word_length = dictionary_.word_lengths[i];
       if (TextBeginsWith(p, dictionary_.entries[i].word, word_length)) {
         length = word_length;
@@ -298,6 +305,8 @@ TextVerdict AnalyseText(ScoringState& state, const char* body_buffer, int32_t te
   std::memset(text + kAnalysisBufferSize, 0, kAnalysisBufferPadding);
   const int32_t length = PrepareAnalysisText(body_buffer, text_length, language, text);
   const int32_t text_end = static_cast<int32_t>(strnlen(text, kAnalysisBufferSize));
+  // Only the body is scanned; zeros behind it let the scan read ahead freely.
+  std::memset(text + text_end, 0, length - text_end);
 
   // The record's fields are strings by contract; a copy makes sure of it.
   char subject[kMailFieldSize + 1];
