@@ -20,6 +20,8 @@ namespace {
 
 constexpr mode_t kNewFileMode = 0644;
 constexpr mode_t kNewFolderMode = 0755;
+constexpr size_t kMaxNameBytes = 255;      // NAME_MAX of the host's file systems
+constexpr size_t kTempSuffixLength = 13;   // "." + ".zvrx-XXXXXX"
 
 bool WriteAll(int fd, const char* data, size_t size) {
   while (size > 0) {
@@ -123,7 +125,10 @@ bool WriteFileBytes(std::string_view path, const void* data, size_t size) {
   target = ResolveLink(target);
   std::string folder = ParentOf(target);
   std::string name = target.substr(target.rfind('/') + 1);
-  std::string temp = folder + "/." + name + ".zvrx-XXXXXX";
+  // The temporary name carries the file's name when it fits in a name.
+  std::string temp = name.size() + kTempSuffixLength < kMaxNameBytes
+                         ? folder + "/." + name + ".zvrx-XXXXXX"
+                         : folder + "/.zvrx-XXXXXX";
   int fd = mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) return false;
   struct stat old_info;

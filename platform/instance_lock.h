@@ -1,6 +1,7 @@
 // The single-instance test by window class and title (FindWindow): a lock
 // file <prefix>/run/<class>.<title>.lock held with flock while the window
-// exists.
+// exists. The file goes when its holder releases it; a holder that dies
+// leaves a file that nobody holds, which counts as no window.
 #pragma once
 
 #include <memory>

@@ -28,7 +28,9 @@ class SocketStream {
 inline constexpr int kConnectTimeoutMs = 30000;
 inline constexpr int kReceiveTimeoutMs = 120000;
 
-// A blocking TCP stream over IPv4 with the time-outs above.
+// A blocking TCP stream over IPv4 with the time-outs above; a send that
+// cannot go on for the receive time-out fails as well. A time-out of 0 or
+// less means none.
 std::unique_ptr<SocketStream> NewTcpStream(int connect_timeout_ms = kConnectTimeoutMs,
                                            int receive_timeout_ms = kReceiveTimeoutMs);
 

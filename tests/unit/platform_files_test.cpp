@@ -67,6 +67,15 @@ TEST(PlatformFiles, WriteReplacesWholeFileAndLeavesNoTemporaryFile) {
   EXPECT_EQ(info.st_mode & 0777, 0644u);
 }
 
+// A name too long for a temporary name beside it is still written whole.
+TEST(PlatformFiles, WritesNamesOfTheLongestHostLength) {
+  test::TempPrefix prefix;
+  const std::string file = "C:\\WINDOWS\\" + std::string(255, 'n');
+  ASSERT_TRUE(Write(file, "long"));
+  EXPECT_EQ(Read(file), "long");
+  EXPECT_EQ(EntriesIn(prefix.path() + "/drive_c/WINDOWS"), 1u);
+}
+
 TEST(PlatformFiles, FailedWriteKeepsTheOldFile) {
   test::TempPrefix prefix;
   const std::string file = "C:\\WINDOWS\\ZVRXLog";
