@@ -20,7 +20,9 @@ std::optional<std::vector<char>> ReadFileBytes(std::string_view path,
 // leaves a truncated file behind. True only when every byte was written.
 bool WriteFileBytes(std::string_view path, const void* data, size_t size);
 
-// Appends the bytes, creating the file if missing. True when all were written.
+// Appends the bytes, creating the file if missing. True when all were
+// written; when not, the file is cut back to its old length, so it never
+// ends in half a record.
 bool AppendFileBytes(std::string_view path, const void* data, size_t size);
 
 bool DeleteFile(std::string_view path);
@@ -35,7 +37,9 @@ bool RemoveFolder(std::string_view path);  // must be empty
 // Entries matching a FindFirstFile pattern such as "C:\X\Method\*.*" or
 // "*.*" (relative to the current folder): names only (CP932), in the order
 // the file system returns them, without "." and "..". '*' and '?' are
-// wildcards; "*.*" matches every name, with or without a dot.
+// wildcards ('?' is one character, single- or double-byte); "*.*" matches
+// every name, with or without a dot, and a trailing ".*" also matches no
+// extension. Letters match without regard to ASCII case, as on Windows.
 std::vector<std::string> ListFolder(std::string_view pattern);
 
 // Bytes free for an unprivileged user on the volume holding the path,
