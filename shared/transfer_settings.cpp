@@ -18,18 +18,21 @@ constexpr int kAnswerWaitMs = 500;
 constexpr int kAnswerWaitCount = 5;      // 2.5 s for the question to appear
 constexpr int kAnswerSettleMs = 100;
 
-// Opens the checker's block; on failure writes the diagnostic line of the
-// step that failed. Our open maps in the same call, so only a failure other
-// than "absent or not allowed" is reported as a failed mapping.
+// The errors by which mapping an opened block fails; any other failure
+// happened while opening it.
+bool IsMappingError(int error) {
+  return error == ENOMEM || error == EAGAIN || error == ENODEV || error == EOVERFLOW;
+}
+
+// Opens and maps the checker's block in one call; on failure writes the
+// diagnostic line of the step that failed.
 std::unique_ptr<platform::SharedMemory> OpenBlock() {
   int error = 0;
   auto block = platform::SharedMemory::Open(kTransferBlockName, kTransferBlockSize, &error);
   if (!block) {
-    if (error == ENOENT || error == EACCES || error == 0) {
-      std::printf("OpenFileMapping failed, error=%d\n", error);
-    } else {
-      std::printf("CreateFileMapping failed, error=%d\n", error);
-    }
+    std::printf(IsMappingError(error) ? "CreateFileMapping failed, error=%d\n"
+                                      : "OpenFileMapping failed, error=%d\n",
+                error);
     std::fflush(stdout);
   }
   return block;

@@ -60,7 +60,7 @@ class Peer {
   bool started() const { return pid_ > 0; }
 
   // The next line of output (without its newline); "" on end or time-out.
-  std::string ReadLine(int timeout_ms = 10000) {
+  std::string ReadLine(int timeout_ms = 30000) {
     std::string line;
     char c;
     while (true) {
@@ -175,7 +175,7 @@ TEST_F(TransferTest, DeliveryReachesChecker) {
 }
 
 TEST_F(TransferTest, PostIsAcknowledgedByPollAndShown) {
-  Peer peer(prefix_.path(), {"poll", "1", "5000"});
+  Peer peer(prefix_.path(), {"poll", "1", "20000"});
   ASSERT_TRUE(peer.started());
   checker_.local = Header(TRAN_STATUS, kStatusChecking, 12, 3, 2);
   PostReport(checker_);
@@ -191,7 +191,7 @@ TEST_F(TransferTest, QuestionIsAnsweredYesAndNo) {
   for (bool yes : {true, false}) {
     SCOPED_TRACE(yes);
     block()[0] = TRAN_IDLE;
-    Peer peer(prefix_.path(), {"question", yes ? "yes" : "no", "10000"});
+    Peer peer(prefix_.path(), {"question", yes ? "yes" : "no", "20000"});
     ASSERT_TRUE(peer.started());
     checker_.local = Header(kTranManualNewMail, 0, 4, 5, 1);
     PostReport(checker_);
