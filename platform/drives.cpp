@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <vector>
@@ -14,12 +15,6 @@
 namespace zvrx::platform {
 namespace {
 
-// The emulated machine's host folder; set once at start (tests per test).
-std::string& PrefixSlot() {
-  static std::string prefix = DefaultPrefix();
-  return prefix;
-}
-
 std::string HostCurrentFolder() {
   std::vector<char> buffer(PATH_MAX);
   while (getcwd(buffer.data(), buffer.size()) == nullptr) {
@@ -27,6 +22,21 @@ std::string HostCurrentFolder() {
     buffer.resize(buffer.size() * 2);
   }
   return buffer.data();
+}
+
+// Absolute and without a trailing slash, so that paths built on it and
+// host paths compared with it agree.
+std::string NormalisedPrefix(std::string_view host_prefix) {
+  std::string prefix(host_prefix);
+  if (!prefix.empty() && prefix[0] != '/') prefix = HostCurrentFolder() + "/" + prefix;
+  while (prefix.size() > 1 && prefix.back() == '/') prefix.pop_back();
+  return prefix;
+}
+
+// The emulated machine's host folder; set once at start (tests per test).
+std::string& PrefixSlot() {
+  static std::string prefix = NormalisedPrefix(DefaultPrefix());
+  return prefix;
 }
 
 bool HasDrive(std::string_view path) {
@@ -92,12 +102,7 @@ std::string DefaultPrefix() {
   return std::string(home) + "/.zvrx";
 }
 
-void SetPrefix(std::string_view host_prefix) {
-  std::string prefix(host_prefix);
-  if (!prefix.empty() && prefix[0] != '/') prefix = HostCurrentFolder() + "/" + prefix;
-  while (prefix.size() > 1 && prefix.back() == '/') prefix.pop_back();
-  PrefixSlot() = prefix;
-}
+void SetPrefix(std::string_view host_prefix) { PrefixSlot() = NormalisedPrefix(host_prefix); }
 
 const std::string& Prefix() { return PrefixSlot(); }
 

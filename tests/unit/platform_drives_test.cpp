@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -109,11 +110,28 @@ TEST(PlatformDrives, CurrentFolderComesBackAsWindowsPath) {
   EXPECT_FALSE(SetCurrentDirectory(""));
 }
 
+TEST(PlatformDrives, DefaultPrefixFromTheEnvironment) {
+  const char* old_prefix = std::getenv("ZVRX_PREFIX");
+  const std::string saved = old_prefix ? old_prefix : "";
+  setenv("ZVRX_PREFIX", "/srv/machine", 1);
+  EXPECT_EQ(DefaultPrefix(), "/srv/machine");
+  setenv("ZVRX_PREFIX", "", 1);  // empty is unset
+  EXPECT_EQ(DefaultPrefix(), std::string(std::getenv("HOME")) + "/.zvrx");
+  if (old_prefix) {
+    setenv("ZVRX_PREFIX", saved.c_str(), 1);
+  } else {
+    unsetenv("ZVRX_PREFIX");
+  }
+}
+
 TEST(PlatformDrives, PrefixIsNormalised) {
   test::TempPrefix prefix;
   SetPrefix(prefix.path() + "//");
   EXPECT_EQ(Prefix(), prefix.path());
   EXPECT_EQ(HostPath("C:\\x"), prefix.path() + "/drive_c/x");
+  ASSERT_TRUE(SetCurrentDirectory("C:\\"));
+  SetPrefix("machine");  // relative: taken from the current folder
+  EXPECT_EQ(Prefix(), prefix.path() + "/drive_c/machine");
 }
 
 }  // namespace
