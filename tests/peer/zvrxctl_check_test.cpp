@@ -1,0 +1,158 @@
+// zvrxctl check, run as the real program against a real Dovecot: a dry run
+// that changes nothing anywhere, a real check that deletes the spam and
+// logs it, a failed login giving status 1 with its reason, and no check at
+// all without an enabled account.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <filesystem>
+#include <iostream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/support/dovecot_fixture.h"
+#include "tests/support/temp_prefix.h"
+
+extern char** environ;
+
+namespace zvrx {
+namespace {
+
+namespace fs = std::filesystem;
+using test::DovecotServer;
+
+constexpr char kZvrxctl[] = ZVRX_BINARY_DIR "/tools/zvrxctl";
+const std::string kDistribution = ZVRX_BINARY_DIR "/Installer Resources";
+const std::string kCorpus = ZVRX_SOURCE_DIR "/tests/corpus/";
+
+std::string Corpus(const std::string& name) { return test::ReadHostFile(kCorpus + name); }
+
+struct CtlResult {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+class ZvrxctlCheckTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(fs::is_directory(kDistribution)) << "build the delivered data first";
+    // Numbered 1..3: spam, ham, spam.
+    ASSERT_TRUE(server_.Start({{"taro", "taro-pw",
+                                {Corpus("ja-spam-15.eml"), Corpus("ja-ham-04.eml"),
+                                 Corpus("en-spam-13.eml")}}}))
+        << server_.error();
+    ASSERT_EQ(Ctl({"init", "--data", kDistribution}).status, 0);
+    ASSERT_EQ(Ctl({"level", "1"}).status, 0);
+    ASSERT_EQ(Ctl({"account", "1", server_.Account("taro"), "taro-pw"}).status, 0);
+  }
+  void TearDown() override {
+    if (HasFailure()) std::cerr << "Dovecot log:\n" << server_.Log();
+  }
+
+  CtlResult Ctl(std::vector<std::string> args) {
+    args.insert(args.begin(), {kZvrxctl, "--prefix", prefix_.path()});
+    std::vector<char*> argv;
+    for (auto& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    const std::string out_file = prefix_.path() + "/ctl.out";
+    const std::string err_file = prefix_.path() + "/ctl.err";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    posix_spawn_file_actions_addopen(&actions, 2, err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    CtlResult run;
+    pid_t pid = -1;
+    if (posix_spawn(&pid, kZvrxctl, &actions, nullptr, argv.data(), environ) == 0) {
+      int status = 0;
+      waitpid(pid, &status, 0);
+      run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    run.out = test::ReadHostFile(out_file);
+    run.err = test::ReadHostFile(err_file);
+    return run;
+  }
+
+  // Every file of the emulated machine with its bytes.
+  std::map<std::string, std::string> Machine() {
+    std::map<std::string, std::string> files;
+    for (const auto& entry :
+         fs::recursive_directory_iterator(fs::path(prefix_.path()) / "drive_c")) {
+      if (entry.is_regular_file()) files[entry.path().string()] = test::ReadHostFile(entry.path());
+    }
+    return files;
+  }
+
+  test::TempPrefix prefix_;
+  DovecotServer server_;
+};
+
+// What a real check would delete, shown before anyone trusts it: every
+// message with its verdict, and not a byte changed on the server or the
+// machine.
+TEST_F(ZvrxctlCheckTest, DryRunShowsVerdictsAndChangesNothing) {
+  const auto server_before = server_.RemainingMessages("taro");
+  const auto machine_before = Machine();
+  CtlResult run = Ctl({"check", "--dry-run"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("message 3: would delete (英文医薬品広告)\n"
+                         "    From: \"Canadian Pharmacy\""),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("message 2: would keep\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("message 1: would delete (金融・副業勧誘メール)"), std::string::npos);
+  EXPECT_NE(run.out.find("account 1: examined 3, kept 1, deleted 2\n"), std::string::npos);
+  EXPECT_NE(run.out.find("total: examined 3, kept 1, would delete 2\n"), std::string::npos);
+  EXPECT_EQ(server_.RemainingMessages("taro"), server_before);
+  EXPECT_EQ(Machine(), machine_before);
+}
+
+// The real check deletes what the preview named; the next one stops at the
+// kept message; a wrong password on a second account gives status 1 and the
+// reason while the first account is still checked.
+TEST_F(ZvrxctlCheckTest, CheckDeletesThenStopsAtSeenMailAndReportsFailedLogins) {
+  CtlResult run = Ctl({"check"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("total: examined 3, kept 1, deleted 2\n"), std::string::npos) << run.out;
+  EXPECT_EQ(server_.RemainingMessages("taro"),
+            std::vector<std::string>{Corpus("ja-ham-04.eml")});
+  CtlResult log = Ctl({"log"});
+  EXPECT_NE(log.out.find("英文医薬品広告を削除しました"), std::string::npos) << log.out;
+
+  ASSERT_EQ(Ctl({"account", "2", server_.Account("taro"), "wrong"}).status, 0);
+  run = Ctl({"check"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.out.find("account 1: examined 0, kept 0, deleted 0 (stopped at mail seen by an "
+                         "earlier check)\n"),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("account 2: login failed: the server did not accept the password\n"),
+            std::string::npos)
+      << run.out;
+}
+
+TEST_F(ZvrxctlCheckTest, NothingToCheckOrBadArguments) {
+  ASSERT_EQ(Ctl({"account", "1", "--clear"}).status, 0);
+  CtlResult run = Ctl({"check"});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("no account is enabled"), std::string::npos) << run.err;
+  EXPECT_EQ(Ctl({"check", "--bogus"}).status, 2);
+}
+
+// Without "ZVmi128" the checker's own fatal text is printed.
+TEST_F(ZvrxctlCheckTest, MissingBasicSettingsPrintsTheFatalText) {
+  fs::remove(prefix_.DataFolderHost() + "/ZVmi128");
+  CtlResult run = Ctl({"check"});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("基本設定が行われていません。"), std::string::npos) << run.err;
+}
+
+}  // namespace
+}  // namespace zvrx
