@@ -62,7 +62,7 @@ struct CheckerState {
   // Set by FatalError or by the program's shutdown: the scheduler leaves
   // its loop at the next pass and nothing new is started.
   std::atomic<bool> stop{false};
-  int fatal_error = 0;  // the fatal message shown, 0 while none
+  std::atomic<int> fatal_error{0};  // the fatal message shown, 0 while none
 };
 
 // Fatal messages of group 128.

@@ -132,7 +132,7 @@ TEST_F(ConfigurationTest, StartUpFailuresPostThenShowTheFatalText) {
     ASSERT_EQ(events_.size(), 2u);
     EXPECT_EQ(events_[0].rfind(c.text_start, 0), 0u) << events_[0];
     EXPECT_EQ(events_[1], "quit");
-    EXPECT_EQ(state_.fatal_error, c.fatal);
+    EXPECT_EQ(state_.fatal_error.load(), c.fatal);
     EXPECT_TRUE(state_.stop);
   }
 }

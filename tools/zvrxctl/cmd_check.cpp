@@ -51,7 +51,7 @@ class ConsoleUi : public CheckerUi {
  public:
   void ShowFatalMessage(std::string_view text) override {
     std::fflush(stdout);
-    std::fprintf(stderr, "zvrxctl: %s\n", Printable(text).c_str());
+    std::fprintf(stderr, "zvrxctl: %s\n", platform::Cp932ToUtf8(text).c_str());
   }
   void ShowReportDialog(std::string_view text) override {
     std::printf("%s", platform::Cp932ToUtf8(text).c_str());
