@@ -87,7 +87,7 @@ void ParseMessage(char* text, int16_t& text_length, MailRecord& record,
   if (record.charset[0] == '\0') ExtractField(header, "charset=", '\0', record.charset);
 
   // "To: " is matched with its case and anywhere in a line, so a Reply-To
-  // line before the To line is the one counted; the scoring is tuned to it.
+  // line before the To line is the one counted, as the checker always did.
   record.extra_recipients = CountCommas(header, "To: ") + CountCommas(header, "Cc: ");
 
   if (body != nullptr) std::memmove(text, body, std::strlen(body) + 1);
