@@ -1,0 +1,157 @@
+#include "platform/ui/dialog_template.h"
+
+#include <QFile>
+#include <cstdlib>
+
+#include "platform/cp932.h"
+
+namespace zvrx::platform::ui {
+
+namespace {
+
+// Splits a line into words and quoted texts; false on an open quote.
+bool Tokens(std::string_view line, std::vector<std::string>& tokens) {
+  size_t i = 0;
+  while (i < line.size()) {
+    if (line[i] == ' ' || line[i] == '\t' || line[i] == '\r') {
+      ++i;
+    } else if (line[i] == '"') {
+      std::string text = "\"";  // the mark tells a text from a word
+      for (++i;; ++i) {
+        if (i >= line.size()) return false;
+        if (line[i] == '"') {
+          if (i + 1 < line.size() && line[i + 1] == '"') {
+            text += '"';
+            ++i;
+          } else {
+            ++i;
+            break;
+          }
+        } else {
+          text += line[i];
+        }
+      }
+      tokens.push_back(text);
+    } else {
+      size_t end = line.find_first_of(" \t\r", i);
+      if (end == std::string_view::npos) end = line.size();
+      tokens.emplace_back(line.substr(i, end - i));
+      i = end;
+    }
+  }
+  return true;
+}
+
+bool IsText(const std::string& token) { return !token.empty() && token[0] == '"'; }
+
+bool Number(const std::string& token, int& value) {
+  if (token.empty() || IsText(token)) return false;
+  char* end = nullptr;
+  long parsed = std::strtol(token.c_str(), &end, 10);
+  if (*end != '\0' || parsed < -32768 || parsed > 32767) return false;
+  value = static_cast<int>(parsed);
+  return true;
+}
+
+bool KindOf(const std::string& word, ControlKind& kind) {
+  static constexpr struct {
+    const char* word;
+    ControlKind kind;
+  } kKinds[] = {{"LTEXT", ControlKind::kLeftText},
+                {"CTEXT", ControlKind::kCenteredText},
+                {"RTEXT", ControlKind::kRightText},
+                {"PUSHBUTTON", ControlKind::kPushButton},
+                {"DEFPUSHBUTTON", ControlKind::kDefPushButton}};
+  for (const auto& entry : kKinds) {
+    if (word == entry.word) {
+      kind = entry.kind;
+      return true;
+    }
+  }
+  return false;
+}
+
+// id "text" x y width height, from `first` on.
+bool Rectangle(const std::vector<std::string>& t, size_t first, int& x, int& y, int& width,
+               int& height) {
+  return Number(t[first], x) && Number(t[first + 1], y) && Number(t[first + 2], width) &&
+         Number(t[first + 3], height) && width >= 0 && height >= 0;
+}
+
+}  // namespace
+
+bool ParseDialogTemplates(std::string_view text, std::vector<DialogTemplate>& templates,
+                          std::string* error) {
+  DialogTemplate* open = nullptr;
+  int line_number = 0;
+  auto fail = [&](const char* why) {
+    if (error) *error = "line " + std::to_string(line_number) + ": " + why;
+    if (open != nullptr) templates.pop_back();
+    return false;
+  };
+  while (!text.empty()) {
+    ++line_number;
+    size_t end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+    std::vector<std::string> t;
+    if (!Tokens(line, t)) return fail("unclosed quote");
+    if (t.empty() || t[0][0] == '#') continue;
+    if (t[0] == "DIALOG") {
+      if (open != nullptr) return fail("DIALOG inside a dialog");
+      DialogTemplate dialog;
+      if (t.size() < 7 || t.size() > 8 || !Number(t[1], dialog.id) || !IsText(t[2]) ||
+          !Rectangle(t, 3, dialog.x, dialog.y, dialog.width, dialog.height)) {
+        return fail("DIALOG id \"caption\" x y width height [CENTER]");
+      }
+      if (t.size() == 8) {
+        if (t[7] != "CENTER") return fail("unknown dialog style");
+        dialog.centered = true;
+      }
+      dialog.caption = Utf8ToCp932(t[2].substr(1));
+      templates.push_back(std::move(dialog));
+      open = &templates.back();
+    } else if (open == nullptr) {
+      return fail("outside a dialog");
+    } else if (t[0] == "END") {
+      open = nullptr;
+    } else if (t[0] == "FONT") {
+      if (t.size() != 3 || !Number(t[1], open->font_points) || open->font_points <= 0 ||
+          !IsText(t[2])) {
+        return fail("FONT points \"face\"");
+      }
+      open->font_face = t[2].substr(1);
+    } else {
+      ControlTemplate control;
+      if (!KindOf(t[0], control.kind)) return fail("unknown control kind");
+      if (t.size() != 7 || !Number(t[1], control.id) || !IsText(t[2]) ||
+          !Rectangle(t, 3, control.x, control.y, control.width, control.height)) {
+        return fail("KIND id \"text\" x y width height");
+      }
+      control.text = Utf8ToCp932(t[2].substr(1));
+      open->controls.push_back(std::move(control));
+    }
+  }
+  if (open != nullptr) return fail("no END");
+  return true;
+}
+
+bool LoadDialogTemplates(std::string_view path, std::vector<DialogTemplate>& templates,
+                         std::string* error) {
+  QFile file(QString::fromStdString(std::string(path)));
+  if (!file.open(QIODevice::ReadOnly)) {
+    if (error) *error = "cannot read " + std::string(path);
+    return false;
+  }
+  QByteArray bytes = file.readAll();
+  return ParseDialogTemplates(std::string_view(bytes.constData(), bytes.size()), templates, error);
+}
+
+const DialogTemplate* FindTemplate(const std::vector<DialogTemplate>& templates, int id) {
+  for (const DialogTemplate& dialog : templates) {
+    if (dialog.id == id) return &dialog;
+  }
+  return nullptr;
+}
+
+}  // namespace zvrx::platform::ui

@@ -1,0 +1,52 @@
+#include "platform/ui/file_dialog.h"
+
+#include <QFileDialog>
+#include <QStringList>
+
+#include "platform/drives.h"
+#include "platform/ui/qt_text.h"
+#include "platform/ui/transcript.h"
+
+namespace zvrx::platform::ui {
+
+namespace {
+
+// A Windows path of what the user or the script picked.
+std::string Chosen(const std::string& picked) {
+  if (picked.empty()) return {};
+  return picked[0] == '/' ? WindowsPath(picked) : picked;
+}
+
+}  // namespace
+
+std::string GetOpenFileName(const OpenFileRequest& request) {
+  QFileDialog dialog;
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(request.must_exist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+  QStringList filters;
+  for (const auto& [description, pattern] : request.filters) {
+    // The host's names are case-sensitive: "*.exe" also takes "*.EXE".
+    QString patterns = ToQt(pattern);
+    if (patterns.toLower() != patterns.toUpper()) {
+      patterns = patterns.toLower() + " " + patterns.toUpper();
+    }
+    filters << ToQt(description) + " (" + patterns + ")";
+  }
+  dialog.setNameFilters(filters);
+  if (!request.default_extension.empty()) dialog.setDefaultSuffix(ToQt(request.default_extension));
+  const std::string folder =
+      request.start_folder.empty() ? GetCurrentDirectory() : request.start_folder;
+  dialog.setDirectory(QString::fromStdString(HostPath(folder)));
+  WriteTranscript("fileopen", "", folder);
+
+  if (auto answer = NextScriptedAnswer()) {
+    // The dialog is built as for a person, but the script names the file.
+    if (ButtonIdOf(*answer) == kIdCancel) return {};
+    return Chosen(platform::Utf8ToCp932(*answer));
+  }
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return Chosen(dialog.selectedFiles().front().toStdString());
+}
+
+}  // namespace zvrx::platform::ui
