@@ -1,0 +1,71 @@
+// ZVRX as a real process in a test's emulated machine, and the settings
+// program's side of the transfer block played from the test itself.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+#include "shared/records.h"
+#include "shared/transfer_settings.h"
+
+namespace zvrx::test {
+
+inline constexpr char kZvrxProgram[] = ZVRX_BINARY_DIR "/checker/app/ZVRX";
+
+class CheckerProcess {
+ public:
+  // Starts ZVRX offscreen in `prefix` (a host folder) with a transcript in
+  // the prefix and `answers` as its scripted answers ("" for none).
+  CheckerProcess(const std::string& prefix, const std::string& answers);
+  ~CheckerProcess();  // kills the process if it still runs
+  CheckerProcess(const CheckerProcess&) = delete;
+  CheckerProcess& operator=(const CheckerProcess&) = delete;
+
+  bool started() const { return pid_ > 0; }
+  // Waits for the end; the exit status, or -1 when it still runs after
+  // `timeout_ms` (or ended by a signal).
+  int Wait(int timeout_ms);
+  // SIGTERM, then Wait.
+  int Terminate(int timeout_ms = 10000);
+
+  // The transcript lines so far, and waiting for one that starts with `start`.
+  std::vector<std::string> Transcript() const;
+  bool WaitForTranscript(const std::string& start, int timeout_ms) const;
+  std::string Output() const;  // stdout and stderr, for failure messages
+
+ private:
+  std::string prefix_;
+  pid_t pid_ = -1;
+  int status_ = -1;
+};
+
+// The settings program's side: its records as the files hold them, and
+// every post of the checker it saw, as "CODE P1 P2 P3 P4".
+class SettingsSide {
+ public:
+  SettingsSide();
+  // The four records from the data folder, passwords in plain text.
+  void LoadRecordsFromFiles();
+  SettingsRecords& records() { return records_; }
+
+  // True once the checker's block can be opened.
+  bool WaitForBlock(int timeout_ms);
+  // Delivers the records, with or without the request to check now.
+  void Deliver(bool check_now);
+  // Polls every 100 ms until a post whose text starts with `stop` has been
+  // seen (true) or the time ran out (false).
+  bool CollectUntil(const std::string& stop, int timeout_ms);
+  // Answers the question that follows code 210.
+  void Answer(bool yes);
+
+  std::vector<std::string>& posts() { return posts_; }
+
+ private:
+  SettingsRecords records_;
+  SettingsTransfer transfer_;
+  std::vector<std::string> posts_;
+};
+
+}  // namespace zvrx::test
