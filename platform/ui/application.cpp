@@ -65,6 +65,10 @@ Application::~Application() {
 
 int Application::Run() {
   LoopState& loop = Loop();
+  {
+    std::lock_guard lock(loop.mutex);
+    loop.ended = false;
+  }
   int code = QApplication::exec();
   {
     std::lock_guard lock(loop.mutex);

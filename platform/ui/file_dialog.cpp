@@ -11,10 +11,11 @@ namespace zvrx::platform::ui {
 
 namespace {
 
-// A Windows path of what the user or the script picked.
-std::string Chosen(const std::string& picked) {
-  if (picked.empty()) return {};
-  return picked[0] == '/' ? WindowsPath(picked) : picked;
+// A Windows path (CP932) of what the user or the script picked (UTF-8):
+// a host path is mapped, a Windows path taken as it is.
+std::string Chosen(const std::string& picked_utf8) {
+  if (picked_utf8.empty()) return {};
+  return picked_utf8[0] == '/' ? WindowsPath(picked_utf8) : Utf8ToCp932(picked_utf8);
 }
 
 }  // namespace
@@ -43,7 +44,7 @@ std::string GetOpenFileName(const OpenFileRequest& request) {
   if (auto answer = NextScriptedAnswer()) {
     // The dialog is built as for a person, but the script names the file.
     if (ButtonIdOf(*answer) == kIdCancel) return {};
-    return Chosen(platform::Utf8ToCp932(*answer));
+    return Chosen(*answer);
   }
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
   return Chosen(dialog.selectedFiles().front().toStdString());
