@@ -2,12 +2,17 @@
 // settings program's manual checks with their posts and result codes, a
 // refused password, the single instance, the fatal message of a machine
 // without basic settings, and SIGTERM.
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -287,6 +292,35 @@ TEST_F(CheckerE2eTest, SecondStartEndsAtOnceAndSigtermRemovesTheBlock) {
   EXPECT_FALSE(BlockExists());
   EXPECT_FALSE(platform::InstanceLock::IsHeld("MailZevrox_Class", "Mail Zevrox"));
   EXPECT_TRUE(first.Transcript().empty());
+}
+
+// A server that takes the connection and never greets holds the worker in a
+// receive; SIGTERM must still end the checker soon and remove its block.
+TEST_F(CheckerE2eTest, SigtermEndsTheCheckerWhileTheWorkerWaitsForAServer) {
+  int listener = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(listen(listener, 4), 0);
+  ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+  const std::string account = "taro@127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+  ASSERT_EQ(Ctl({"init", "--data", kDistribution}), 0);
+  ASSERT_EQ(Ctl({"account", "1", account, "pw"}), 0);
+  ASSERT_EQ(Ctl({"mode", "1"}), 0);
+
+  CheckerProcess checker(prefix_.path(), "");
+  SettingsSide side;
+  ASSERT_TRUE(side.WaitForBlock(kStartMs)) << checker.Output();
+  ASSERT_TRUE(side.CollectUntil("300 4 ", kStartMs)) << "the check did not start";
+  platform::Sleep(500);  // into the wait for the greeting
+  const auto before = std::chrono::steady_clock::now();
+  EXPECT_EQ(checker.Terminate(30000), 0) << checker.Output();
+  EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(15));
+  EXPECT_FALSE(BlockExists());
+  EXPECT_FALSE(platform::InstanceLock::IsHeld("MailZevrox_Class", "Mail Zevrox"));
+  close(listener);
 }
 
 // Without "ZVmi128" the checker posts 129 for a running settings program,
