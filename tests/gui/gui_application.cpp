@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -16,6 +17,10 @@ platform::ui::Application& GuiApplication() {
         (std::filesystem::temp_directory_path() / ("zvrx-gui-" + std::to_string(getpid())))
             .string();
     mkdir(runtime.c_str(), 0700);
+    std::atexit([] {
+      std::error_code ec;
+      std::filesystem::remove_all(runtime, ec);
+    });
     setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
     static int argc = 1;
     static char name[] = "zvrx_gui_tests";
