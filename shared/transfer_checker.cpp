@@ -82,11 +82,19 @@ void PostReport(CheckerTransfer& transfer) {
   std::lock_guard lock(transfer.status_lock);
   if (!transfer.block) return;
   uint8_t byte0 = HandshakeByte(transfer);
-  if (transfer.records.basic.check_mode >= kFirstIntervalMode &&
-      (byte0 == TRAN_SETTINGS || byte0 == TRAN_ASK)) {
-    return;  // the delivery or question must not be overwritten by progress
+  // A waiting delivery is never overwritten, in any mode: the settings
+  // program believes it was delivered, and the scheduler takes it after the
+  // check. In interval modes a waiting question gives way too.
+  if (byte0 == TRAN_SETTINGS ||
+      (transfer.records.basic.check_mode >= kFirstIntervalMode && byte0 == TRAN_ASK)) {
+    return;
   }
-  if (byte0 != TRAN_IDLE) WaitForIdle(transfer, kPostWaitMs, kPostWaitCount);
+  if (byte0 != TRAN_IDLE) {
+    for (int i = 0; i < kPostWaitCount && HandshakeByte(transfer) != TRAN_IDLE; ++i) {
+      platform::Sleep(kPostWaitMs);
+      if (HandshakeByte(transfer) == TRAN_SETTINGS) return;  // a delivery came meanwhile
+    }
+  }
   WriteLocalHeader(transfer);
 }
 
@@ -94,6 +102,8 @@ bool AskQuestion(CheckerTransfer& transfer) {
   std::lock_guard lock(transfer.status_lock);
   if (!transfer.block) return false;
   WaitForIdle(transfer, kAskWaitMs, kAskFreeWaitCount);
+  // The user saved settings instead: keep the delivery, the answer is no.
+  if (HandshakeByte(transfer) == TRAN_SETTINGS) return false;
   transfer.local.code = TRAN_ASK;
   transfer.local.p2 = 0;
   WriteLocalHeader(transfer);

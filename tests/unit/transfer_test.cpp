@@ -240,15 +240,16 @@ TEST_F(TransferTest, SavedSettingsAnswerTheQuestionNo) {
   EXPECT_TRUE(ConsumeSettings(checker_).taken);
 }
 
-// In interval modes a post gives way to a waiting delivery or question; in
-// modes 0 and 1 it waits 5 x 307 ms and writes anyway.
+// A post never overwrites a waiting delivery; in interval modes it gives way
+// to a waiting question too, while in modes 0 and 1 it waits 5 x 307 ms for
+// anything else and writes anyway.
 TEST_F(TransferTest, PostWhileDeliveryOrQuestionWaits) {
   struct Case {
     int16_t mode;
     uint8_t pending;
     bool dropped;
   } cases[] = {
-      {0, TRAN_SETTINGS, false}, {1, TRAN_SETTINGS, false}, {2, TRAN_SETTINGS, true},
+      {0, TRAN_SETTINGS, true},  {1, TRAN_SETTINGS, true}, {2, TRAN_SETTINGS, true},
       {6, TRAN_SETTINGS, true},  {4, TRAN_ASK, true},       {0, TRAN_ASK, false},
       {3, kTranCheckComplete, false},
   };
