@@ -70,15 +70,15 @@ std::string RandomEnglishWord(std::mt19937& rng) {
   return word;
 }
 
-test::DictionarySpec SyntheticSpec(int index, int32_t language, std::mt19937& rng) {
-  test::DictionarySpec spec;
+test::DictionaryContents SyntheticSpec(int index, int32_t language, std::mt19937& rng) {
+  test::DictionaryContents contents;
   // (append, not operator+: GCC 12 warns falsely about the latter at -O3)
-  spec.category = std::string("synthetic ").append(std::to_string(index));
-  spec.language = language;
-  spec.scrambled = true;
-  spec.companion_name = std::string("w").append(std::to_string(index));
+  contents.category = std::string("synthetic ").append(std::to_string(index));
+  contents.language = language;
+  contents.scrambled = true;
+  contents.companion_name = std::string("w").append(std::to_string(index));
   for (int i = 0; i < kSyntheticWords; ++i) {
-    test::EntrySpec entry;
+    test::EntryContents entry;
     entry.word = language == kLanguageJapanese ? RandomJapaneseWord(rng) : RandomEnglishWord(rng);
     entry.weight = 1 + static_cast<int32_t>(rng() % 20);
     if (i % 3 == 0) {
@@ -86,9 +86,9 @@ test::DictionarySpec SyntheticSpec(int index, int32_t language, std::mt19937& rn
                                                    : RandomEnglishWord(rng)};
     }
     if (i % 5 == 0) entry.follow_ups = {{1 + static_cast<int32_t>(rng() % kSyntheticWords), 2, 5}};
-    spec.entries.push_back(entry);
+    contents.entries.push_back(entry);
   }
-  return spec;
+  return contents;
 }
 
 struct Fixture {

@@ -21,9 +21,9 @@ void PutBe32(std::string& bytes, size_t offset, uint32_t value) {
 
 }  // namespace
 
-std::string BuildCompanionFile(const DictionarySpec& spec) {
+std::string BuildCompanionFile(const DictionaryContents& contents) {
   std::string text;
-  for (const EntrySpec& entry : spec.entries) {
+  for (const EntryContents& entry : contents.entries) {
     if (entry.forms.empty()) continue;
     for (size_t i = 0; i < entry.forms.size(); ++i) {
       if (i > 0) text += ',';
@@ -35,19 +35,19 @@ std::string BuildCompanionFile(const DictionarySpec& spec) {
   return text;
 }
 
-std::string BuildDictionaryFile(const DictionarySpec& spec) {
-  std::string bytes(kDictHeaderSize + spec.entries.size() * kEntrySize, '\0');
-  PutText(bytes, kDictCategoryOffset, spec.category, kDictCategorySize - 1);
-  PutText(bytes, kDictCompanionNameOffset, spec.companion_name, kDictCompanionNameSize - 1);
-  PutBe32(bytes, kDictLanguageOffset, static_cast<uint32_t>(spec.language));
-  PutBe32(bytes, kDictFlagsOffset, spec.scrambled ? kDictFlagScrambled : 0);
-  PutBe32(bytes, kDictEntryCountOffset, static_cast<uint32_t>(spec.entries.size()));
+std::string BuildDictionaryFile(const DictionaryContents& contents) {
+  std::string bytes(kDictHeaderSize + contents.entries.size() * kEntrySize, '\0');
+  PutText(bytes, kDictCategoryOffset, contents.category, kDictCategorySize - 1);
+  PutText(bytes, kDictCompanionNameOffset, contents.companion_name, kDictCompanionNameSize - 1);
+  PutBe32(bytes, kDictLanguageOffset, static_cast<uint32_t>(contents.language));
+  PutBe32(bytes, kDictFlagsOffset, contents.scrambled ? kDictFlagScrambled : 0);
+  PutBe32(bytes, kDictEntryCountOffset, static_cast<uint32_t>(contents.entries.size()));
 
   int32_t line = 0;
-  for (size_t i = 0; i < spec.entries.size(); ++i) {
-    const EntrySpec& entry = spec.entries[i];
+  for (size_t i = 0; i < contents.entries.size(); ++i) {
+    const EntryContents& entry = contents.entries[i];
     const size_t base = kDictHeaderSize + i * kEntrySize;
-    if (spec.scrambled) {
+    if (contents.scrambled) {
       std::string word = entry.word.substr(0, kMaxWordLength);
       bytes[base] = static_cast<char>(word.size());
       ScrambleWordBytes(reinterpret_cast<uint8_t*>(word.data()), static_cast<int>(word.size()));
@@ -74,11 +74,11 @@ std::string BuildDictionaryFile(const DictionarySpec& spec) {
 }
 
 void WriteDictionary(const std::string& install_root_host, const std::string& file_name,
-                     const DictionarySpec& spec) {
+                     const DictionaryContents& contents) {
   const std::string folder = install_root_host + "/Method/";
-  WriteHostFile(folder + file_name, BuildDictionaryFile(spec));
-  if (!spec.companion_name.empty()) {
-    WriteHostFile(folder + spec.companion_name, BuildCompanionFile(spec));
+  WriteHostFile(folder + file_name, BuildDictionaryFile(contents));
+  if (!contents.companion_name.empty()) {
+    WriteHostFile(folder + contents.companion_name, BuildCompanionFile(contents));
   }
 }
 

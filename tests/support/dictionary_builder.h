@@ -11,36 +11,36 @@
 
 namespace zvrx::test {
 
-struct FollowUpSpec {
+struct FollowUpContents {
   int32_t related;  // 1-based entry number, written as given
   int32_t weight_a;
   int32_t weight_b;
 };
 
-struct EntrySpec {
+struct EntryContents {
   std::string word;  // CP932
   int32_t weight = 0;
   std::vector<std::string> forms;  // its companion line, if any
-  std::vector<FollowUpSpec> follow_ups;
+  std::vector<FollowUpContents> follow_ups;
 };
 
-struct DictionarySpec {
+struct DictionaryContents {
   std::string category;  // CP932
   int32_t language = 0;
   bool scrambled = false;
   std::string companion_name;  // empty: no companion file
-  std::vector<EntrySpec> entries;
+  std::vector<EntryContents> entries;
 };
 
 // The dictionary file; entries with forms point at their line of the
 // companion text that BuildCompanionFile makes.
-std::string BuildDictionaryFile(const DictionarySpec& spec);
+std::string BuildDictionaryFile(const DictionaryContents& contents);
 // The companion file (CR LF lines, data-scrambled).
-std::string BuildCompanionFile(const DictionarySpec& spec);
+std::string BuildCompanionFile(const DictionaryContents& contents);
 // Writes the dictionary (and its companion, if named) into the Method
 // folder of the current prefix, whose install root is `install_root_host`.
 void WriteDictionary(const std::string& install_root_host, const std::string& file_name,
-                     const DictionarySpec& spec);
+                     const DictionaryContents& contents);
 
 // A data-scrambled Subject keyword table.
 std::string BuildSubjectTable(bool ignore_case, int16_t lower, int16_t upper,

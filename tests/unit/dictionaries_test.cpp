@@ -23,16 +23,16 @@
 namespace zvrx {
 namespace {
 
-using test::DictionarySpec;
-using test::EntrySpec;
+using test::DictionaryContents;
+using test::EntryContents;
 
 std::string Sj(const char* utf8) { return platform::Utf8ToCp932(utf8); }
 
-DictionarySpec SmallSpec(const std::string& category) {
-  DictionarySpec spec;
-  spec.category = category;
-  spec.entries = {{"free money", 10, {}, {}}, {"winner", 5, {}, {}}};
-  return spec;
+DictionaryContents SmallSpec(const std::string& category) {
+  DictionaryContents contents;
+  contents.category = category;
+  contents.entries = {{"free money", 10, {}, {}}, {"winner", 5, {}, {}}};
+  return contents;
 }
 
 std::vector<std::string> LoadedNames(const DictionarySet& set) {
@@ -89,8 +89,8 @@ TEST(DictionaryNamesTest, SwitchedOffSlotsMatchNamePrefixes) {
 
 class MethodFolderTest : public ::testing::Test {
  protected:
-  void Write(const std::string& name, const DictionarySpec& spec) {
-    test::WriteDictionary(prefix_.InstallRootHost(), name, spec);
+  void Write(const std::string& name, const DictionaryContents& contents) {
+    test::WriteDictionary(prefix_.InstallRootHost(), name, contents);
   }
   void WriteRaw(const std::string& name, const std::string& bytes) {
     test::WriteHostFile(prefix_.InstallRootHost() + "/Method/" + name, bytes);
@@ -137,17 +137,17 @@ TEST_F(MethodFolderTest, NoFolderOrNoQualifyingFileGivesCountZero) {
 }
 
 TEST_F(MethodFolderTest, ConvertsByteOrderUnscramblesWordsAndAttachesCompanion) {
-  DictionarySpec spec;
-  spec.category = Sj("出会い系");
-  spec.language = kLanguageJapanese;
-  spec.scrambled = true;
-  spec.companion_name = "10deai.cmp";
-  spec.entries = {
+  DictionaryContents contents;
+  contents.category = Sj("出会い系");
+  contents.language = kLanguageJapanese;
+  contents.scrambled = true;
+  contents.companion_name = "10deai.cmp";
+  contents.entries = {
       {Sj("出会い"), 40, {Sj("であい"), Sj("デアイ")}, {{2, 7, 300}}},
       {Sj("無料"), -3, {}, {}},
       {Sj("人妻"), 70000, {Sj("ひとづま")}, {{0, 1, 1}, {1, 2, 3}}},
   };
-  Write("10deai", spec);
+  Write("10deai", contents);
   LoadMethodDictionaries(set_, nullptr);
   ASSERT_EQ(set_.count, 1);
   const MethodDictionary& d = set_.dictionaries[0];
@@ -186,10 +186,10 @@ TEST_F(MethodFolderTest, ConvertsByteOrderUnscramblesWordsAndAttachesCompanion) 
 }
 
 TEST_F(MethodFolderTest, MissingCompanionFileLeavesDictionaryWithoutOne) {
-  DictionarySpec spec = SmallSpec("A");
-  spec.companion_name = "10a.cmp";
-  spec.entries[0].forms = {"freemoney"};
-  WriteRaw("10a", test::BuildDictionaryFile(spec));
+  DictionaryContents contents = SmallSpec("A");
+  contents.companion_name = "10a.cmp";
+  contents.entries[0].forms = {"freemoney"};
+  WriteRaw("10a", test::BuildDictionaryFile(contents));
   LoadMethodDictionaries(set_, nullptr);
   ASSERT_EQ(set_.count, 1);
   EXPECT_TRUE(set_.dictionaries[0].companion.empty());
@@ -197,10 +197,10 @@ TEST_F(MethodFolderTest, MissingCompanionFileLeavesDictionaryWithoutOne) {
 }
 
 TEST_F(MethodFolderTest, CompanionItemsTooLongOrEmptyAreLeftOut) {
-  DictionarySpec spec = SmallSpec("A");
-  spec.companion_name = "10a.cmp";
-  spec.entries[0].forms = {std::string(55, 'x'), "", std::string(56, 'y'), "ok!"};
-  Write("10a", spec);
+  DictionaryContents contents = SmallSpec("A");
+  contents.companion_name = "10a.cmp";
+  contents.entries[0].forms = {std::string(55, 'x'), "", std::string(56, 'y'), "ok!"};
+  Write("10a", contents);
   LoadMethodDictionaries(set_, nullptr);
   ASSERT_EQ(set_.count, 1);
   const MethodDictionary& d = set_.dictionaries[0];
@@ -264,16 +264,16 @@ TEST_F(MethodFolderTest, CorruptDictionariesAreSkipped) {
          std::memset(d.data() + kDictCompanionNameOffset, 'n', kDictCompanionNameSize);
        }},
   };
-  DictionarySpec spec = SmallSpec("bad");
-  spec.companion_name = "10bad.cmp";
-  spec.entries[0].forms = {"free cash", "easy money"};
-  spec.entries[1].forms = {"winning"};
-  spec.entries[0].follow_ups = {{2, 1, 1}};
+  DictionaryContents contents = SmallSpec("bad");
+  contents.companion_name = "10bad.cmp";
+  contents.entries[0].forms = {"free cash", "easy money"};
+  contents.entries[1].forms = {"winning"};
+  contents.entries[0].follow_ups = {{2, 1, 1}};
   Write("20good", SmallSpec("good"));
 
   for (const Case& c : cases) {
-    std::string dict = test::BuildDictionaryFile(spec);
-    std::string companion = test::BuildCompanionFile(spec);
+    std::string dict = test::BuildDictionaryFile(contents);
+    std::string companion = test::BuildCompanionFile(contents);
     c.spoil(dict, companion);
     WriteRaw("10bad", dict);
     WriteRaw("10bad.cmp", companion);
@@ -284,8 +284,8 @@ TEST_F(MethodFolderTest, CorruptDictionariesAreSkipped) {
   }
 
   // The untouched pair loads, so each row above is what made it corrupt.
-  WriteRaw("10bad", test::BuildDictionaryFile(spec));
-  WriteRaw("10bad.cmp", test::BuildCompanionFile(spec));
+  WriteRaw("10bad", test::BuildDictionaryFile(contents));
+  WriteRaw("10bad.cmp", test::BuildCompanionFile(contents));
   LoadMethodDictionaries(set_, nullptr);
   EXPECT_EQ(set_.count, 2);
 }
@@ -302,10 +302,10 @@ TEST_F(MethodFolderTest, NamesThatDoNotFitThePathAreaAreRefused) {
   EXPECT_EQ(LoadedNames(set_), std::vector<std::string>{fits});
 
   // A companion name that does not fit is treated like a missing companion.
-  DictionarySpec spec = SmallSpec("A");
-  spec.companion_name = std::string(room + 1, 'c');
-  spec.entries[0].forms = {"cash"};
-  Write("0a", spec);
+  DictionaryContents contents = SmallSpec("A");
+  contents.companion_name = std::string(room + 1, 'c');
+  contents.entries[0].forms = {"cash"};
+  Write("0a", contents);
   LoadMethodDictionaries(set_, nullptr);
   ASSERT_EQ(set_.count, 2);
   EXPECT_EQ(set_.dictionaries[0].file_name, "0a");

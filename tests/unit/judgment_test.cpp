@@ -57,8 +57,8 @@ const char* CategoryOf(Outcome outcome) {
 class JudgmentTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    test::DictionarySpec ja{"ja-spam", kLanguageJapanese, true, "", {{Sjis("副業"), 100, {}, {}}}};
-    test::DictionarySpec en{"en-spam", kLanguageEnglish, true, "", {{"viagra", 100, {}, {}}}};
+    test::DictionaryContents ja{"ja-spam", kLanguageJapanese, true, "", {{Sjis("副業"), 100, {}, {}}}};
+    test::DictionaryContents en{"en-spam", kLanguageEnglish, true, "", {{"viagra", 100, {}, {}}}};
     test::WriteDictionary(prefix_.InstallRootHost(), "1ja", ja);
     test::WriteDictionary(prefix_.InstallRootHost(), "2en", en);
     const std::string data = prefix_.DataFolderHost() + "/";

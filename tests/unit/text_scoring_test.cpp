@@ -17,18 +17,18 @@
 namespace zvrx {
 namespace {
 
-using test::DictionarySpec;
-using test::EntrySpec;
+using test::DictionaryContents;
+using test::EntryContents;
 
 std::string Sj(const char* utf8) { return platform::Utf8ToCp932(utf8); }
 
-void AddSpec(ScoringState& state, const DictionarySpec& spec, const std::string& name = "1") {
-  const std::string file = test::BuildDictionaryFile(spec);
+void AddDictionary(ScoringState& state, const DictionaryContents& contents, const std::string& name = "1") {
+  const std::string file = test::BuildDictionaryFile(contents);
   MethodDictionary dictionary;
   dictionary.file_name = name;
   ASSERT_TRUE(ParseDictionaryFile(file.data(), file.size(), dictionary));
-  if (!spec.companion_name.empty()) {
-    const std::string companion = test::BuildCompanionFile(spec);
+  if (!contents.companion_name.empty()) {
+    const std::string companion = test::BuildCompanionFile(contents);
     ASSERT_TRUE(AttachCompanion(companion.data(), companion.size(), dictionary));
   }
   ASSERT_TRUE(AddDictionary(state.dictionaries, std::move(dictionary)));
@@ -246,10 +246,10 @@ class ScanTest : public ::testing::Test {
 };
 
 TEST_F(ScanTest, EnglishWordsMatchOnlyAtWordStarts) {
-  DictionarySpec spec;
-  spec.language = kLanguageEnglish;
-  spec.entries = {{"aper", 1, {}, {}}};
-  AddSpec(state_, spec);
+  DictionaryContents contents;
+  contents.language = kLanguageEnglish;
+  contents.entries = {{"aper", 1, {}, {}}};
+  AddDictionary(state_, contents);
   struct Case {
     const char* text;
     int64_t expected;
@@ -265,9 +265,9 @@ TEST_F(ScanTest, EnglishWordsMatchOnlyAtWordStarts) {
 }
 
 TEST_F(ScanTest, JapaneseWordsMatchAnywhereInAKanaOrKanjiRun) {
-  DictionarySpec spec;
-  spec.entries = {{Sj("出会い"), 1, {}, {}}, {Sj("副業"), 100, {}, {}}};
-  AddSpec(state_, spec);
+  DictionaryContents contents;
+  contents.entries = {{Sj("出会い"), 1, {}, {}}, {Sj("副業"), 100, {}, {}}};
+  AddDictionary(state_, contents);
   struct Case {
     std::string text;
     int64_t expected;
@@ -287,23 +287,23 @@ TEST_F(ScanTest, JapaneseWordsMatchAnywhereInAKanaOrKanjiRun) {
 }
 
 TEST_F(ScanTest, CompanionFormsMatchForTheirEntry) {
-  DictionarySpec spec;
-  spec.language = kLanguageEnglish;
-  spec.companion_name = "c";
-  spec.entries = {{"viagra", 10, {"v1agra", "vi@gra"}, {}}, {"cialis", 3, {}, {}}};
-  AddSpec(state_, spec);
+  DictionaryContents contents;
+  contents.language = kLanguageEnglish;
+  contents.companion_name = "c";
+  contents.entries = {{"viagra", 10, {"v1agra", "vi@gra"}, {}}, {"cialis", 3, {}, {}}};
+  AddDictionary(state_, contents);
   EXPECT_EQ(Score("cheap v1agra, vi@gra and viagra", kLanguageEnglish), 30);
   EXPECT_EQ(Score("cheap v1agr", kLanguageEnglish), 0);
 }
 
 TEST_F(ScanTest, FollowUpWordsCountAAndBeforeASentenceEndAlsoB) {
-  DictionarySpec spec;
-  spec.companion_name = "c";
-  spec.entries = {
+  DictionaryContents contents;
+  contents.companion_name = "c";
+  contents.entries = {
       {Sj("副業"), 10, {}, {{2, 3, 100}}},
       {Sj("稼げる"), 0, {Sj("かせげる")}, {}},
   };
-  AddSpec(state_, spec);
+  AddDictionary(state_, contents);
   struct Case {
     const char* why;
     std::string text;
@@ -323,10 +323,10 @@ TEST_F(ScanTest, FollowUpWordsCountAAndBeforeASentenceEndAlsoB) {
 }
 
 TEST_F(ScanTest, TheFirstMatchingEntryWinsAndOnlyTheBodyIsScanned) {
-  DictionarySpec spec;
-  spec.language = kLanguageEnglish;
-  spec.entries = {{"free", 1, {}, {}}, {"free money", 50, {}, {}}, {"", 1000, {}, {}}};
-  AddSpec(state_, spec);
+  DictionaryContents contents;
+  contents.language = kLanguageEnglish;
+  contents.entries = {{"free", 1, {}, {}}, {"free money", 50, {}, {}}, {"", 1000, {}, {}}};
+  AddDictionary(state_, contents);
   EXPECT_EQ(Score("free money", kLanguageEnglish), 1) << "entry order decides, not length";
   const Outcome outcome = Analyse(state_, "hello", kLanguageEnglish, "free free free");
   EXPECT_EQ(outcome.details.scores[0], 0) << "the rest after the body's NUL is not scanned";
@@ -334,12 +334,12 @@ TEST_F(ScanTest, TheFirstMatchingEntryWinsAndOnlyTheBodyIsScanned) {
 }
 
 TEST_F(ScanTest, PrefilterOnlySkipsPositionsThatCannotMatch) {
-  DictionarySpec spec;
-  spec.companion_name = "c";
-  spec.entries = {{Sj("出会い"), 7, {Sj("であい")}, {{2, 5, 11}}},
+  DictionaryContents contents;
+  contents.companion_name = "c";
+  contents.entries = {{Sj("出会い"), 7, {Sj("であい")}, {{2, 5, 11}}},
                   {Sj("無料"), 3, {}, {}},
                   {"abc", 2, {}, {}}};
-  AddSpec(state_, spec);
+  AddDictionary(state_, contents);
   const std::string text = Sj("完全無料の出会い。であいで無料！abc出会い無料");
   const int64_t with = Score(text, kLanguageJapanese);
   state_.dictionaries.use_prefilter = false;
@@ -352,10 +352,10 @@ TEST_F(ScanTest, PrefilterOnlySkipsPositionsThatCannotMatch) {
 
 TEST(AnalyseTextTest, TheFirstDictionaryInLoadOrderOverTheThresholdGivesTheCategory) {
   test::TempPrefix prefix;
-  DictionarySpec money;
+  DictionaryContents money;
   money.category = Sj("副業・金融");
   money.entries = {{Sj("副業"), 50, {}, {}}};
-  DictionarySpec dating = money;
+  DictionaryContents dating = money;
   dating.category = Sj("出会い系");
   // Written in the other order: the file names decide.
   test::WriteDictionary(prefix.InstallRootHost(), "20money", money);
@@ -379,11 +379,11 @@ TEST(AnalyseTextTest, TheFirstDictionaryInLoadOrderOverTheThresholdGivesTheCateg
 
 TEST(AnalyseTextTest, OnlyDictionariesOfTheMessagesLanguageAreUsed) {
   ScoringState state;
-  DictionarySpec english;
+  DictionaryContents english;
   english.category = "English";
   english.language = kLanguageEnglish;
   english.entries = {{"viagra", 100, {}, {}}};
-  AddSpec(state, english);
+  AddDictionary(state, english);
   SetFlatThreshold(state, 0);
   state.tables.subject[kLanguageJapanese].present = true;
   state.tables.subject[kLanguageJapanese].upper = 30000;
@@ -401,10 +401,10 @@ TEST(AnalyseTextTest, OnlyDictionariesOfTheMessagesLanguageAreUsed) {
 
 TEST(AnalyseTextTest, ScoreAddsSubjectAndRecipientScoresWithLengthFromTheCopiedText) {
   ScoringState state;
-  DictionarySpec spec;
-  spec.language = kLanguageEnglish;
-  spec.entries = {{"offer", 7, {}, {}}};
-  AddSpec(state, spec);
+  DictionaryContents contents;
+  contents.language = kLanguageEnglish;
+  contents.entries = {{"offer", 7, {}, {}}};
+  AddDictionary(state, contents);
   state.tables.thresholds[2] = 1000;  // base
   state.tables.thresholds[3] = 50;    // slope per 100 bytes
   state.tables.thresholds[6] = 30000;
@@ -424,10 +424,10 @@ TEST(AnalyseTextTest, ScoreAddsSubjectAndRecipientScoresWithLengthFromTheCopiedT
 
 TEST(AnalyseTextTest, HugeWeightsAndRecipientCountsDoNotWrapRound) {
   ScoringState state;
-  DictionarySpec spec;
-  spec.language = kLanguageEnglish;
-  spec.entries = {{"jackpot", INT32_MAX, {}, {}}};
-  AddSpec(state, spec);
+  DictionaryContents contents;
+  contents.language = kLanguageEnglish;
+  contents.entries = {{"jackpot", INT32_MAX, {}, {}}};
+  AddDictionary(state, contents);
   SetFlatThreshold(state, INT32_MAX - 1);
   // Two hits: 2 * (2^31 - 1) would be -2 in 32 bits and keep the message.
   EXPECT_EQ(Analyse(state, "jackpot jackpot", kLanguageEnglish).verdict, TextVerdict::kUnwanted);
