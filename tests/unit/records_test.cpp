@@ -79,7 +79,7 @@ TEST_F(RecordFilesTest, LoadsEachGoldenFile) {
     test::WriteHostFile(DataFile(name), Golden(name));
   }
   SettingsRecords loaded;
-  std::memset(&loaded, 0x33, sizeof loaded);
+  std::memset(static_cast<void*>(&loaded), 0x33, sizeof loaded);  // garbage the loads must overwrite
   EXPECT_TRUE(LoadBasicSettings(loaded.basic));
   EXPECT_TRUE(LoadNotifyOptions(loaded.options));
   EXPECT_TRUE(LoadJudgmentSettings(loaded.judgment));
