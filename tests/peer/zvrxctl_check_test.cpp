@@ -2,9 +2,6 @@
 // that changes nothing anywhere, a real check that deletes the spam and
 // logs it, a failed login giving status 1 with its reason, and no check at
 // all without an enabled account.
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <filesystem>
 #include <iostream>
@@ -15,9 +12,9 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/dovecot_fixture.h"
+#include "tests/support/run_program.h"
 #include "tests/support/temp_prefix.h"
 
-extern char** environ;
 
 namespace zvrx {
 namespace {
@@ -25,17 +22,12 @@ namespace {
 namespace fs = std::filesystem;
 using test::DovecotServer;
 
-constexpr char kZvrxctl[] = ZVRX_BINARY_DIR "/tools/zvrxctl";
 const std::string kDistribution = ZVRX_BINARY_DIR "/Installer Resources";
 const std::string kCorpus = ZVRX_SOURCE_DIR "/tests/corpus/";
 
 std::string Corpus(const std::string& name) { return test::ReadHostFile(kCorpus + name); }
 
-struct CtlResult {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
+using CtlResult = test::ProgramRun;
 
 class ZvrxctlCheckTest : public ::testing::Test {
  protected:
@@ -55,29 +47,7 @@ class ZvrxctlCheckTest : public ::testing::Test {
   }
 
   CtlResult Ctl(std::vector<std::string> args) {
-    args.insert(args.begin(), {kZvrxctl, "--prefix", prefix_.path()});
-    std::vector<char*> argv;
-    for (auto& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    const std::string out_file = prefix_.path() + "/ctl.out";
-    const std::string err_file = prefix_.path() + "/ctl.err";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_addopen(&actions, 2, err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    CtlResult run;
-    pid_t pid = -1;
-    if (posix_spawn(&pid, kZvrxctl, &actions, nullptr, argv.data(), environ) == 0) {
-      int status = 0;
-      waitpid(pid, &status, 0);
-      run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    run.out = test::ReadHostFile(out_file);
-    run.err = test::ReadHostFile(err_file);
-    return run;
+    return test::RunZvrxctl(prefix_.path(), std::move(args), {});
   }
 
   // Every file of the emulated machine with its bytes.

@@ -1,10 +1,7 @@
 // zvrxctl judge, run as the real program on a prefix holding the delivered
 // data: messages it has never seen, the stored and the given level, the
 // duplicate memory across files, unreadable files, and nothing written.
-#include <fcntl.h>
 #include <iconv.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <filesystem>
 #include <map>
@@ -13,23 +10,18 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/run_program.h"
 #include "tests/support/temp_prefix.h"
 
-extern char** environ;
 
 namespace zvrx {
 namespace {
 
 namespace fs = std::filesystem;
 
-constexpr char kZvrxctl[] = ZVRX_BINARY_DIR "/tools/zvrxctl";
 const std::string kDistribution = ZVRX_BINARY_DIR "/Installer Resources";
 
-struct CtlResult {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
+using CtlResult = test::ProgramRun;
 
 std::string ToJis(const std::string& utf8) {
   iconv_t cd = iconv_open("ISO-2022-JP", "UTF-8");
@@ -89,30 +81,7 @@ class ZvrxctlJudgeTest : public ::testing::Test {
 
   // Runs zvrxctl in the messages folder, so file names may be relative.
   CtlResult Ctl(std::vector<std::string> args) {
-    args.insert(args.begin(), {kZvrxctl, "--prefix", prefix_.path()});
-    std::vector<char*> argv;
-    for (auto& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    std::string out_file = prefix_.path() + "/ctl.out";
-    std::string err_file = prefix_.path() + "/ctl.err";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (!messages_.empty()) posix_spawn_file_actions_addchdir_np(&actions, messages_.c_str());
-    posix_spawn_file_actions_addopen(&actions, 1, out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_addopen(&actions, 2, err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    CtlResult run;
-    pid_t pid = -1;
-    if (posix_spawn(&pid, kZvrxctl, &actions, nullptr, argv.data(), environ) == 0) {
-      int status = 0;
-      waitpid(pid, &status, 0);
-      run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    run.out = test::ReadHostFile(out_file);
-    run.err = test::ReadHostFile(err_file);
-    return run;
+    return test::RunZvrxctl(prefix_.path(), std::move(args), messages_);
   }
 
   // Every file of the emulated machine with its bytes.

@@ -1,8 +1,5 @@
 // zvrxctl's settings commands, run as the real program on a temporary
 // prefix: what they save, what show prints, and input they refuse.
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <cstring>
@@ -15,22 +12,17 @@
 
 #include "shared/record_files.h"
 #include "shared/records.h"
+#include "tests/support/run_program.h"
 #include "tests/support/temp_prefix.h"
 
-extern char** environ;
 
 namespace zvrx {
 namespace {
 
 namespace fs = std::filesystem;
 
-constexpr char kZvrxctl[] = ZVRX_BINARY_DIR "/tools/zvrxctl";
 
-struct CtlResult {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
+using CtlResult = test::ProgramRun;
 
 class ZvrxctlSettingsTest : public ::testing::Test {
  protected:
@@ -38,29 +30,7 @@ class ZvrxctlSettingsTest : public ::testing::Test {
   ZvrxctlSettingsTest() : prefix_(false) {}
 
   CtlResult Ctl(std::vector<std::string> args) {
-    args.insert(args.begin(), {kZvrxctl, "--prefix", prefix_.path()});
-    std::vector<char*> argv;
-    for (auto& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    std::string out_file = prefix_.path() + "/ctl.out";
-    std::string err_file = prefix_.path() + "/ctl.err";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_addopen(&actions, 2, err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    CtlResult run;
-    pid_t pid = -1;
-    if (posix_spawn(&pid, kZvrxctl, &actions, nullptr, argv.data(), environ) == 0) {
-      int status = 0;
-      waitpid(pid, &status, 0);
-      run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    run.out = test::ReadHostFile(out_file);
-    run.err = test::ReadHostFile(err_file);
-    return run;
+    return test::RunZvrxctl(prefix_.path(), std::move(args), {});
   }
 
   void Ok(std::vector<std::string> args) {
