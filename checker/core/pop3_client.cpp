@@ -67,18 +67,18 @@ PopResult Connect(PopConnection& connection, const AccountParts& parts) {
   return POP_CONNECT_FAILED;
 }
 
+// A failed login step closes its own connection.
+PopResult CloseWith(PopConnection& connection, PopResult result) {
+  CloseConnection(connection);
+  return result;
+}
+
 // Connects and reads the greeting; on failure the connection is closed.
 PopResult Greet(PopConnection& connection, const AccountParts& parts, ReplyLine& greeting) {
   PopResult result = Connect(connection, parts);
   if (result != POP_OK) return result;
-  if (ReadSingle(connection, greeting) != POP_OK) {
-    CloseConnection(connection);
-    return POP_SOCKET_ERROR;
-  }
-  if (greeting.status != '+') {
-    CloseConnection(connection);
-    return POP_BAD_GREETING;
-  }
+  if (ReadSingle(connection, greeting) != POP_OK) return CloseWith(connection, POP_SOCKET_ERROR);
+  if (greeting.status != '+') return CloseWith(connection, POP_BAD_GREETING);
   return POP_OK;
 }
 
@@ -90,18 +90,13 @@ PopResult LoginApop(PopConnection& connection, const AccountParts& parts,
   char digest[33];
   if (!ApopDigest(std::string_view(reply.text, static_cast<size_t>(reply.text_length)), password,
                   digest)) {
-    CloseConnection(connection);
-    return POP_NO_TIMESTAMP;
+    return CloseWith(connection, POP_NO_TIMESTAMP);
   }
   if (SendCommand(connection, {"APOP ", parts.user, " ", digest}) != POP_OK ||
       ReadSingle(connection, reply) != POP_OK) {
-    CloseConnection(connection);
-    return POP_SOCKET_ERROR;
+    return CloseWith(connection, POP_SOCKET_ERROR);
   }
-  if (reply.status != '+') {
-    CloseConnection(connection);
-    return POP_USER_REJECTED;
-  }
+  if (reply.status != '+') return CloseWith(connection, POP_USER_REJECTED);
   return POP_OK;
 }
 
@@ -112,26 +107,15 @@ PopResult LoginUserPass(PopConnection& connection, const AccountParts& parts,
   if (result != POP_OK) return result;
   if (SendCommand(connection, {"USER ", parts.user}) != POP_OK ||
       ReadSingle(connection, reply) != POP_OK) {
-    CloseConnection(connection);
-    return POP_SOCKET_ERROR;
+    return CloseWith(connection, POP_SOCKET_ERROR);
   }
-  if (reply.status != '+') {
-    CloseConnection(connection);
-    return POP_USER_REJECTED;
-  }
+  if (reply.status != '+') return CloseWith(connection, POP_USER_REJECTED);
   if (SendCommand(connection, {"PASS ", password}) != POP_OK) {
-    CloseConnection(connection);
-    return POP_SOCKET_ERROR;
+    return CloseWith(connection, POP_SOCKET_ERROR);
   }
   platform::Sleep(kPassReplyWaitMs);
-  if (ReadAccumulating(connection, reply) != POP_OK) {
-    CloseConnection(connection);
-    return POP_SOCKET_ERROR;
-  }
-  if (reply.status != '+') {
-    CloseConnection(connection);
-    return POP_PASS_REJECTED;
-  }
+  if (ReadAccumulating(connection, reply) != POP_OK) return CloseWith(connection, POP_SOCKET_ERROR);
+  if (reply.status != '+') return CloseWith(connection, POP_PASS_REJECTED);
   return POP_OK;
 }
 

@@ -31,7 +31,6 @@ namespace fs = std::filesystem;
 using test::DovecotServer;
 using test::DovecotUser;
 
-const std::string kDistribution = ZVRX_BINARY_DIR "/Installer Resources";
 const std::string kCorpus = ZVRX_SOURCE_DIR "/tests/corpus/";
 
 std::string Corpus(const std::string& name) { return test::ReadHostFile(kCorpus + name); }
@@ -79,11 +78,7 @@ class CheckCycleTest : public ::testing::Test {
   void SetUp() override {
     // A peer test that cannot reach its peer fails; it is never skipped.
     ASSERT_TRUE(start_error_.empty()) << "Dovecot could not be started: " << start_error_;
-    ASSERT_TRUE(fs::is_directory(kDistribution)) << "build the delivered data first";
-    fs::copy(kDistribution + "/Method", prefix_.InstallRootHost() + "/Method",
-             fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-    fs::copy(kDistribution + "/Zvrx Staffs", prefix_.DataFolderHost(),
-             fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+    ASSERT_TRUE(prefix_.InstallDeliveredData()) << "build the delivered data first";
     ASSERT_TRUE(CreateBlock(state_.transfer));
   }
   void TearDown() override {

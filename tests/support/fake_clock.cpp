@@ -124,4 +124,14 @@ ScopedClock::~ScopedClock() {
   platform::SetClock(previous_ == &platform::SystemClock() ? nullptr : previous_);
 }
 
+platform::LocalTime LocalTimeAt(int year, int month, int day, int hour, int minute) {
+  platform::LocalTime time;
+  time.year = year;
+  time.month = month;
+  time.day = day;
+  time.hour = hour;
+  time.minute = minute;
+  return time;
+}
+
 }  // namespace zvrx::test

@@ -57,4 +57,7 @@ class ScopedClock {
   platform::Clock* previous_;
 };
 
+// A local time at a given minute, for fixing the clock in tests.
+platform::LocalTime LocalTimeAt(int year, int month, int day, int hour, int minute);
+
 }  // namespace zvrx::test

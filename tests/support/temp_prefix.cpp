@@ -36,6 +36,16 @@ std::string TempPrefix::InstallRootHost() const {
   return path_ + "/drive_c/Program Files/ZVRX";
 }
 
+bool TempPrefix::InstallDeliveredData(bool method_only) const {
+  const fs::path dist = fs::path(ZVRX_BINARY_DIR) / "Installer Resources";
+  std::error_code ec;
+  if (!fs::is_directory(dist / "Method", ec)) return false;
+  const auto options = fs::copy_options::recursive | fs::copy_options::overwrite_existing;
+  fs::copy(dist / "Method", InstallRootHost() + "/Method", options, ec);
+  if (!ec && !method_only) fs::copy(dist / "Zvrx Staffs", DataFolderHost(), options, ec);
+  return !ec;
+}
+
 std::string TempPrefix::DataFolderHost() const { return InstallRootHost() + "/Zvrx Staffs"; }
 
 void WriteHostFile(const std::string& host_path, const std::string& bytes) {

@@ -22,6 +22,11 @@ class TempPrefix {
   // Host path of the install root "drive_c/Program Files/ZVRX".
   std::string InstallRootHost() const;
 
+  // Copies the build's delivered data ("Installer Resources/Method" and
+  // "Installer Resources/Zvrx Staffs") into this machine; with
+  // `method_only`, the dictionaries alone. False when the build has none.
+  bool InstallDeliveredData(bool method_only = false) const;
+
  private:
   std::string path_;
   std::string old_prefix_;

@@ -23,7 +23,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kDistribution = ZVRX_BINARY_DIR "/Installer Resources";
 
 class ConfigurationTest : public ::testing::Test {
  protected:
@@ -38,9 +37,8 @@ class ConfigurationTest : public ::testing::Test {
   }
 
   void InstallDictionaries() {
-    ASSERT_TRUE(fs::is_directory(kDistribution)) << "build the delivered data first";
-    fs::copy(kDistribution + "/Method", prefix_.InstallRootHost() + "/Method",
-             fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+    ASSERT_TRUE(prefix_.InstallDeliveredData(/*method_only=*/true))
+        << "build the delivered data first";
   }
 
   test::TempPrefix prefix_;

@@ -26,7 +26,6 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string kCorpusFolder = ZVRX_SOURCE_DIR "/tests/corpus";
-const std::string kDistribution = ZVRX_BINARY_DIR "/Installer Resources";
 
 struct Labelled {
   std::string file;
@@ -51,14 +50,6 @@ std::vector<Labelled> ReadLabels() {
     labels.push_back(entry);
   }
   return labels;
-}
-
-void CopyFolder(const std::string& from, const std::string& to) {
-  fs::create_directories(to);
-  for (const auto& file : fs::directory_iterator(from)) {
-    fs::copy_file(file.path(), fs::path(to) / file.path().filename(),
-                  fs::copy_options::overwrite_existing);
-  }
 }
 
 struct Figures {
@@ -125,13 +116,11 @@ Figures JudgeCorpus(const std::vector<Labelled>& labels, int16_t strictness) {
 }
 
 TEST(CorpusTest, DeliveredDataAtTheComprehensiveLevel) {
-  ASSERT_TRUE(fs::is_directory(kDistribution + "/Method")) << "build the delivered data first";
   std::vector<Labelled> labels = ReadLabels();
   ASSERT_GE(labels.size(), 80u);
 
   test::TempPrefix prefix;
-  CopyFolder(kDistribution + "/Method", prefix.InstallRootHost() + "/Method");
-  CopyFolder(kDistribution + "/Zvrx Staffs", prefix.DataFolderHost());
+  ASSERT_TRUE(prefix.InstallDeliveredData()) << "build the delivered data first";
 
   for (int16_t strictness : {int16_t{-1}, int16_t{0}, int16_t{1}}) {
     Figures f = JudgeCorpus(labels, strictness);

@@ -13,20 +13,13 @@
 #include "shared/records.h"
 #include "shared/transfer_checker.h"
 #include "tests/support/settings_side_clock.h"
+#include "tests/support/fake_clock.h"
 #include "tests/support/temp_prefix.h"
 
 namespace zvrx {
 namespace {
 
-platform::LocalTime At(int year, int month, int day, int hour, int minute) {
-  platform::LocalTime time;
-  time.year = year;
-  time.month = month;
-  time.day = day;
-  time.hour = hour;
-  time.minute = minute;
-  return time;
-}
+constexpr auto& At = test::LocalTimeAt;
 
 TEST(PackedMinutesTest, FieldsAndDifferences) {
   struct Row {

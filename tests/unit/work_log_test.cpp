@@ -15,15 +15,7 @@
 namespace zvrx {
 namespace {
 
-platform::LocalTime At(int year, int month, int day, int hour, int minute) {
-  platform::LocalTime t;
-  t.year = year;
-  t.month = month;
-  t.day = day;
-  t.hour = hour;
-  t.minute = minute;
-  return t;
-}
+constexpr auto& At = test::LocalTimeAt;
 
 MailRecord Record(const char* from, const char* subject) {
   MailRecord record = {};
