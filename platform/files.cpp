@@ -95,9 +95,14 @@ bool Matches(std::string_view pattern, std::string_view name) {
 
 }  // namespace
 
-std::optional<std::vector<char>> ReadFileBytes(std::string_view path, size_t max_bytes) {
+std::optional<std::vector<char>> ReadFileBytes(std::string_view path, size_t max_bytes,
+                                               int64_t offset) {
   int fd = open(HostPath(path).c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return std::nullopt;
+  if (offset > 0 && lseek(fd, static_cast<off_t>(offset), SEEK_SET) < 0) {
+    close(fd);
+    return std::nullopt;
+  }
   std::vector<char> bytes;
   struct stat info;
   if (fstat(fd, &info) == 0 && info.st_size > 0) {

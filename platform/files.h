@@ -10,10 +10,11 @@
 
 namespace zvrx::platform {
 
-// The file's bytes, at most max_bytes of them; nullopt when the file is
-// missing or cannot be read.
+// The file's bytes from `offset` on, at most max_bytes of them; nullopt when
+// the file is missing or cannot be read.
 std::optional<std::vector<char>> ReadFileBytes(std::string_view path,
-                                               size_t max_bytes = SIZE_MAX);
+                                               size_t max_bytes = SIZE_MAX,
+                                               int64_t offset = 0);
 
 // Replaces the file with exactly these bytes. The new contents are written
 // to a temporary file beside it and renamed over it, so a failed write never

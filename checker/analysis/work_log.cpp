@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 
 #include "platform/drives.h"
 #include "platform/files.h"
@@ -32,15 +31,11 @@ std::string ReadLogTail(const std::string& path, bool& from_start) {
   from_start = true;
   int64_t size = platform::FileSize(path);
   if (size <= 0) return {};
-  std::ifstream in(platform::HostPath(path), std::ios::binary);
-  if (!in) return {};
   int64_t offset = size > kLogTailSize ? size - kLogTailSize : 0;
+  auto tail = platform::ReadFileBytes(path, static_cast<size_t>(size - offset), offset);
+  if (!tail) return {};
   from_start = offset == 0;
-  in.seekg(offset);
-  std::string tail(static_cast<size_t>(size - offset), '\0');
-  in.read(tail.data(), static_cast<std::streamsize>(tail.size()));
-  tail.resize(static_cast<size_t>(in.gcount()));
-  return tail;
+  return std::string(tail->begin(), tail->end());
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include "checker/analysis/dictionary_format.h"
 #include "checker/analysis/european_charsets.h"
+#include "checker/analysis/lists.h"
 #include "tools/datac/dictionary_source.h"
 #include "tools/datac/dictionary_writer.h"
 #include "tools/datac/source_text.h"
@@ -127,8 +128,8 @@ std::vector<OutputFile> CompileTree(const std::string& source_dir_text, Diagnost
   CompileOne(source_dir / "subject_en.txt", kSubjectTableEnglishName, CompileSubjectTable,
              outputs, diag);
   CompileOne(source_dir / "thresholds.txt", kThresholdFileName, CompileThresholds, outputs, diag);
-  CompileOne(source_dir / "anon_from.txt", "ZVRk-128", CompileSignList, outputs, diag);
-  CompileOne(source_dir / "anon_msgid.txt", "ZVRk-129", CompileSignList, outputs, diag);
+  CompileOne(source_dir / "anon_from.txt", kAnonymousListAName, CompileSignList, outputs, diag);
+  CompileOne(source_dir / "anon_msgid.txt", kAnonymousListBName, CompileSignList, outputs, diag);
   CompileEuropean(source_dir, outputs, diag);
   if (!diag.ok()) outputs.clear();
   return outputs;
