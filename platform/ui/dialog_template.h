@@ -47,6 +47,11 @@ bool ParseDialogTemplates(std::string_view text, std::vector<DialogTemplate>& te
 bool LoadDialogTemplates(std::string_view path, std::vector<DialogTemplate>& templates,
                          std::string* error);
 
+// Every *.dlg file of a host or resource folder (":/settings"), in name
+// order, into one list.
+bool LoadDialogTemplateFolder(std::string_view folder, std::vector<DialogTemplate>& templates,
+                              std::string* error);
+
 // The template with `id`, or null.
 const DialogTemplate* FindTemplate(const std::vector<DialogTemplate>& templates, int id);
 
