@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "platform/ui/window.h"
+#include "settings/model/account_text.h"
 #include "settings/settings_state.h"
 
 namespace zvrx {
@@ -26,10 +27,6 @@ inline constexpr int kIdCounter = 1067;
 // The poll timer of the transfer block.
 inline constexpr int kPollTimerId = 1;
 inline constexpr int kPollTimerMs = 100;
-
-// Keeps the bytes up to 0x7E, drops every other byte (and the trail byte
-// after a Shift-JIS lead byte). Returns whether nothing was dropped.
-bool ValidateAccountText(std::string& text);
 
 class BasicPage : public platform::ui::DialogEvents, public BasicPageAccess {
  public:

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/ui/window.h"
+#include "settings/model/message_layout.h"
 #include "settings/settings_state.h"
 
 namespace zvrx {
@@ -26,18 +27,6 @@ inline constexpr size_t kMessageTextSize = 200;
 inline constexpr int kResultYes = 6;
 inline constexpr int kResultNo = 7;
 inline constexpr int kResultCancel = 2;
-
-// The texts of the line fields: the text before each line feed in turn,
-// skipping one more character after the first line; text after the last
-// line feed is not shown.
-std::vector<std::string> LayOutMessageLines(std::string_view text, int field_count);
-
-// Where the dialog goes: centred horizontally over `owner` keeping the
-// template's vertical position, or, with no owner, centred on the screen.
-// A negative left edge becomes 1.
-platform::ui::PixelRect PlaceMessageDialog(const platform::ui::PixelRect& dialog,
-                                           const platform::ui::PixelRect* owner,
-                                           const platform::ui::SystemMetrics& metrics);
 
 // Shows the dialog modally with `text` (cut to the buffer) and returns the
 // DialogResult (6, 7 or 2) for the question dialogs, kIdOk for the others.
