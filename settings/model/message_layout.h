@@ -2,6 +2,7 @@
 // where the dialog stands.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +15,11 @@ namespace zvrx {
 // skipping one more character after the first line; text after the last
 // line feed is not shown.
 std::vector<std::string> LayOutMessageLines(std::string_view text, int field_count);
+
+// The text as the message buffer of `buffer_size` bytes holds it: up to its
+// first NUL, cut to buffer_size - 1 bytes without splitting a double-byte
+// character.
+std::string CutMessageText(std::string_view text, size_t buffer_size);
 
 // Screen size as the placement needs it.
 struct ScreenSize {
