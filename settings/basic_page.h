@@ -63,8 +63,23 @@ class BasicPage : public platform::ui::DialogEvents, public BasicPageAccess {
   int current_account() const { return current_account_; }
 
  private:
+  void ShowAccount(int index);
+  void OnAccountField(platform::ui::Dialog& dialog);
+  void OnPasswordField(platform::ui::Dialog& dialog);
+  void OnListChoice(platform::ui::Dialog& dialog, int id);
+  void OnAccountSwitch(platform::ui::Dialog& dialog);
+  void ShowProgress(const TransferHeader& header);
+  // The main frame's rectangle, which owns every dialog of the page.
+  const platform::ui::PixelRect* OwnerRect();
+
   SettingsState& state_;
   std::unique_ptr<platform::ui::Dialog> dialog_;
+  // The page's dialog from its creation on (dialog_ is set only once
+  // CreatePage has returned, after OnInit).
+  platform::ui::Dialog* view_ = nullptr;
+  // Set while the page fills its own fields at creation.
+  bool filling_ = false;
+  platform::ui::PixelRect owner_rect_;
   int current_account_ = 0;
   std::string account_text_;  // the account-text buffer
   bool account_edited_ = false;
