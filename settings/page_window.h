@@ -44,6 +44,9 @@ const PageDescription& DescribePage(PageKind kind);
 // Opens the page, or restores and focuses it when it is open already.
 // Returns the open page's window, or null when the kind has no page yet.
 PageWindow* OpenPage(SettingsState& state, PageKind kind);
+// The same with a page object made by the caller (tests bring their own);
+// `page` is dropped when the kind is open already.
+PageWindow* OpenPage(SettingsState& state, PageKind kind, std::unique_ptr<Page> page);
 
 // Asks the page to close as its close box would; true when it closed.
 bool ClosePage(SettingsState& state, PageKind kind);
@@ -63,6 +66,7 @@ class PageWindow : public platform::ui::FrameEvents {
 
  private:
   friend PageWindow* OpenPage(SettingsState&, PageKind);
+  friend PageWindow* OpenPage(SettingsState&, PageKind, std::unique_ptr<Page>);
   SettingsState& state_;
   PageKind kind_;
   std::unique_ptr<Page> page_;
