@@ -1,0 +1,245 @@
+#include "settings/judgment_page.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/drives.h"
+#include "platform/files.h"
+#include "settings/european_dialog.h"
+#include "settings/message_dialogs.h"
+#include "settings/message_table.h"
+#include "settings/model/dictionary_list.h"
+#include "shared/locations.h"
+#include "shared/record_files.h"
+#include "shared/transfer_settings.h"
+
+namespace zvrx {
+
+namespace {
+
+namespace ui = platform::ui;
+
+// Message-table strings of the two handling lists.
+constexpr int kForeignHandlingFirstString = 11;
+constexpr int kUnknownFormatFirstString = 14;
+constexpr int kHandlingChoices = 3;
+
+// The language-options changed flag: bytes 6 and 7 of the record are left
+// out when the page decides whether anything changed.
+constexpr size_t kChangedFlagOffset = offsetof(JudgmentSettings, languages_changed);
+constexpr size_t kAfterChangedFlag = kChangedFlagOffset + sizeof(int16_t);
+
+struct Strictness {
+  int id;
+  int16_t value;
+};
+constexpr Strictness kStrictness[] = {{kIdLenient, -1}, {kIdStandard, 0}, {kIdStrict, 1}};
+
+class JudgmentPage : public Page {
+ public:
+  explicit JudgmentPage(SettingsState& state) : state_(state) {}
+
+  void Create(ui::Frame& frame) override {
+    frame_ = &frame;
+    const ui::DialogTemplate* dialog =
+        ui::FindTemplate(state_.resources.dialogs, kJudgmentDialogId);
+    if (dialog == nullptr) return;
+    dialog_ = ui::CreatePage(*dialog, frame, *this);
+  }
+
+  ui::Dialog* dialog() override { return dialog_.get(); }
+
+  void OnInit(ui::Dialog& dialog) override {
+    JudgmentSettings& judgment = state_.records.judgment;
+    FillHandlingList(dialog, kIdForeignHandling, kForeignHandlingFirstString,
+                     judgment.foreign_handling);
+    FillHandlingList(dialog, kIdUnknownFormatHandling, kUnknownFormatFirstString,
+                     judgment.unknown_format_handling);
+    BuildList(dialog);
+    ShowStrictness(dialog);
+    dialog.SetScrollRange(kIdDictionaryScroll, 0, list_.count());
+    dialog.SetScrollPos(kIdDictionaryScroll, 0);
+    state_.snapshots.judgment = judgment;
+    snapshot_mask_ = list_.switch_mask;
+  }
+
+  void OnCommand(ui::Dialog& dialog, int id, int code) override {
+    if (id >= kIdFirstDictionaryBox && id < kIdFirstDictionaryBox + kDictionaryBoxes) {
+      if (code == ui::kBnClicked) ClickDictionary(dialog, id - kIdFirstDictionaryBox);
+      return;
+    }
+    switch (id) {
+      case kIdLenient:
+      case kIdStandard:
+      case kIdStrict:
+        if (code == ui::kBnClicked) ClickStrictness(dialog, id);
+        return;
+      case kIdForeignHandling:
+        if (code == ui::kCbnSelChange) {
+          int16_t value = state_.records.judgment.foreign_handling;
+          ChooseHandling(dialog, id, value);
+          state_.records.judgment.foreign_handling = value;
+        }
+        return;
+      case kIdUnknownFormatHandling:
+        if (code == ui::kCbnSelChange) {
+          int16_t value = state_.records.judgment.unknown_format_handling;
+          ChooseHandling(dialog, id, value);
+          state_.records.judgment.unknown_format_handling = value;
+        }
+        return;
+      case kIdEuropeanOptions:
+        if (code == ui::kBnClicked) RunEuropeanDialog(state_, frame_->Rect());
+        return;
+      default:
+        return;
+    }
+  }
+
+  void OnScroll(ui::Dialog& dialog, int id, int request, int position) override {
+    if (id != kIdDictionaryScroll || !ListScrolls(list_)) return;
+    if (ScrollDictionaries(list_, request, position)) DrawBoxes(dialog);
+    dialog.SetScrollPos(kIdDictionaryScroll, list_.position);
+  }
+
+  bool RequestClose() override {
+    if ((state_.changed_marks & kChangedJudgment) == 0) return true;
+    JudgmentSettings& judgment = state_.records.judgment;
+    if (list_.switch_mask != snapshot_mask_) judgment.languages_changed = 1;
+    if (SameAsSnapshot()) {
+      judgment.languages_changed = 0;
+      ClearMark();
+      return true;
+    }
+
+    const ui::PixelRect owner = frame_->Rect();
+    const int answer = AskSaveQuestion(state_, PageNameJudgment(), &owner);
+    if (answer == kResultCancel) {
+      frame_->Focus();
+      return false;
+    }
+    if (answer == kResultYes) {
+      // The checker hears of the changed flag through this delivery only.
+      SendSettings(state_.transfer, false);
+      judgment.languages_changed = 0;
+      // Read back what was saved; a failed save or load keeps the choices
+      // in memory rather than blanking them.
+      if (SaveJudgmentSettings(judgment)) {
+        JudgmentSettings saved{};
+        if (LoadJudgmentSettings(saved)) judgment = saved;
+      }
+      state_.snapshots.judgment = judgment;
+      snapshot_mask_ = list_.switch_mask;
+    } else {
+      judgment = state_.snapshots.judgment;
+    }
+    ClearMark();
+    return true;
+  }
+
+ private:
+  void ClearMark() { state_.changed_marks &= static_cast<uint8_t>(~kChangedJudgment); }
+
+  bool SameAsSnapshot() const {
+    const auto* now = reinterpret_cast<const unsigned char*>(&state_.records.judgment);
+    const auto* then = reinterpret_cast<const unsigned char*>(&state_.snapshots.judgment);
+    return std::memcmp(now, then, kChangedFlagOffset) == 0 &&
+           std::memcmp(now + kAfterChangedFlag, then + kAfterChangedFlag,
+                       sizeof(JudgmentSettings) - kAfterChangedFlag) == 0;
+  }
+
+  static void FillHandlingList(ui::Dialog& dialog, int id, int first_string, int16_t value) {
+    dialog.ComboReset(id);
+    for (int i = 0; i < kHandlingChoices; ++i) dialog.ComboAdd(id, MessageString(first_string + i));
+    dialog.ComboSelect(id, value >= 0 && value < kHandlingChoices ? value : -1);
+  }
+
+  void ChooseHandling(ui::Dialog& dialog, int id, int16_t& stored) {
+    // Every change of the shown choice is kept, also one made with the
+    // keyboard on the closed list, so the page never shows what it did
+    // not store.
+    const int index = dialog.ComboSelection(id);
+    if (index < 0 || index >= kHandlingChoices) return;
+    const bool dropped = dialog.ComboIsDroppedDown(id);
+    stored = static_cast<int16_t>(index);
+    if (dropped) dialog.Focus();
+    state_.changed_marks |= kChangedJudgment;
+  }
+
+  void ShowStrictness(ui::Dialog& dialog) {
+    for (const Strictness& s : kStrictness) {
+      dialog.CheckButton(s.id, state_.records.judgment.strictness == s.value);
+    }
+  }
+
+  void ClickStrictness(ui::Dialog& dialog, int id) {
+    for (const Strictness& s : kStrictness) {
+      if (s.id != id) continue;
+      if (state_.records.judgment.strictness == s.value) return;
+      state_.records.judgment.strictness = s.value;
+    }
+    ShowStrictness(dialog);
+    state_.changed_marks |= kChangedJudgment;
+  }
+
+  void BuildList(ui::Dialog& dialog) {
+    list_ = DictionaryList{};
+    if (!platform::SetCurrentDirectory(MethodFolder())) {
+      for (int k = 0; k < kDictionaryBoxes; ++k) BlankBox(dialog, k);
+      dialog.EnableItem(kIdDictionaryScroll, false);
+      return;
+    }
+    list_ = BuildDictionaryList(platform::ListFolder("*.*"), state_.records.judgment);
+    DrawBoxes(dialog);
+    if (!ListScrolls(list_)) dialog.EnableItem(kIdDictionaryScroll, false);
+  }
+
+  static void BlankBox(ui::Dialog& dialog, int k) {
+    const int id = kIdFirstDictionaryBox + k;
+    dialog.SetItemText(id, "");
+    dialog.CheckButton(id, false);
+    dialog.SetButtonHighlight(id, false);
+    dialog.ShowItem(id, false);
+  }
+
+  // The six boxes from the first visible entry: name, highlight, tick.
+  void DrawBoxes(ui::Dialog& dialog) {
+    for (int k = 0; k < kDictionaryBoxes; ++k) {
+      const DictionaryBox box = BoxContents(list_, k);
+      if (!box.used) {
+        BlankBox(dialog, k);
+        continue;
+      }
+      const int id = kIdFirstDictionaryBox + k;
+      dialog.ShowItem(id, true);
+      dialog.SetItemText(id, box.name);
+      dialog.SetButtonHighlight(id, true);
+      dialog.CheckButton(id, box.ticked);
+      dialog.RedrawItem(id);
+    }
+  }
+
+  void ClickDictionary(ui::Dialog& dialog, int k) {
+    if (k >= list_.count()) return;
+    state_.changed_marks |= kChangedJudgment;
+    const int id = kIdFirstDictionaryBox + k;
+    ToggleDictionary(list_, k, dialog.IsButtonChecked(id), state_.records.judgment);
+    dialog.FocusItem(kIdFocusSink);
+    DrawBoxes(dialog);
+  }
+
+  SettingsState& state_;
+  ui::Frame* frame_ = nullptr;
+  std::unique_ptr<ui::Dialog> dialog_;
+  DictionaryList list_;
+  uint16_t snapshot_mask_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<Page> MakeJudgmentPage(SettingsState& state) {
+  return std::make_unique<JudgmentPage>(state);
+}
+
+}  // namespace zvrx

@@ -1,0 +1,22 @@
+// The options page (dialog 107, class "OptionSetei"): how the checker tells
+// the user about new mail and check results, and which mail program it
+// starts. Edits NotifyOptions and MailerSettings and keeps the launch flags
+// of BasicSettings in step.
+#pragma once
+
+#include <memory>
+
+#include "settings/page_window.h"
+#include "settings/settings_state.h"
+
+namespace zvrx {
+
+// Control ids of dialog 107 besides the option boxes (option_bits.h).
+inline constexpr int kIdMailerName = 1046;
+inline constexpr int kIdChooseMailer = 1045;
+inline constexpr int kIdMailerArguments = 1056;
+inline constexpr int kIdClearMailer = 1047;
+
+std::unique_ptr<Page> MakeOptionsPage(SettingsState& state);
+
+}  // namespace zvrx
