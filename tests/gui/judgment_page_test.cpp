@@ -1,0 +1,269 @@
+// The judgment conditions page offscreen: the dictionary boxes over the
+// Method folder and their scrolling, strictness and the handling lists, the
+// European-languages dialog, and the save question with the delivery of the
+// language-options changed flag to a real block.
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/cp932.h"
+#include "platform/ui/transcript.h"
+#include "platform/ui/window.h"
+#include "settings/judgment_page.h"
+#include "settings/message_dialogs.h"
+#include "settings/message_table.h"
+#include "settings/page_window.h"
+#include "shared/record_files.h"
+#include "shared/transfer_checker.h"
+#include "tests/gui/gui_application.h"
+#include "tests/support/temp_prefix.h"
+
+namespace zvrx {
+namespace {
+
+namespace ui = platform::ui;
+
+constexpr int kBoxes[] = {1048, 1049, 1050, 1051, 1052, 1053};
+
+class JudgmentPageTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    test::GuiApplication();
+    std::string error;
+    ASSERT_TRUE(LoadSettingsResources(kSettingsResourceFolder, resources_, &error)) << error;
+    ui::SetModalObserver([this](ui::Dialog& dialog) {
+      modals_.push_back(dialog.TemplateId());
+      if (on_modal_) on_modal_(dialog);
+    });
+  }
+  void TearDown() override {
+    page_.reset();
+    frame_.reset();
+    ui::SetModalObserver(nullptr);
+    ui::SetScriptedAnswers({});
+  }
+
+  void MethodFiles(const std::vector<std::string>& names) {
+    for (const std::string& name : names) {
+      test::WriteHostFile(prefix_.InstallRootHost() + "/Method/" + name, "x");
+    }
+  }
+
+  ui::Dialog& Open() {
+    ui::FrameSpec spec;
+    spec.window_class = "HanteiJoken";
+    spec.title = PageNameJudgment();
+    spec.menu = ui::FindMenu(resources_.menus, kPageMenuId);
+    spec.width = 350;
+    spec.height = 340;
+    frame_ = ui::CreateFrame(spec, frame_events_);
+    frame_->Move(100, 50);
+    frame_->Show();
+    page_ = MakeJudgmentPage(state_);
+    page_->Create(*frame_);
+    EXPECT_NE(page_->dialog(), nullptr);
+    return *page_->dialog();
+  }
+
+  bool CloseAnswering(std::vector<std::string> answers) {
+    ui::SetScriptedAnswers(std::move(answers));
+    return page_->RequestClose();
+  }
+
+  JudgmentSettings& judgment() { return state_.records.judgment; }
+
+  test::TempPrefix prefix_;
+  SettingsResources resources_;
+  SettingsState state_{resources_};
+  ui::FrameEvents frame_events_;
+  std::unique_ptr<ui::Frame> frame_;
+  std::unique_ptr<Page> page_;
+  std::vector<int> modals_;
+  std::function<void(ui::Dialog&)> on_modal_;
+};
+
+TEST_F(JudgmentPageTest, OpensWithListsStrictnessAndTheQualifyingDictionaries) {
+  MethodFiles({"3lib.dat", "2english", "1Japanese.dat", "Xwords.dat", "4..dat"});
+  judgment().strictness = 1;
+  judgment().foreign_handling = 2;
+  judgment().unknown_format_handling = 1;
+  std::strcpy(judgment().disabled_dictionaries[4], "2english");
+  ui::Dialog& dialog = Open();
+
+  EXPECT_EQ(dialog.ComboSelection(kIdForeignHandling), 2);
+  EXPECT_EQ(dialog.ComboSelection(kIdUnknownFormatHandling), 1);
+  EXPECT_FALSE(dialog.IsButtonChecked(kIdLenient));
+  EXPECT_FALSE(dialog.IsButtonChecked(kIdStandard));
+  EXPECT_TRUE(dialog.IsButtonChecked(kIdStrict));
+
+  EXPECT_EQ(dialog.GetItemText(1048), "1Japanese.dat");
+  EXPECT_TRUE(dialog.IsButtonChecked(1048));
+  EXPECT_NE(dialog.ButtonState(1048) & ui::kBstPushed, 0);
+  EXPECT_EQ(dialog.GetItemText(1049), "2english");
+  EXPECT_FALSE(dialog.IsButtonChecked(1049));
+  for (int id : {1050, 1051, 1052, 1053}) EXPECT_FALSE(dialog.IsItemShown(id)) << id;
+  EXPECT_FALSE(dialog.IsItemEnabled(kIdDictionaryScroll));
+  EXPECT_TRUE(CloseAnswering({}));
+  EXPECT_TRUE(modals_.empty());
+}
+
+TEST_F(JudgmentPageTest, WithoutAMethodFolderTheBoxesAreBlankAndTheRestWorks) {
+  ui::Dialog& dialog = Open();
+  for (int id : kBoxes) EXPECT_FALSE(dialog.IsItemShown(id)) << id;
+  EXPECT_FALSE(dialog.IsItemEnabled(kIdDictionaryScroll));
+  dialog.UserClick(kIdLenient);
+  EXPECT_EQ(judgment().strictness, -1);
+  EXPECT_TRUE(dialog.IsButtonChecked(kIdLenient));
+  EXPECT_FALSE(dialog.IsButtonChecked(kIdStandard));
+}
+
+TEST_F(JudgmentPageTest, ScrollingShowsLaterNamesAndTogglesTheEntryShown) {
+  MethodFiles({"1a", "2b", "3c", "4d", "5e", "6f", "7g", "8h"});
+  ui::Dialog& dialog = Open();
+  ASSERT_TRUE(dialog.IsItemEnabled(kIdDictionaryScroll));
+
+  dialog.UserScroll(kIdDictionaryScroll, ui::kSbThumbPosition, 4);
+  EXPECT_EQ(dialog.ScrollPos(kIdDictionaryScroll), 8);
+  EXPECT_EQ(dialog.GetItemText(1048), "3c");
+  EXPECT_EQ(dialog.GetItemText(1053), "8h");
+
+  // The first box now stands for the third entry.
+  dialog.UserClick(1048);
+  EXPECT_FALSE(dialog.IsButtonChecked(1048));
+  EXPECT_EQ(dialog.FocusedItem(), kIdFocusSink);
+  EXPECT_STREQ(judgment().disabled_dictionaries[0], "3c");
+
+  dialog.UserScroll(kIdDictionaryScroll, ui::kSbTop, 0);
+  EXPECT_EQ(dialog.ScrollPos(kIdDictionaryScroll), 0);
+  EXPECT_EQ(dialog.GetItemText(1050), "3c");
+  EXPECT_FALSE(dialog.IsButtonChecked(1050));
+  EXPECT_TRUE(dialog.IsButtonChecked(1048));
+
+  dialog.UserClick(1050);
+  EXPECT_TRUE(dialog.IsButtonChecked(1050));
+  EXPECT_EQ(judgment().disabled_dictionaries[0][0], '\0');
+}
+
+TEST_F(JudgmentPageTest, NordicBoxStandsForThreeEntriesAndBalticForTwo) {
+  judgment().european_charsets[10][0] = 1;
+  judgment().european_charsets[12][0] = 1;  // 11 is out of step: the box follows 10
+  judgment().european_charsets[1][0] = 1;
+  ui::Dialog& page = Open();
+  (void)page;
+
+  ui::PixelRect european{};
+  int focused = 0;
+  bool nordic_shown_ticked = false;
+  on_modal_ = [&](ui::Dialog& dialog) {
+    european = dialog.Rect();
+    focused = dialog.FocusedItem();
+    nordic_shown_ticked = dialog.IsButtonChecked(kIdNordic);
+    dialog.UserClick(kIdNordic);
+    dialog.UserClick(kIdBalticCeltic);
+  };
+  ui::SetScriptedAnswers({"OK"});
+  page.UserClick(kIdEuropeanOptions);
+
+  ASSERT_EQ(modals_, std::vector<int>{kEuropeanDialogId});
+  EXPECT_TRUE(nordic_shown_ticked);
+  EXPECT_EQ(focused, ui::kIdCancel);
+  const ui::PixelRect frame = frame_->Rect();
+  EXPECT_NEAR(european.x + european.width / 2.0, frame.x + frame.width / 2.0, 1.0);
+  for (int n : {10, 11, 12}) EXPECT_EQ(judgment().european_charsets[n][0], 0) << n;
+  for (int n : {13, 14}) EXPECT_EQ(judgment().european_charsets[n][0], 1) << n;
+  EXPECT_EQ(judgment().european_charsets[1][0], 1);
+  EXPECT_EQ(judgment().european_charsets[15][0], 0);
+  EXPECT_EQ(judgment().languages_changed, 1);
+  EXPECT_NE(state_.changed_marks & kChangedJudgment, 0);
+}
+
+TEST_F(JudgmentPageTest, CancelledOrUnchangedEuropeanChoicesAskNothingAtClose) {
+  judgment().european_charsets[9][0] = 1;
+  ui::Dialog& page = Open();
+  ui::SetScriptedAnswers({"CANCEL"});
+  page.UserClick(kIdEuropeanOptions);
+  EXPECT_EQ(judgment().languages_changed, 0);
+  EXPECT_EQ(state_.changed_marks & kChangedJudgment, 0);
+  // "OK" without a change raises the flag, but nothing differs at close.
+  ui::SetScriptedAnswers({"OK"});
+  page.UserClick(kIdEuropeanOptions);
+  EXPECT_EQ(judgment().languages_changed, 1);
+  EXPECT_TRUE(CloseAnswering({}));
+  EXPECT_EQ(modals_.size(), 2u);
+  EXPECT_EQ(judgment().languages_changed, 0);
+}
+
+TEST_F(JudgmentPageTest, YesDeliversTheChangedFlagAndSavesItAsZero) {
+  CheckerTransfer checker;
+  ASSERT_TRUE(CreateBlock(checker));
+  MethodFiles({"1Japanese.dat", "2english"});
+  ui::Dialog& page = Open();
+  page.UserClick(1049);  // switch "2english" off
+  on_modal_ = [](ui::Dialog& dialog) {
+    if (dialog.TemplateId() == kEuropeanDialogId) dialog.UserClick(kIdTurkish);
+  };
+  ui::SetScriptedAnswers({"OK"});
+  page.UserClick(kIdEuropeanOptions);
+
+  EXPECT_TRUE(CloseAnswering({"YES"}));
+  EXPECT_EQ(modals_, (std::vector<int>{kEuropeanDialogId, kDialogOkNoCancelId}));
+
+  const DeliveryResult delivery = ConsumeSettings(checker);
+  ASSERT_TRUE(delivery.taken);
+  EXPECT_TRUE(delivery.languages_changed);
+  EXPECT_EQ(checker.records.judgment.languages_changed, 1);
+  EXPECT_EQ(checker.records.judgment.european_charsets[9][0], 1);
+
+  const std::string saved = test::ReadHostFile(prefix_.DataFolderHost() + "/ZVdi128");
+  ASSERT_EQ(saved.size(), sizeof(JudgmentSettings));
+  JudgmentSettings file{};
+  std::memcpy(&file, saved.data(), sizeof file);
+  EXPECT_EQ(file.languages_changed, 0);
+  EXPECT_EQ(file.european_charsets[9][0], 1);
+  EXPECT_STREQ(file.disabled_dictionaries[0], "2english");
+  EXPECT_EQ(judgment().languages_changed, 0);
+  EXPECT_EQ(state_.changed_marks & kChangedJudgment, 0);
+}
+
+TEST_F(JudgmentPageTest, SwitchedDictionaryAloneRaisesTheFlagInTheDelivery) {
+  CheckerTransfer checker;
+  ASSERT_TRUE(CreateBlock(checker));
+  MethodFiles({"1Japanese.dat"});
+  ui::Dialog& page = Open();
+  page.UserClick(1048);
+  EXPECT_TRUE(CloseAnswering({"YES"}));
+  const DeliveryResult delivery = ConsumeSettings(checker);
+  EXPECT_TRUE(delivery.languages_changed);
+  EXPECT_STREQ(checker.records.judgment.disabled_dictionaries[0], "1Japanese.dat");
+}
+
+TEST_F(JudgmentPageTest, NoRestoresTheSnapshotAndCancelStaysOpen) {
+  judgment().foreign_handling = 0;
+  ui::Dialog& page = Open();
+  page.UserChoose(kIdForeignHandling, 2);
+  page.UserClick(kIdStrict);
+  EXPECT_EQ(judgment().foreign_handling, 2);
+  EXPECT_EQ(judgment().strictness, 1);
+
+  EXPECT_FALSE(CloseAnswering({"CANCEL"}));
+  EXPECT_EQ(judgment().strictness, 1);
+  EXPECT_TRUE(CloseAnswering({"NO"}));
+  EXPECT_EQ(judgment().foreign_handling, 0);
+  EXPECT_EQ(judgment().strictness, 0);
+  EXPECT_EQ(test::ReadHostFile(prefix_.DataFolderHost() + "/ZVdi128"), "");
+}
+
+TEST_F(JudgmentPageTest, EveryEditItemIsGreyed) {
+  Open();
+  page_->OnEditMenuOpening(*frame_);
+  for (int command : {kCmdUndo, kCmdCopy, kCmdPaste, kCmdCut}) {
+    EXPECT_FALSE(frame_->IsMenuItemEnabled(command)) << command;
+  }
+}
+
+}  // namespace
+}  // namespace zvrx
