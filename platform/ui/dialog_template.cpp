@@ -1,5 +1,6 @@
 #include "platform/ui/dialog_template.h"
 
+#include <QDir>
 #include <QFile>
 #include <cstdlib>
 
@@ -61,10 +62,41 @@ bool KindOf(const std::string& word, ControlKind& kind) {
                 {"CTEXT", ControlKind::kCenteredText},
                 {"RTEXT", ControlKind::kRightText},
                 {"PUSHBUTTON", ControlKind::kPushButton},
-                {"DEFPUSHBUTTON", ControlKind::kDefPushButton}};
+                {"DEFPUSHBUTTON", ControlKind::kDefPushButton},
+                {"EDITTEXT", ControlKind::kEdit},
+                {"GROUPBOX", ControlKind::kGroupBox},
+                {"CHECKBOX", ControlKind::kCheckBox},
+                {"AUTOCHECKBOX", ControlKind::kAutoCheckBox},
+                {"RADIOBUTTON", ControlKind::kRadioButton},
+                {"AUTORADIOBUTTON", ControlKind::kAutoRadioButton},
+                {"COMBOBOX", ControlKind::kComboBox},
+                {"LISTBOX", ControlKind::kListBox},
+                {"VSCROLLBAR", ControlKind::kVScrollBar},
+                {"OWNERDRAW", ControlKind::kOwnerDraw},
+                {"ICON", ControlKind::kIcon},
+                {"FRAME", ControlKind::kFrame}};
   for (const auto& entry : kKinds) {
     if (word == entry.word) {
       kind = entry.kind;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool FlagOf(const std::string& word, unsigned& flag) {
+  static constexpr struct {
+    const char* word;
+    unsigned flag;
+  } kFlags[] = {{"PASSWORD", kControlPassword}, {"AUTOHSCROLL", kControlAutoHScroll},
+                {"READONLY", kControlReadOnly}, {"MULTILINE", kControlMultiline},
+                {"NOWRAP", kControlNoWrap},     {"HIDDEN", kControlHidden},
+                {"DISABLED", kControlDisabled}, {"SUNKEN", kControlSunken},
+                {"ETCHED", kControlEtched},     {"NOTIFY", kControlNotify},
+                {"VSCROLL", kControlVScroll}};
+  for (const auto& entry : kFlags) {
+    if (word == entry.word) {
+      flag = entry.flag;
       return true;
     }
   }
@@ -83,6 +115,7 @@ bool Rectangle(const std::vector<std::string>& t, size_t first, int& x, int& y, 
 bool ParseDialogTemplates(std::string_view text, std::vector<DialogTemplate>& templates,
                           std::string* error) {
   DialogTemplate* open = nullptr;
+  int skip_depth = 0;
   int line_number = 0;
   auto fail = [&](const char* why) {
     if (error) *error = "line " + std::to_string(line_number) + ": " + why;
@@ -97,16 +130,31 @@ bool ParseDialogTemplates(std::string_view text, std::vector<DialogTemplate>& te
     std::vector<std::string> t;
     if (!Tokens(line, t)) return fail("unclosed quote");
     if (t.empty() || t[0][0] == '#') continue;
+    if (skip_depth > 0) {
+      // Inside a menu or accelerator table: only its nesting matters here.
+      if (t[0] == "POPUP") ++skip_depth;
+      if (t[0] == "END") --skip_depth;
+      continue;
+    }
+    if (open == nullptr && (t[0] == "MENU" || t[0] == "ACCELERATORS")) {
+      skip_depth = 1;
+      continue;
+    }
     if (t[0] == "DIALOG") {
       if (open != nullptr) return fail("DIALOG inside a dialog");
       DialogTemplate dialog;
-      if (t.size() < 7 || t.size() > 8 || !Number(t[1], dialog.id) || !IsText(t[2]) ||
+      if (t.size() < 7 || !Number(t[1], dialog.id) || !IsText(t[2]) ||
           !Rectangle(t, 3, dialog.x, dialog.y, dialog.width, dialog.height)) {
-        return fail("DIALOG id \"caption\" x y width height [CENTER]");
+        return fail("DIALOG id \"caption\" x y width height [CENTER] [CHILD]");
       }
-      if (t.size() == 8) {
-        if (t[7] != "CENTER") return fail("unknown dialog style");
-        dialog.centered = true;
+      for (size_t i = 7; i < t.size(); ++i) {
+        if (t[i] == "CENTER") {
+          dialog.centered = true;
+        } else if (t[i] == "CHILD") {
+          dialog.child = true;
+        } else {
+          return fail(("unknown dialog style " + t[i]).c_str());
+        }
       }
       dialog.caption = Utf8ToCp932(t[2].substr(1));
       templates.push_back(std::move(dialog));
@@ -123,16 +171,22 @@ bool ParseDialogTemplates(std::string_view text, std::vector<DialogTemplate>& te
       open->font_face = t[2].substr(1);
     } else {
       ControlTemplate control;
-      if (!KindOf(t[0], control.kind)) return fail("unknown control kind");
-      if (t.size() != 7 || !Number(t[1], control.id) || !IsText(t[2]) ||
+      if (!KindOf(t[0], control.kind)) return fail(("unknown control kind " + t[0]).c_str());
+      if (t.size() < 7 || !Number(t[1], control.id) || !IsText(t[2]) ||
           !Rectangle(t, 3, control.x, control.y, control.width, control.height)) {
-        return fail("KIND id \"text\" x y width height");
+        return fail("KIND id \"text\" x y width height [FLAG...]");
+      }
+      for (size_t i = 7; i < t.size(); ++i) {
+        unsigned flag = 0;
+        if (!FlagOf(t[i], flag)) return fail(("unknown control flag " + t[i]).c_str());
+        control.flags |= flag;
       }
       control.text = Utf8ToCp932(t[2].substr(1));
       open->controls.push_back(std::move(control));
     }
   }
   if (open != nullptr) return fail("no END");
+  if (skip_depth > 0) return fail("no END of a menu or accelerator table");
   return true;
 }
 
@@ -145,6 +199,30 @@ bool LoadDialogTemplates(std::string_view path, std::vector<DialogTemplate>& tem
   }
   QByteArray bytes = file.readAll();
   return ParseDialogTemplates(std::string_view(bytes.constData(), bytes.size()), templates, error);
+}
+
+bool LoadDialogTemplateFolder(std::string_view folder, std::vector<DialogTemplate>& templates,
+                              std::string* error) {
+  const QDir dir(QString::fromStdString(std::string(folder)));
+  if (!dir.exists()) {
+    if (error) *error = "no folder " + std::string(folder);
+    return false;
+  }
+  const QStringList names = dir.entryList({"*.dlg"}, QDir::Files, QDir::Name);
+  for (const QString& name : names) {
+    const std::string path = dir.filePath(name).toStdString();
+    std::string why;
+    if (!LoadDialogTemplates(path, templates, &why)) {
+      if (error) *error = path + ": " + why;
+      return false;
+    }
+  }
+  return true;
+}
+
+bool IsStaticText(ControlKind kind) {
+  return kind == ControlKind::kLeftText || kind == ControlKind::kCenteredText ||
+         kind == ControlKind::kRightText;
 }
 
 const DialogTemplate* FindTemplate(const std::vector<DialogTemplate>& templates, int id) {

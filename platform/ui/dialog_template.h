@@ -3,13 +3,19 @@
 // kept in the program's resources:
 //
 //   # comment
-//   DIALOG <id> "<caption>" <x> <y> <width> <height> [CENTER]
+//   DIALOG <id> "<caption>" <x> <y> <width> <height> [CENTER] [CHILD]
 //   FONT <points> "<face>"
-//   <KIND> <id> "<text>" <x> <y> <width> <height>
+//   <KIND> <id> "<text>" <x> <y> <width> <height> [FLAG...]
 //   END
 //
-// KIND is LTEXT, CTEXT, RTEXT, PUSHBUTTON or DEFPUSHBUTTON. Texts are UTF-8
-// in the file (a doubled quote stands for one) and CP932 once loaded.
+// KIND is LTEXT, CTEXT, RTEXT, PUSHBUTTON, DEFPUSHBUTTON, EDITTEXT, GROUPBOX,
+// CHECKBOX, AUTOCHECKBOX, RADIOBUTTON, AUTORADIOBUTTON, COMBOBOX, LISTBOX,
+// VSCROLLBAR, OWNERDRAW, ICON or FRAME; FLAG is one of the kControl* names
+// below without the prefix, in capitals (PASSWORD, AUTOHSCROLL, ...). CHILD
+// marks a page: no caption, it fills a frame. Id -1 is an unnamed control.
+// Texts are UTF-8 in the file (a doubled quote stands for one) and CP932
+// once loaded. MENU and ACCELERATORS blocks (menu_template.h) may share the
+// file and are skipped here.
 #pragma once
 
 #include <string>
@@ -18,20 +24,56 @@
 
 namespace zvrx::platform::ui {
 
-enum class ControlKind { kLeftText, kCenteredText, kRightText, kPushButton, kDefPushButton };
+enum class ControlKind {
+  kLeftText,
+  kCenteredText,
+  kRightText,
+  kPushButton,
+  kDefPushButton,
+  kEdit,
+  kGroupBox,
+  kCheckBox,      // the page sets the check; a click only notifies
+  kAutoCheckBox,
+  kRadioButton,   // the page sets the check; a click only notifies
+  kAutoRadioButton,
+  kComboBox,      // a drop-down list; the height includes the dropped list
+  kListBox,
+  kVScrollBar,
+  kOwnerDraw,     // a button showing an image
+  kIcon,          // a field showing a stock icon
+  kFrame,         // a rectangle or rule
+};
+
+// Style flags of a control, as bits.
+inline constexpr unsigned kControlPassword = 1u << 0;
+inline constexpr unsigned kControlAutoHScroll = 1u << 1;
+inline constexpr unsigned kControlReadOnly = 1u << 2;
+inline constexpr unsigned kControlMultiline = 1u << 3;
+inline constexpr unsigned kControlNoWrap = 1u << 4;
+inline constexpr unsigned kControlHidden = 1u << 5;
+inline constexpr unsigned kControlDisabled = 1u << 6;
+inline constexpr unsigned kControlSunken = 1u << 7;
+inline constexpr unsigned kControlEtched = 1u << 8;
+inline constexpr unsigned kControlNotify = 1u << 9;
+inline constexpr unsigned kControlVScroll = 1u << 10;
 
 struct ControlTemplate {
   int id = 0;
   ControlKind kind = ControlKind::kLeftText;
   std::string text;  // CP932
   int x = 0, y = 0, width = 0, height = 0;  // dialog units
+  unsigned flags = 0;                       // kControl* bits
 };
+
+// Whether a control shows static text (LTEXT, CTEXT, RTEXT).
+bool IsStaticText(ControlKind kind);
 
 struct DialogTemplate {
   int id = 0;
   std::string caption;  // CP932
   int x = 0, y = 0, width = 0, height = 0;  // dialog units
   bool centered = false;
+  bool child = false;  // a page filling a frame, without caption
   int font_points = 9;
   std::string font_face = "IPAGothic";  // UTF-8, a font family name
   std::vector<ControlTemplate> controls;

@@ -20,6 +20,11 @@ struct Script {
   std::deque<std::string> answers;
 };
 
+std::function<void(Dialog&)>& Observer() {
+  static std::function<void(Dialog&)> observer;
+  return observer;
+}
+
 Script& TheScript() {
   static Script script;
   return script;
@@ -72,6 +77,18 @@ std::optional<std::string> NextScriptedAnswer() {
   script.answers.pop_front();
   return answer;
 }
+
+void SetScriptedAnswers(std::vector<std::string> answers) {
+  Script& script = TheScript();
+  std::lock_guard lock(script.mutex);
+  script.loaded = true;
+  script.answers.assign(std::make_move_iterator(answers.begin()),
+                        std::make_move_iterator(answers.end()));
+}
+
+void SetModalObserver(std::function<void(Dialog&)> observer) { Observer() = std::move(observer); }
+
+const std::function<void(Dialog&)>& ModalObserver() { return Observer(); }
 
 int ButtonIdOf(std::string_view name) {
   static constexpr struct {

@@ -10,9 +10,11 @@
 // ABORT, RETRY, IGNORE, YES, NO) or, for a file dialog, a file path.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zvrx::platform::ui {
 
@@ -31,6 +33,18 @@ void WriteTranscript(std::string_view kind, std::string_view caption, std::strin
 // The next scripted answer, taken off the list; none when no script is set
 // or the script is used up.
 std::optional<std::string> NextScriptedAnswer();
+
+// Replaces the script of ZVRX_UI_ANSWERS (and what is left of it) with
+// `answers`, for tests that run dialogs in their own process.
+void SetScriptedAnswers(std::vector<std::string> answers);
+
+class Dialog;
+
+// Called with every modal dialog built from a template once it is up,
+// before a scripted answer is pressed; lets a test look at it or act on
+// it. An empty function turns it off.
+void SetModalObserver(std::function<void(Dialog&)> observer);
+const std::function<void(Dialog&)>& ModalObserver();
 
 // The id of a button name ("OK" -> kIdOk, any case); 0 for anything else.
 int ButtonIdOf(std::string_view name);

@@ -98,9 +98,10 @@ class DialogEvents {
   virtual void OnClose(Dialog& dialog);
 };
 
-class Dialog {
+// A Dialog is also what the handlers of DoModalDialog reach.
+class Dialog : public DialogContext {
  public:
-  virtual ~Dialog() = default;
+  ~Dialog() override = default;
 
   virtual int TemplateId() const = 0;
   virtual void SetCaption(std::string_view cp932) = 0;
