@@ -12,6 +12,10 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/ui/control_channel.h"
 
 namespace zvrx::platform::ui {
 
@@ -50,6 +54,11 @@ Application::Application(int& argc, char** argv) {
   loop.app = new QApplication(argc, argv);
   // The program lives without windows; closing a dialog must not end it.
   QApplication::setQuitOnLastWindowClosed(false);
+  // Tests and tools drive the windows through this socket when asked to.
+  const char* control = std::getenv("ZVRX_UI_CONTROL");
+  if (control != nullptr && *control != '\0' && !StartControlChannel(control)) {
+    std::fprintf(stderr, "cannot listen at %s\n", control);
+  }
 }
 
 Application::~Application() {

@@ -879,8 +879,10 @@ bool DialogWindow::IsShown() const { return root_ && root_->isVisible(); }
 PixelRect DialogWindow::Rect() const {
   if (!root_) return {};
   if (root_->isWindow()) {
-    const QRect outer = root_->frameGeometry();
-    return {outer.x(), outer.y(), outer.width(), outer.height()};
+    // The window's own rectangle, the same before and after it shows
+    // whatever frame a window manager adds; Move takes it back.
+    const QRect own = root_->geometry();
+    return {own.x(), own.y(), own.width(), own.height()};
   }
   const QPoint origin = root_->mapToGlobal(QPoint(0, 0));
   return {origin.x(), origin.y(), root_->width(), root_->height()};
@@ -889,7 +891,7 @@ PixelRect DialogWindow::Rect() const {
 void DialogWindow::Move(int x, int y) {
   if (!root_) return;
   if (root_->isWindow()) {
-    root_->move(x, y);
+    root_->setGeometry(x, y, root_->width(), root_->height());
   } else {
     root_->move(root_->parentWidget()->mapFromGlobal(QPoint(x, y)));
   }

@@ -172,14 +172,17 @@ void FrameWindow::Focus() {
 
 PixelRect FrameWindow::Rect() const {
   if (!window_) return {};
-  // The outer rectangle as Windows draws it: fixed border and caption.
-  const QPoint origin = window_->frameGeometry().topLeft();
-  return {origin.x(), origin.y(), window_->width() + 2 * kFrameBorder,
-          window_->height() + kCaptionHeight + 2 * kFrameBorder};
+  // The outer rectangle as Windows draws it, with a fixed border and
+  // caption around the window's own, whatever a window manager adds.
+  const QRect own = window_->geometry();
+  return {own.x() - kFrameBorder, own.y() - kCaptionHeight - kFrameBorder,
+          own.width() + 2 * kFrameBorder, own.height() + kCaptionHeight + 2 * kFrameBorder};
 }
 
 void FrameWindow::Move(int x, int y) {
-  if (window_) window_->move(x, y);
+  if (!window_) return;
+  window_->setGeometry(x + kFrameBorder, y + kCaptionHeight + kFrameBorder, window_->width(),
+                       window_->height());
 }
 
 void FrameWindow::EnableMenuItem(int id, bool enabled) {

@@ -62,11 +62,11 @@ int RunModalHere(const DialogTemplate& dialog, DialogEvents& events, const Modal
   const BaseUnits base = DialogBaseUnits(dialog.font_points, dialog.font_face);
   if (dialog.centered && screen != nullptr) {
     const QRect area = screen->availableGeometry();
-    surface->move(area.x() + (area.width() - size.width) / 2,
-                  area.y() + (area.height() - size.height) / 2);
+    window.Move(area.x() + (area.width() - size.width) / 2,
+                area.y() + (area.height() - size.height) / 2);
   } else {
     const PixelRect at = DialogUnitsToPixels(dialog.x, dialog.y, 0, 0, base);
-    surface->move(at.x, at.y);
+    window.Move(at.x, at.y);
   }
   events.OnInit(window);
   if (window.ended()) return window.result();  // EndDialog from OnInit: never shown
