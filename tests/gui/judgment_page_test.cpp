@@ -172,7 +172,8 @@ TEST_F(JudgmentPageTest, NordicBoxStandsForThreeEntriesAndBalticForTwo) {
   EXPECT_TRUE(nordic_shown_ticked);
   EXPECT_EQ(focused, ui::kIdCancel);
   const ui::PixelRect frame = frame_->Rect();
-  EXPECT_NEAR(european.x + european.width / 2.0, frame.x + frame.width / 2.0, 1.0);
+  // Within the few pixels of window frame the system adds once it is shown.
+  EXPECT_NEAR(european.x + european.width / 2.0, frame.x + frame.width / 2.0, 4.0);
   for (int n : {10, 11, 12}) EXPECT_EQ(judgment().european_charsets[n][0], 0) << n;
   for (int n : {13, 14}) EXPECT_EQ(judgment().european_charsets[n][0], 1) << n;
   EXPECT_EQ(judgment().european_charsets[1][0], 1);
