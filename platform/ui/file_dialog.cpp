@@ -18,15 +18,10 @@ std::string Chosen(const std::string& picked_utf8) {
   return picked_utf8[0] == '/' ? WindowsPath(picked_utf8) : Utf8ToCp932(picked_utf8);
 }
 
-}  // namespace
-
-std::string GetOpenFileName(const OpenFileRequest& request) {
-  QFileDialog dialog;
-  dialog.setOption(QFileDialog::DontUseNativeDialog);
-  dialog.setAcceptMode(QFileDialog::AcceptOpen);
-  dialog.setFileMode(request.must_exist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+// "Description (*.txt *.TXT)" for each pair.
+QStringList NameFilters(const std::vector<std::pair<std::string, std::string>>& pairs) {
   QStringList filters;
-  for (const auto& [description, pattern] : request.filters) {
+  for (const auto& [description, pattern] : pairs) {
     // The host's names are case-sensitive: "*.exe" also takes "*.EXE".
     QString patterns = ToQt(pattern);
     if (patterns.toLower() != patterns.toUpper()) {
@@ -34,7 +29,17 @@ std::string GetOpenFileName(const OpenFileRequest& request) {
     }
     filters << ToQt(description) + " (" + patterns + ")";
   }
-  dialog.setNameFilters(filters);
+  return filters;
+}
+
+}  // namespace
+
+std::string GetOpenFileName(const OpenFileRequest& request) {
+  QFileDialog dialog;
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(request.must_exist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+  dialog.setNameFilters(NameFilters(request.filters));
   if (!request.default_extension.empty()) dialog.setDefaultSuffix(ToQt(request.default_extension));
   const std::string folder =
       request.start_folder.empty() ? GetCurrentDirectory() : request.start_folder;
@@ -43,6 +48,28 @@ std::string GetOpenFileName(const OpenFileRequest& request) {
 
   if (auto answer = NextScriptedAnswer()) {
     // The dialog is built as for a person, but the script names the file.
+    if (ButtonIdOf(*answer) == kIdCancel) return {};
+    return Chosen(*answer);
+  }
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return Chosen(dialog.selectedFiles().front().toStdString());
+}
+
+std::string GetSaveFileName(const SaveFileRequest& request) {
+  QFileDialog dialog;
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  // An existing file is overwritten without a question.
+  dialog.setOption(QFileDialog::DontConfirmOverwrite);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setNameFilters(NameFilters(request.filters));
+  if (!request.default_extension.empty()) dialog.setDefaultSuffix(ToQt(request.default_extension));
+  const std::string folder =
+      request.start_folder.empty() ? GetCurrentDirectory() : request.start_folder;
+  dialog.setDirectory(QString::fromStdString(HostPath(folder)));
+  WriteTranscript("filesave", "", folder);
+
+  if (auto answer = NextScriptedAnswer()) {
     if (ButtonIdOf(*answer) == kIdCancel) return {};
     return Chosen(*answer);
   }

@@ -1,0 +1,167 @@
+#include "settings/log_page.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "checker/analysis/work_log.h"
+#include "platform/cp932.h"
+#include "platform/desktop.h"
+#include "platform/drives.h"
+#include "platform/files.h"
+#include "platform/held_file.h"
+#include "platform/ui/file_dialog.h"
+#include "settings/model/log_summary.h"
+#include "settings/model/log_view.h"
+#include "shared/locations.h"
+
+namespace zvrx {
+
+namespace {
+
+namespace ui = platform::ui;
+
+// The view takes the scroll bar's requests as they come.
+static_assert(static_cast<int>(LogScroll::kLineUp) == ui::kSbLineUp);
+static_assert(static_cast<int>(LogScroll::kLineDown) == ui::kSbLineDown);
+static_assert(static_cast<int>(LogScroll::kPageUp) == ui::kSbPageUp);
+static_assert(static_cast<int>(LogScroll::kPageDown) == ui::kSbPageDown);
+static_assert(static_cast<int>(LogScroll::kThumbPosition) == ui::kSbThumbPosition);
+static_assert(static_cast<int>(LogScroll::kThumbTrack) == ui::kSbThumbTrack);
+static_assert(static_cast<int>(LogScroll::kTop) == ui::kSbTop);
+static_assert(static_cast<int>(LogScroll::kBottom) == ui::kSbBottom);
+static_assert(static_cast<int>(LogScroll::kEndScroll) == ui::kSbEndScroll);
+
+std::string LogPath() { return DataFolder() + kWorkLogName; }
+
+class LogPage : public Page {
+ public:
+  explicit LogPage(SettingsState& state)
+      : state_(state),
+        view_([this](int64_t offset, char* out, size_t size) {
+          return held_.ReadAt(offset, out, size);
+        }) {}
+
+  void Create(ui::Frame& frame) override {
+    const ui::DialogTemplate* page = ui::FindTemplate(state_.resources.dialogs, kLogDialogId);
+    if (page == nullptr) return;
+    dialog_ = ui::CreatePage(*page, frame, *this);
+  }
+
+  ui::Dialog* dialog() override { return dialog_.get(); }
+
+  // Nothing is written on the way out; the log and the buffer are let go.
+  bool RequestClose() override {
+    Release();
+    return true;
+  }
+
+  void OnInit(ui::Dialog& dialog) override {
+    Load(dialog);
+    dialog.FocusItem(kIdLogFocusButton);
+  }
+
+  void OnCommand(ui::Dialog& dialog, int id, int code) override {
+    if (code != ui::kBnClicked) return;
+    if (id == kIdLogExport) Export(dialog);
+    if (id == kIdLogClear) Clear(dialog);
+  }
+
+  void OnScroll(ui::Dialog& dialog, int id, int request, int position) override {
+    if (id != kIdLogScrollBar) return;
+    if (!view_.Scroll(static_cast<LogScroll>(request), position)) return;
+    dialog.SetItemText(kIdLogView, view_.text());
+    dialog.SetScrollPos(kIdLogScrollBar, view_.position());
+  }
+
+ private:
+  void Load(ui::Dialog& dialog) {
+    const std::string path = LogPath();
+    std::optional<std::vector<char>> whole = platform::ReadFileBytes(path);
+    if (!whole.has_value() && platform::FileSize(path) > 0) {
+      // A log that is there but cannot be read shows nothing at all.
+      dialog.EnableItem(kIdLogScrollBar, false);
+      return;
+    }
+    if (!whole.has_value() || whole->empty()) {
+      ShowNoLog(dialog);
+      return;
+    }
+    const std::string_view log(whole->data(), whole->size());
+    const LogSummary summary = SummarizeLog(log);
+    const LogIndex index = IndexLog(log);
+    dialog.SetItemText(kIdLogPeriod, summary.period);
+    dialog.SetItemText(kIdLogCount, summary.count);
+    // Only the index and the summary stay; the whole log goes at once.
+    whole.reset();
+
+    if (!held_.Open(path) || !view_.Open(index)) {
+      Release();
+      dialog.EnableItem(kIdLogScrollBar, false);
+      return;
+    }
+    dialog.SetItemText(kIdLogView, view_.text());
+    dialog.SetScrollRange(kIdLogScrollBar, 0, view_.line_count());
+    dialog.SetScrollPos(kIdLogScrollBar, 0);
+    dialog.EnableItem(kIdLogScrollBar, view_.scroll_enabled());
+  }
+
+  void ShowNoLog(ui::Dialog& dialog) {
+    dialog.SetItemText(kIdLogPeriod, "");
+    dialog.SetItemText(kIdLogCount, "0");
+    dialog.SetItemText(kIdLogView, "");
+    dialog.SetScrollPos(kIdLogScrollBar, 0);
+    dialog.EnableItem(kIdLogScrollBar, false);
+  }
+
+  // "書き出し...": a byte-for-byte copy of the log into a file the user
+  // names; an existing file of that name is replaced without a question.
+  void Export(ui::Dialog& dialog) {
+    if (dialog.GetItemText(kIdLogView).empty()) return;
+    if (state_.file_dialog_open) return;  // one file dialog over all pages
+    // The dialog starts on the desktop; without one it starts where it is.
+    platform::SetCurrentDirectory(platform::DesktopFolder() + "\\");
+    ui::SaveFileRequest request;
+    request.filters = {
+        {platform::Utf8ToCp932("テキストﾌｱｲﾙ (*.TXT)"), "*.txt"},
+        {platform::Utf8ToCp932("すへてのﾌｱｲﾙ (*.*)"), "*.*"},
+    };
+    request.default_extension = "txt";
+    state_.file_dialog_open = true;
+    const std::string chosen = ui::GetSaveFileName(request);
+    state_.file_dialog_open = false;
+    if (chosen.empty()) return;
+    // The held file stays open: it blocks neither this read nor the
+    // checker, and the view keeps reading the log it indexed.
+    const std::optional<std::vector<char>> log = platform::ReadFileBytes(LogPath());
+    if (!log.has_value() || log->empty()) return;
+    // Written beside the target and renamed over it: a failed write never
+    // leaves the chosen file cut short.
+    platform::WriteFileBytes(chosen, log->data(), log->size());
+  }
+
+  // "消去": the log is deleted without a question.
+  void Clear(ui::Dialog& dialog) {
+    Release();
+    // When the delete fails the file stays, but the page shows no log.
+    platform::DeleteFile(LogPath());
+    ShowNoLog(dialog);
+  }
+
+  void Release() {
+    view_.Close();
+    held_.Close();
+  }
+
+  SettingsState& state_;
+  platform::HeldFile held_;
+  LogView view_;
+  std::unique_ptr<ui::Dialog> dialog_;
+};
+
+}  // namespace
+
+std::unique_ptr<Page> MakeLogPage(SettingsState& state) { return std::make_unique<LogPage>(state); }
+
+}  // namespace zvrx
