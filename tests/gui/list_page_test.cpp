@@ -1,6 +1,7 @@
 // The list pages offscreen, in process: loading the list file, Add, Change,
 // Delete and Read through simulated input, and the close with its question,
 // the list file written byte for byte and the checker's delivery.
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -187,6 +188,23 @@ TEST_F(ListPageTest, AsksOnlyWhenTheTextDiffers) {
     frame_.reset();
     state_->changed_marks = 0;
   }
+}
+
+// A list file that cannot be written keeps the page open with its entries
+// and tells the checker nothing; "No" then lets it go.
+TEST_F(ListPageTest, AFailedSaveKeepsThePageOpen) {
+  CheckerTransfer checker;
+  ASSERT_TRUE(CreateBlock(checker));
+  ui::Dialog& dialog = Open(PageKind::kAcceptanceList);
+  std::filesystem::remove_all(prefix_.DataFolderHost());
+  Type(dialog, "kept@x.test");
+  dialog.UserClick(kListIdAdd);
+  EXPECT_FALSE(Close({"YES"}));
+  EXPECT_EQ(Shown(dialog), std::vector<std::string>{"kept@x.test"});
+  EXPECT_EQ(state_->changed_marks, kChangedAcceptanceList);
+  EXPECT_FALSE(ConsumeSettings(checker).taken);
+  EXPECT_EQ(state_->records.mailer.list_reload_flags, 0);
+  EXPECT_TRUE(Close({"NO"}));
 }
 
 // Add takes 59 bytes on the rejection page, Change up to 255.
