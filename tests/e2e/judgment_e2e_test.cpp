@@ -5,9 +5,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -27,6 +25,7 @@
 #include "tests/support/dovecot_fixture.h"
 #include "tests/support/run_program.h"
 #include "tests/support/temp_prefix.h"
+#include "tests/support/ui_control.h"
 
 extern char** environ;
 
@@ -91,32 +90,9 @@ class SettingsProgram {
     }
   }
 
-  // One request line, one reply line; "" when the socket does not answer.
-  std::string Control(const std::string& request) const {
-    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return {};
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, socket_.c_str(), sizeof address.sun_path - 1);
-    std::string reply;
-    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
-      const std::string line = request + "\n";
-      if (write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size())) {
-        char c;
-        while (read(fd, &c, 1) == 1 && c != '\n') reply += c;
-      }
-    }
-    close(fd);
-    return reply;
-  }
-
-  bool WaitUntilUp(int timeout_ms) const {
-    for (int waited = 0; waited <= timeout_ms; waited += kStepMs) {
-      if (Control("frames").rfind("ok", 0) == 0) return true;
-      Pause(kStepMs);
-    }
-    return false;
-  }
+  // Connects to the control socket once the program listens.
+  bool WaitUntilUp(int timeout_ms) { return control_.Connect(socket_, timeout_ms); }
+  std::string Control(const std::string& request) { return control_.Request(request); }
 
   bool WaitForTranscript(const std::string& start, int timeout_ms) const {
     for (int waited = 0; waited <= timeout_ms; waited += kStepMs) {
@@ -149,6 +125,7 @@ class SettingsProgram {
  private:
   std::string socket_, transcript_, output_;
   pid_t pid_ = -1;
+  test::UiControl control_;
 };
 
 // The block is free again once the checker took the last delivery.
