@@ -1,13 +1,14 @@
 // A stand-in for the resident checker that answers one check request with a
 // chosen report, for tests and screenshots of the settings program.
 //
-//   fake_checker PREFIX CODE P1 P2 P3 P4 SECONDS
+//   fake_checker PREFIX SECONDS CODE P1 P2 P3 P4 [CODE P1 P2 P3 P4]...
 //
-// Creates the block and prints "ready"; when a delivery asking for a check
-// arrives, posts the report and prints "posted"; after code 210 it also asks
+// Creates the block and prints "ready"; each delivery asking for a check is
+// answered with the next report ("posted CODE"); after code 210 it also asks
 // the question and prints "answer yes" or "answer no". Ends after SECONDS.
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 #include "platform/clock.h"
 #include "platform/drives.h"
@@ -16,36 +17,35 @@
 using namespace zvrx;
 
 int main(int argc, char** argv) {
-  if (argc != 8) {
+  if (argc < 8 || (argc - 3) % 5 != 0) {
     std::fprintf(stderr, "fake_checker: bad arguments\n");
     return 2;
   }
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
   platform::SetPrefix(argv[1]);
-  const TransferHeader report{static_cast<int16_t>(std::atoi(argv[2])),
-                              static_cast<int16_t>(std::atoi(argv[3])),
-                              static_cast<int16_t>(std::atoi(argv[4])),
-                              static_cast<int16_t>(std::atoi(argv[5])),
-                              static_cast<int16_t>(std::atoi(argv[6]))};
-  const uint64_t end = platform::TickCount() + static_cast<uint64_t>(std::atoi(argv[7])) * 1000;
+  const uint64_t end = platform::TickCount() + static_cast<uint64_t>(std::atoi(argv[2])) * 1000;
+  std::vector<TransferHeader> reports;
+  for (int i = 3; i + 4 < argc; i += 5) {
+    auto arg = [&](int k) { return static_cast<int16_t>(std::atoi(argv[i + k])); };
+    reports.push_back(TransferHeader{arg(0), arg(1), arg(2), arg(3), arg(4)});
+  }
 
   CheckerTransfer checker;
   if (!CreateBlock(checker)) return 1;
   std::printf("ready\n");
-  bool posted = false;
+  size_t posted = 0;
   while (platform::TickCount() < end) {
-    // About once a second, as the checker's scheduler takes deliveries.
+    // A few times a second, as the checker's scheduler takes deliveries.
     platform::SystemClock().Sleep(250);
-    if (posted) continue;
+    if (posted == reports.size()) continue;
     const DeliveryResult delivery = ConsumeSettings(checker);
     if (!delivery.taken || checker.local.code != TRAN_SETTINGS) continue;
-    checker.local = report;
+    checker.local = reports[posted++];
     PostReport(checker);
-    std::printf("posted\n");
-    posted = true;
-    if (report.code == kTranManualNewMail) {
+    std::printf("posted %d\n", checker.local.code);
+    if (checker.local.code == kTranManualNewMail) {
       std::printf("answer %s\n", AskQuestion(checker) ? "yes" : "no");
     }
   }
-  return posted ? 0 : 3;
+  return posted == reports.size() ? 0 : 3;
 }

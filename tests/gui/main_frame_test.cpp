@@ -1,0 +1,305 @@
+// The whole settings program in-process, offscreen: the main frame's menu,
+// the page-window framework with a small page of the test's own, and the
+// program's close with its questions.
+#include <sys/stat.h>
+
+#include <QApplication>
+#include <QTest>
+#include <QWidget>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/cp932.h"
+#include "platform/ui/transcript.h"
+#include "platform/ui/window.h"
+#include "settings/basic_page.h"
+#include "settings/message_dialogs.h"
+#include "settings/model/window_placement.h"
+#include "settings/page_window.h"
+#include "settings/settings_program.h"
+#include "shared/record_files.h"
+#include "tests/gui/gui_application.h"
+#include "tests/support/temp_prefix.h"
+
+namespace zvrx {
+namespace {
+
+namespace ui = platform::ui;
+
+std::string Sjis(const char* utf8) { return platform::Utf8ToCp932(utf8); }
+
+// What the test sees of its page, kept beyond the page's life.
+struct Probe {
+  bool may_close = true;
+  int close_requests = 0;
+  std::vector<int> edit_commands;
+};
+
+// A page of the test's own: dialog 101's template stands in for a page's.
+class TestPage : public Page {
+ public:
+  TestPage(SettingsState& state, int* created, std::shared_ptr<Probe> probe)
+      : state_(state), created_(created), probe_(std::move(probe)) {}
+  void Create(ui::Frame& frame) override {
+    ++*created_;
+    dialog_ = ui::CreatePage(*ui::FindTemplate(state_.resources.dialogs, kBasicDialogId), frame,
+                             *this);
+  }
+  ui::Dialog* dialog() override { return dialog_.get(); }
+  bool RequestClose() override {
+    ++probe_->close_requests;
+    return probe_->may_close;
+  }
+  void OnEditCommand(int command) override { probe_->edit_commands.push_back(command); }
+
+ private:
+  SettingsState& state_;
+  int* created_;
+  std::shared_ptr<Probe> probe_;
+  std::unique_ptr<ui::Dialog> dialog_;
+};
+
+class MainFrameTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    test::GuiApplication();
+    std::string error;
+    ASSERT_TRUE(LoadSettingsResources(kSettingsResourceFolder, resources_, &error)) << error;
+    ui::SetModalObserver([this](ui::Dialog& dialog) {
+      dialogs_.push_back(dialog.TemplateId());
+      // A dialog without an answer would wait for ever.
+      if (unanswered_ == 0) {
+        ADD_FAILURE() << "unexpected dialog " << dialog.TemplateId();
+        dialog.EndDialog(ui::kIdCancel);
+      } else {
+        --unanswered_;
+      }
+    });
+    program_ = std::make_unique<SettingsProgram>(resources_, [this](int code) { quit_ = code; });
+    program_->Start();
+  }
+  void TearDown() override {
+    program_.reset();
+    ui::SetModalObserver(nullptr);
+    ui::SetScriptedAnswers({});
+  }
+
+  void Answer(std::vector<std::string> answers) {
+    unanswered_ = answers.size();
+    ui::SetScriptedAnswers(std::move(answers));
+  }
+  SettingsState& state() { return program_->state(); }
+  ui::Frame& main_frame() { return program_->main_frame().frame(); }
+  ui::Dialog& basic() { return program_->main_frame().basic_page().dialog(); }
+  PageWindow* OpenTestPage(PageKind kind, std::shared_ptr<Probe> probe = nullptr) {
+    if (probe == nullptr) probe = std::make_shared<Probe>();
+    return OpenPage(state(), kind, std::make_unique<TestPage>(state(), &pages_created_, probe));
+  }
+
+  test::TempPrefix prefix_;
+  SettingsResources resources_;
+  std::unique_ptr<SettingsProgram> program_;
+  std::optional<int> quit_;
+  std::vector<int> dialogs_;
+  size_t unanswered_ = 0;
+  int pages_created_ = 0;
+};
+
+TEST_F(MainFrameTest, MainFrameCarriesItsMenu) {
+  EXPECT_EQ(main_frame().WindowClass(), "ZvrxDlg");
+  EXPECT_TRUE(main_frame().IsShown());
+  EXPECT_EQ(state().main_frame, &main_frame());
+  EXPECT_EQ(ui::AcceleratorTarget(), &main_frame());
+
+  // Each entry of the bar with its items; 0 is a separator.
+  const ui::MenuTemplate* menu = ui::FindMenu(resources_.menus, kMainMenuId);
+  ASSERT_NE(menu, nullptr);
+  const std::vector<std::pair<const char*, std::vector<int>>> expected = {
+      {"ﾌｧｲﾙ(&F)", {kCmdExit}},
+      {"編集(&E)", {kCmdUndo, 0, kCmdCut, kCmdCopy, kCmdPaste}},
+      {"設定(&O)",
+       {kCmdBasic, 0, kCmdOptions, kCmdJudgment, 0, kCmdAcceptanceList, kCmdRejectionList, 0,
+        kCmdWorkLog}},
+      {"ﾍﾙﾌﾟ(&H)", {kCmdHelp}},
+  };
+  ASSERT_EQ(menu->bar.size(), expected.size());
+  for (size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(menu->bar[i].text, Sjis(expected[i].first));
+    std::vector<int> ids;
+    for (const auto& item : menu->bar[i].items) ids.push_back(item.separator ? 0 : item.id);
+    EXPECT_EQ(ids, expected[i].second) << expected[i].first;
+  }
+  EXPECT_EQ(menu->bar[0].items[0].text, Sjis("終了\tCtrl+Q"));
+}
+
+TEST_F(MainFrameTest, OpeningAPageTwiceLeavesOneWindowRestoredAndFocused) {
+  PageWindow* first = OpenTestPage(PageKind::kOptions);
+  ASSERT_NE(first, nullptr);
+  EXPECT_TRUE(PageOpen(state(), PageKind::kOptions));
+  EXPECT_EQ(first->frame().WindowClass(), "OptionSetei");
+  EXPECT_TRUE(first->frame().IsShown());
+  EXPECT_EQ(ui::AcceleratorTarget(), &first->frame());
+
+  first->frame().Minimise();
+  PageWindow* second = OpenTestPage(PageKind::kOptions);
+  EXPECT_EQ(second, first);
+  EXPECT_EQ(pages_created_, 1);
+  EXPECT_FALSE(first->frame().IsMinimised());
+}
+
+TEST_F(MainFrameTest, PagesCascadeFromTheMainFrame) {
+  const ui::SystemMetrics metrics = ui::Metrics();
+  const ui::PixelRect main = main_frame().Rect();
+  OpenTestPage(PageKind::kOptions);
+  OpenTestPage(PageKind::kJudgment);
+  OpenTestPage(PageKind::kAcceptanceList);
+  PageWindow* fourth = OpenTestPage(PageKind::kWorkLog);
+  ASSERT_NE(fourth, nullptr);
+  const ui::PixelRect rect = fourth->frame().Rect();
+  const PixelPoint expected = PlaceWindow(metrics, rect, main, 4);
+  EXPECT_EQ(rect.x, expected.x);
+  EXPECT_EQ(rect.y, expected.y);
+  // Unclamped on the test screen: four steps down and 96 pixels right.
+  if (expected.x == main.x + 96) {
+    EXPECT_EQ(rect.y, main.y + 4 * (metrics.caption_height + metrics.menu_height));
+  }
+}
+
+TEST_F(MainFrameTest, PageRoutesItsMenuAndCloses) {
+  auto page = std::make_shared<Probe>();
+  PageWindow* window = OpenTestPage(PageKind::kRejectionList, page);
+  ASSERT_NE(window, nullptr);
+  ui::Frame& frame = window->frame();
+
+  frame.UserMenuCommand(kCmdCopy);
+  frame.UserMenuCommand(kCmdUndo);
+  EXPECT_EQ(page->edit_commands, (std::vector<int>{kCmdCopy, kCmdUndo}));
+  // The Edit menu (after the empty first entry) greys what the page cannot do.
+  frame.UserOpenMenu(2);
+  for (int command : {kCmdUndo, kCmdCut, kCmdCopy, kCmdPaste}) {
+    EXPECT_FALSE(frame.IsMenuItemEnabled(command)) << command;
+  }
+
+  // Exit and help belong to the main frame; a page lets them pass.
+  window->OnCommand(frame, kCmdExit, ui::kFromAccelerator);
+  EXPECT_FALSE(quit_.has_value());
+  EXPECT_TRUE(PageOpen(state(), PageKind::kRejectionList));
+
+  // A page that keeps itself open (its question cancelled) stays.
+  page->may_close = false;
+  frame.UserMenuCommand(kCmdClosePage);
+  EXPECT_EQ(page->close_requests, 1);
+  EXPECT_TRUE(PageOpen(state(), PageKind::kRejectionList));
+
+  page->may_close = true;
+  frame.Close();
+  EXPECT_FALSE(PageOpen(state(), PageKind::kRejectionList));
+  EXPECT_EQ(ui::AcceleratorTarget(), &main_frame());
+}
+
+TEST_F(MainFrameTest, CloseWithAFullWidthAccountCharacterStaysAndKeepsTheAsciiPart) {
+  Answer({"OK"});  // the first-use notice of an empty machine
+  basic().UserType(kIdAccount, "abc" + Sjis("あ") + "d");
+  main_frame().Close();
+  EXPECT_FALSE(quit_.has_value());
+  EXPECT_TRUE(main_frame().IsShown());
+  EXPECT_EQ(basic().GetItemText(kIdAccount), "abcd");
+  EXPECT_EQ(dialogs_, std::vector<int>{kNoticeDialogId});
+}
+
+TEST_F(MainFrameTest, CloseAsksToSaveTheBasicSettings) {
+  Answer({"OK"});
+  basic().UserType(kIdAccount, "user@example.jp");
+  basic().UserType(kIdPassword, "secret");
+  ASSERT_NE(state().changed_marks & kChangedBasic, 0);
+
+  Answer({"CANCEL"});
+  main_frame().UserMenuCommand(kCmdExit);
+  EXPECT_FALSE(quit_.has_value());
+  EXPECT_TRUE(main_frame().IsShown());
+
+  Answer({"YES"});
+  main_frame().Close();
+  EXPECT_EQ(quit_, 0);
+  EXPECT_FALSE(main_frame().IsShown());
+  EXPECT_EQ(dialogs_, (std::vector<int>{kNoticeDialogId, kDialogOkNoCancelId, kDialogOkNoCancelId}));
+
+  BasicSettings saved{};
+  ASSERT_TRUE(LoadBasicSettings(saved));
+  EXPECT_STREQ(saved.accounts[0], "user@example.jp");
+  EXPECT_STREQ(saved.passwords[0], "secret");
+  EXPECT_EQ(saved.account_mask, 1);  // recomputed on the way out
+}
+
+TEST_F(MainFrameTest, CloseAnsweredNoSavesNothing) {
+  Answer({"OK"});
+  basic().UserType(kIdAccount, "user@example.jp");
+  Answer({"NO"});
+  main_frame().Close();
+  EXPECT_EQ(quit_, 0);
+  BasicSettings saved{};
+  EXPECT_FALSE(LoadBasicSettings(saved));
+}
+
+TEST_F(MainFrameTest, AChangedPageIsAskedFirstAndCanKeepTheProgramOpen) {
+  auto page = std::make_shared<Probe>();
+  OpenTestPage(PageKind::kJudgment, page);
+  state().changed_marks |= kChangedJudgment;
+  page->may_close = false;
+  main_frame().Close();
+  EXPECT_EQ(page->close_requests, 1);
+  EXPECT_FALSE(quit_.has_value());
+
+  // An unchanged page is not asked; the work log never is.
+  auto log = std::make_shared<Probe>();
+  OpenTestPage(PageKind::kWorkLog, log);
+  page->may_close = true;
+  main_frame().Close();
+  EXPECT_EQ(page->close_requests, 2);
+  EXPECT_EQ(log->close_requests, 0);
+  EXPECT_EQ(quit_, 0);
+}
+
+TEST_F(MainFrameTest, EndFromOutsideAsksNothingAndSavesNothing) {
+  Answer({"OK"});
+  basic().UserType(kIdAccount, "user@example.jp");
+  program_->main_frame().EndWithoutQuestions();
+  EXPECT_EQ(quit_, 0);
+  EXPECT_FALSE(main_frame().IsShown());
+  EXPECT_EQ(dialogs_, std::vector<int>{kNoticeDialogId});
+  BasicSettings saved{};
+  EXPECT_FALSE(LoadBasicSettings(saved));
+}
+
+TEST_F(MainFrameTest, HelpStartsTheViewerFromTheInstallRoot) {
+  // A viewer that leaves a mark, in place of ZvrxHelp.
+  const std::string mark = prefix_.path() + "/help-started";
+  const std::string viewer = prefix_.InstallRootHost() + "/ZvrxHelp";
+  test::WriteHostFile(viewer, "#!/bin/sh\ntouch '" + mark + "'\n");
+  chmod(viewer.c_str(), 0755);
+
+  main_frame().UserMenuCommand(kCmdHelp);
+  struct stat info {};
+  bool started = false;
+  for (int waited = 0; waited < 5000 && !started; waited += 50) {
+    started = stat(mark.c_str(), &info) == 0;
+    if (!started) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  EXPECT_TRUE(started);
+
+  // Without a viewer nothing is reported.
+  std::remove(viewer.c_str());
+  main_frame().UserMenuCommand(kCmdHelp);
+  EXPECT_TRUE(dialogs_.empty());
+}
+
+}  // namespace
+}  // namespace zvrx
