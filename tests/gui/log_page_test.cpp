@@ -100,6 +100,7 @@ TEST_F(LogPageTest, ShowsTheLogAndScrollsThroughIt) {
   EXPECT_EQ(dialog.GetItemText(kIdLogView), ViewOf(log, 0));
   EXPECT_TRUE(dialog.IsItemEnabled(kIdLogScrollBar));
   EXPECT_EQ(dialog.ScrollPos(kIdLogScrollBar), 0);
+  EXPECT_EQ(dialog.FocusedItem(), kIdLogFocusButton);
 
   const int lines = 4 * entries;
   const struct {
