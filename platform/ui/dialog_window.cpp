@@ -418,6 +418,7 @@ void DialogWindow::ComboDropped(int id, bool dropped) {
 }
 
 void DialogWindow::ScrollAction(int id, int qt_action) {
+  if (quiet_ > 0) return;  // the layer's own placing of the thumb
   auto* bar = WidgetOf<QScrollBar>(id);
   Control* control = Find(id);
   if (bar == nullptr || control == nullptr) return;

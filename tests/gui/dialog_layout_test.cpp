@@ -58,7 +58,7 @@ TEST(DialogTemplateTest, RefusesBrokenTextsNamingTheLine) {
   } cases[] = {
       {"DIALOG 1 \"x\" 0 0 10\nEND\n", "line 1: DIALOG id"},
       {"DIALOG 1 \"x\" 0 0 10 10\n LTEXT 2 \"open 1 1 1 1\nEND\n", "line 2: unclosed quote"},
-      {"DIALOG 1 \"x\" 0 0 10 10\nCOMBOBOX 2 \"\" 1 1 1 1\nEND\n", "line 2: unknown control kind"},
+      {"DIALOG 1 \"x\" 0 0 10 10\nSLIDER 2 \"\" 1 1 1 1\nEND\n", "line 2: unknown control kind"},
       {"DIALOG 1 \"x\" 0 0 10 10\nLTEXT 2 \"\" 1 1 -1 1\nEND\n", "line 2: KIND id"},
       {"LTEXT 2 \"\" 1 1 1 1\n", "line 1: outside a dialog"},
       {"DIALOG 1 \"x\" 0 0 10 10\n", "line 1: no END"},
