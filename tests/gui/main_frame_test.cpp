@@ -279,6 +279,28 @@ TEST_F(MainFrameTest, EndFromOutsideAsksNothingAndSavesNothing) {
   EXPECT_FALSE(LoadBasicSettings(saved));
 }
 
+bool WaitForFile(const std::string& path, int timeout_ms) {
+  struct stat info {};
+  for (int waited = 0;; waited += 50) {
+    if (stat(path.c_str(), &info) == 0) return true;
+    if (waited >= timeout_ms) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+}
+
+// The End key as a person presses it, on the control that has the focus in
+// the window titled `title_utf8` (offscreen, no window is ever active).
+void PressEnd(const QString& title_utf8) {
+  QWidget* target = nullptr;
+  for (QWidget* window : QApplication::topLevelWidgets()) {
+    if (window->isVisible() && window->windowTitle() == title_utf8) {
+      target = window->focusWidget() != nullptr ? window->focusWidget() : window;
+    }
+  }
+  ASSERT_NE(target, nullptr) << title_utf8.toStdString();
+  QTest::keyClick(target, Qt::Key_End);
+}
+
 TEST_F(MainFrameTest, HelpStartsTheViewerFromTheInstallRoot) {
   // A viewer that leaves a mark, in place of ZvrxHelp.
   const std::string mark = prefix_.path() + "/help-started";
@@ -287,13 +309,22 @@ TEST_F(MainFrameTest, HelpStartsTheViewerFromTheInstallRoot) {
   chmod(viewer.c_str(), 0755);
 
   main_frame().UserMenuCommand(kCmdHelp);
-  struct stat info {};
-  bool started = false;
-  for (int waited = 0; waited < 5000 && !started; waited += 50) {
-    started = stat(mark.c_str(), &info) == 0;
-    if (!started) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  EXPECT_TRUE(started);
+  EXPECT_TRUE(WaitForFile(mark, 5000)) << "from the menu";
+  std::remove(mark.c_str());
+
+  // End goes to the main frame as help, even from inside the account field.
+  main_frame().Focus();
+  basic().FocusItem(kIdAccount);
+  PressEnd("Mail Zevrox");
+  EXPECT_TRUE(WaitForFile(mark, 5000)) << "End in the account field";
+  std::remove(mark.c_str());
+
+  // While a page is the target, End does nothing.
+  PageWindow* page = OpenTestPage(PageKind::kWorkLog);
+  ASSERT_NE(page, nullptr);
+  page->frame().Focus();
+  PressEnd(QString::fromUtf8("作業記録"));
+  EXPECT_FALSE(WaitForFile(mark, 500)) << "End with a page as the target";
 
   // Without a viewer nothing is reported.
   std::remove(viewer.c_str());
