@@ -1,0 +1,230 @@
+// MailZevrox and ZVRX as real processes on one machine against a real
+// Dovecot: the user types an account and its password into the basic page,
+// presses "検査", saves, follows the progress in the status line, sees the
+// result with its counts and says yes to starting the mail program, which
+// the checker then starts.
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/drives.h"
+#include "shared/record_files.h"
+#include "tests/e2e/checker_process.h"
+#include "tests/support/dovecot_fixture.h"
+#include "tests/support/run_program.h"
+#include "tests/support/temp_prefix.h"
+#include "tests/support/ui_control.h"
+
+extern char** environ;
+
+namespace zvrx {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kMailZevrox = ZVRX_BINARY_DIR "/settings/app/MailZevrox";
+const std::string kDistribution = ZVRX_BINARY_DIR "/Installer Resources";
+const std::string kCorpus = ZVRX_SOURCE_DIR "/tests/corpus/";
+constexpr int kStartMs = 15000;
+constexpr int kCheckMs = 15000;
+
+std::string Corpus(const std::string& name) { return test::ReadHostFile(kCorpus + name); }
+
+void Pause(int milliseconds) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+std::vector<std::string> Lines(const std::string& path) {
+  std::vector<std::string> lines;
+  std::istringstream text(test::ReadHostFile(path));
+  for (std::string line; std::getline(text, line);) lines.push_back(line);
+  return lines;
+}
+
+// MailZevrox offscreen with its transcript, scripted answers and control
+// channel; killed when the test leaves it running.
+class SettingsProcess {
+ public:
+  SettingsProcess(const std::string& prefix, const std::string& answers)
+      : transcript_(prefix + "/settings-transcript"), socket_(prefix + "/settings.sock") {
+    const std::string runtime = prefix + "/xdg-settings";
+    mkdir(runtime.c_str(), 0700);
+    std::vector<std::string> env;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+      if (std::strncmp(*entry, "ZVRX_", 5) != 0 && std::strncmp(*entry, "QT_QPA_", 7) != 0 &&
+          std::strncmp(*entry, "XDG_RUNTIME_DIR=", 16) != 0) {
+        env.emplace_back(*entry);
+      }
+    }
+    env.push_back("ZVRX_PREFIX=" + prefix);
+    env.push_back("QT_QPA_PLATFORM=offscreen");
+    env.push_back("XDG_RUNTIME_DIR=" + runtime);
+    env.push_back("ZVRX_UI_TRANSCRIPT=" + transcript_);
+    env.push_back("ZVRX_UI_ANSWERS=" + answers);
+    env.push_back("ZVRX_UI_CONTROL=" + socket_);
+    std::vector<char*> envp;
+    for (std::string& entry : env) envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    output_ = prefix + "/settings.out";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, output_.c_str(), O_WRONLY | O_CREAT | O_APPEND,
+                                     0644);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    char* argv[] = {const_cast<char*>(kMailZevrox.c_str()), nullptr};
+    if (posix_spawn(&pid_, kMailZevrox.c_str(), &actions, nullptr, argv, envp.data()) != 0) {
+      pid_ = -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+  }
+  ~SettingsProcess() {
+    if (pid_ > 0 && Wait(0) == -1) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+
+  bool started() const { return pid_ > 0; }
+  const std::string& socket() const { return socket_; }
+  std::vector<std::string> Transcript() const { return Lines(transcript_); }
+  std::string Output() const { return test::ReadHostFile(output_); }
+
+  // The exit status, or -1 while it still runs after `timeout_ms`.
+  int Wait(int timeout_ms) {
+    if (exited_) return status_;
+    for (int waited = 0;; waited += 20) {
+      int status = 0;
+      if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        exited_ = true;
+        status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return status_;
+      }
+      if (waited >= timeout_ms) return -1;
+      Pause(20);
+    }
+  }
+
+ private:
+  std::string transcript_;
+  std::string socket_;
+  std::string output_;
+  pid_t pid_ = -1;
+  bool exited_ = false;
+  int status_ = -1;
+};
+
+// The result of a manual check that leaves new mail: the page shows the
+// counts and its yes reaches the checker, which starts the mail program.
+TEST(SettingsCheckE2eTest, CheckFromTheBasicPageShowsProgressAndResultAndStartsTheMailer) {
+  ASSERT_TRUE(fs::is_directory(kDistribution)) << "build the delivered data first";
+  ASSERT_TRUE(fs::exists(kMailZevrox)) << "build MailZevrox first";
+  test::TempPrefix prefix;
+  test::DovecotServer server;
+  // Spam, legitimate, spam: one kept, three examined, two deleted.
+  ASSERT_TRUE(server.Start({{"taro", "taro-pw",
+                             {Corpus("ja-spam-15.eml"), Corpus("ja-ham-04.eml"),
+                              Corpus("en-spam-13.eml")}}}))
+      << server.error();
+
+  // Manual checks only; report them and start the mail program after them.
+  for (std::vector<std::string> args :
+       {std::vector<std::string>{"init", "--data", kDistribution}, {"level", "1"}, {"mode", "0"},
+        {"options", "0x0110"}}) {
+    const test::ProgramRun run = test::RunZvrxctl(prefix.path(), args);
+    ASSERT_EQ(run.status, 0) << args[0] << ": " << run.err;
+  }
+  const std::string started = prefix.path() + "/mailer-started";
+  const std::string mailer = prefix.path() + "/mailer";
+  test::WriteHostFile(mailer, "#!/bin/sh\necho started >> '" + started + "'\n");
+  chmod(mailer.c_str(), 0755);
+  MailerSettings mailer_record{};
+  const std::string mailer_path = platform::WindowsPath(mailer);
+  ASSERT_LT(mailer_path.size(), sizeof mailer_record.mailer_path);
+  std::memcpy(mailer_record.mailer_path, mailer_path.data(), mailer_path.size());
+  ASSERT_TRUE(SaveMailerSettings(mailer_record));
+
+  test::CheckerProcess checker(prefix.path(), "");
+  ASSERT_TRUE(checker.started());
+  test::SettingsSide probe;
+  ASSERT_TRUE(probe.WaitForBlock(kStartMs)) << checker.Output();
+
+  // The first-use notice (no usable account yet), yes to the save question,
+  // yes to starting the mail program.
+  SettingsProcess settings(prefix.path(), "OK,YES,YES");
+  ASSERT_TRUE(settings.started());
+  test::UiControl control;
+  ASSERT_TRUE(control.Connect(settings.socket(), kStartMs)) << settings.Output();
+
+  const std::string account = server.Account("taro");
+  EXPECT_EQ(control.Request("type 101 1002 " + account), "ok");
+  EXPECT_EQ(control.Request("type 101 1003 taro-pw"), "ok");
+  EXPECT_EQ(control.Request("enabled 101 1030"), "ok 1");
+  EXPECT_EQ(control.Request("click 101 1030"), "ok");
+
+  // Follow the status line until the result dialog has come and gone.
+  bool progress_seen = false;
+  std::string result_line;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kCheckMs);
+  while (result_line.empty() && std::chrono::steady_clock::now() < deadline) {
+    const std::string status = control.Request("text 101 1028");
+    for (const char* text : {"サーバーを検索中です。", "メールを確認しています。",
+                             "メールを検査しています。"}) {
+      if (status.find(text) != std::string::npos) progress_seen = true;
+    }
+    for (const std::string& line : settings.Transcript()) {
+      if (line.rfind("dialog 141\t", 0) == 0) result_line = line;
+    }
+    Pause(50);
+  }
+  EXPECT_TRUE(progress_seen) << "no progress text in the status line";
+  ASSERT_FALSE(result_line.empty()) << ::testing::PrintToString(settings.Transcript())
+                                    << settings.Output() << checker.Output();
+  EXPECT_NE(result_line.find("検査したメール数 ： 3"), std::string::npos) << result_line;
+  EXPECT_NE(result_line.find("削除したメール数 ： 2"), std::string::npos) << result_line;
+  EXPECT_NE(result_line.find("1通の新しいメールが届いています。"), std::string::npos)
+      << result_line;
+
+  const std::vector<std::string> transcript = settings.Transcript();
+  ASSERT_GE(transcript.size(), 2u);
+  EXPECT_EQ(transcript[0].rfind("dialog 116\t", 0), 0u) << transcript[0];
+  EXPECT_EQ(transcript[1].rfind("dialog 142\t", 0), 0u) << transcript[1];
+
+  for (int waited = 0; waited < 5000 && !fs::exists(started); waited += 100) Pause(100);
+  EXPECT_TRUE(fs::exists(started)) << "the answer yes did not reach the checker";
+  EXPECT_EQ(server.RemainingMessages("taro"), std::vector<std::string>{Corpus("ja-ham-04.eml")});
+
+  // Saved before the check: the account is in the basic settings file.
+  BasicSettings stored{};
+  ASSERT_TRUE(LoadBasicSettings(stored));
+  EXPECT_EQ(std::string(stored.accounts[0]), account);
+  EXPECT_EQ(std::string(stored.passwords[0]), "taro-pw");
+
+  // Once the checker is back to waiting, the page says so too.
+  bool waiting = false;
+  for (int waited = 0; waited < kCheckMs && !waiting; waited += 100) {
+    waiting = control.Request("text 101 1028").find("待機しています。") != std::string::npos;
+    if (!waiting) Pause(100);
+  }
+  EXPECT_TRUE(waiting);
+
+  EXPECT_EQ(control.Request("close ZvrxDlg"), "ok");
+  EXPECT_EQ(settings.Wait(kStartMs), 0) << settings.Output();
+  EXPECT_EQ(checker.Terminate(), 0) << checker.Output();
+  if (HasFailure()) std::cerr << "Dovecot log:\n" << server.Log();
+}
+
+}  // namespace
+}  // namespace zvrx
