@@ -52,12 +52,15 @@ class JudgmentPage : public Page {
 
   void OnInit(ui::Dialog& dialog) override {
     JudgmentSettings& judgment = state_.records.judgment;
+    // Filling the lists reports selections of its own; they are not the user's.
+    initialising_ = true;
     FillHandlingList(dialog, kIdForeignHandling, kForeignHandlingFirstString,
                      judgment.foreign_handling);
     FillHandlingList(dialog, kIdUnknownFormatHandling, kUnknownFormatFirstString,
                      judgment.unknown_format_handling);
     BuildList(dialog);
     ShowStrictness(dialog);
+    initialising_ = false;
     dialog.SetScrollRange(kIdDictionaryScroll, 0, list_.count());
     dialog.SetScrollPos(kIdDictionaryScroll, 0);
     state_.snapshots.judgment = judgment;
@@ -159,6 +162,7 @@ class JudgmentPage : public Page {
     // Every change of the shown choice is kept, also one made with the
     // keyboard on the closed list, so the page never shows what it did
     // not store.
+    if (initialising_) return;
     const int index = dialog.ComboSelection(id);
     if (index < 0 || index >= kHandlingChoices) return;
     const bool dropped = dialog.ComboIsDroppedDown(id);
@@ -234,6 +238,7 @@ class JudgmentPage : public Page {
   std::unique_ptr<ui::Dialog> dialog_;
   DictionaryList list_;
   uint16_t snapshot_mask_ = 0;
+  bool initialising_ = false;
 };
 
 }  // namespace

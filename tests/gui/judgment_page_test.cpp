@@ -8,6 +8,10 @@
 #include <string>
 #include <vector>
 
+#include <QApplication>
+#include <QTest>
+#include <QWidget>
+
 #include <gtest/gtest.h>
 
 #include "platform/cp932.h"
@@ -256,6 +260,26 @@ TEST_F(JudgmentPageTest, NoRestoresTheSnapshotAndCancelStaysOpen) {
   EXPECT_EQ(judgment().foreign_handling, 0);
   EXPECT_EQ(judgment().strictness, 0);
   EXPECT_EQ(test::ReadHostFile(prefix_.DataFolderHost() + "/ZVdi128"), "");
+}
+
+TEST_F(JudgmentPageTest, HandlingChosenWithTheKeyboardOnTheClosedListIsKept) {
+  // A value no list entry stands for shows no choice and stays as it is.
+  judgment().foreign_handling = 7;
+  judgment().unknown_format_handling = 1;
+  ui::Dialog& page = Open();
+  EXPECT_EQ(page.ComboSelection(kIdForeignHandling), -1);
+  EXPECT_EQ(judgment().foreign_handling, 7);
+  EXPECT_EQ(state_.changed_marks & kChangedJudgment, 0);
+
+  frame_->Focus();
+  page.UserFocus(kIdUnknownFormatHandling);
+  QWidget* list = QApplication::focusWidget();
+  ASSERT_NE(list, nullptr);
+  ASSERT_FALSE(page.ComboIsDroppedDown(kIdUnknownFormatHandling));
+  QTest::keyClick(list, Qt::Key_Down);
+  EXPECT_EQ(page.ComboSelection(kIdUnknownFormatHandling), 2);
+  EXPECT_EQ(judgment().unknown_format_handling, 2);
+  EXPECT_NE(state_.changed_marks & kChangedJudgment, 0);
 }
 
 TEST_F(JudgmentPageTest, EveryEditItemIsGreyed) {
