@@ -204,6 +204,18 @@ TEST_F(SettingsProgramTest, FirstTypingIntoAnEmptyMachineShowsTheNotice) {
   EXPECT_EQ(test::ReadHostFile(Transcript()).find("dialog 116", found_.size()), std::string::npos);
 }
 
+TEST_F(SettingsProgramTest, SigtermEndsItWhileADialogWaitsForAnAnswer) {
+  auto program = Start("");  // nobody answers the notice
+  ASSERT_TRUE(WaitUntilUp(20000)) << program->Output();
+  // The request's reply comes only when the dialog has gone: do not wait for it.
+  std::thread typing([this] { Control("type 101 1002 x"); });
+  const bool shown = WaitForTranscript("dialog 116\t", 5000);
+  program->Signal(SIGTERM);
+  EXPECT_EQ(program->Wait(10000), 0) << program->Output();
+  typing.join();
+  EXPECT_TRUE(shown);
+}
+
 // "検査" with a stored account; a stand-in checker answers with a report.
 TEST_F(SettingsProgramTest, CheckerReportsShowInTheirDialogs) {
   struct {
