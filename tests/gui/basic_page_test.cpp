@@ -190,6 +190,7 @@ TEST_F(BasicPageTest, WaitingCheckerMessageIsDroppedAndThePollTimerStarts) {
 TEST_F(BasicPageTest, FirstUseNoticeIsShownOnceAndOnlyWithoutAUsableAccount) {
   ModalScript script({"OK"});
   Open();
+  EXPECT_TRUE(script.seen().empty()) << "filling the fields is no use of the field";
   dialog().UserFocus(kIdAccount);
   dialog().UserType(kIdAccount, "taro@127.0.0.1");
   dialog().UserFocus(kIdPassword);
