@@ -17,14 +17,9 @@ struct EuropeanBox {
   std::initializer_list<int> entries;
 };
 const EuropeanBox kEuropeanBoxes[] = {
-    {1091, {1}},         // Western Europe
-    {1092, {2}},         // Central and Eastern Europe
-    {1093, {3}},         // Southern Europe, Maltese, Esperanto
-    {1094, {4}},         // Northern Europe
-    {1095, {9}},         // Turkish
-    {1088, {10, 11, 12}},  // Norwegian, Icelandic
-    {1089, {13, 14}},    // Baltic, Celtic
-    {1090, {15}},        // the euro
+    {kIdWesternEurope, {1}},   {kIdCentralEurope, {2}},     {kIdSouthernEurope, {3}},
+    {kIdNorthernEurope, {4}},  {kIdTurkish, {9}},           {kIdNordic, {10, 11, 12}},
+    {kIdBalticCeltic, {13, 14}}, {kIdEuro, {15}},
 };
 
 class EuropeanDialog : public ui::DialogEvents {

@@ -58,7 +58,9 @@ DictionaryList BuildDictionaryList(const std::vector<std::string>& entries,
   list.step = n > kDictionaryBoxes ? n / (n - kDictionaryBoxes) : 1;
   for (int a = 0; a < n; ++a) {
     bool off = false;
-    for (const auto& slot : judgment.disabled_dictionaries) off = off || SwitchedOffBySlot(slot, list.names[a]);
+    for (const auto& slot : judgment.disabled_dictionaries) {
+      off = off || SwitchedOffBySlot(slot, list.names[a]);
+    }
     if (!off) list.switch_mask |= static_cast<uint16_t>(1u << a);
   }
   return list;

@@ -157,9 +157,9 @@ TEST(JudgmentE2eTest, DictionarySwitchedOffOnThePageIsDroppedByTheRunningChecker
   const fs::path method = prefix.InstallRootHost() + "/Method";
   for (const auto& entry : fs::directory_iterator(method)) {
     const std::string name = entry.path().filename().string();
-    if (name.find("1jp_phish") == std::string::npos && name.find("7en_pharm") == std::string::npos) {
-      fs::remove(entry.path());
-    }
+    const bool kept = name.find("1jp_phish") != std::string::npos ||
+                      name.find("7en_pharm") != std::string::npos;
+    if (!kept) fs::remove(entry.path());
   }
   const test::ProgramRun judged = test::RunZvrxctl(root, {"judge", kPharmacySpam});
   ASSERT_NE(judged.out.find("\tdelete\t"), std::string::npos) << "precondition: " << judged.out;
