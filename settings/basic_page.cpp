@@ -187,6 +187,7 @@ bool BasicPage::AccountTextValid() {
 
 void BasicPage::RestoreAccountText() {
   if (view_ == nullptr) return;
+  account_text_ = CutToEditLimit(view_->GetItemText(kIdAccount));
   ValidateAccountText(account_text_);
   if (current_account_ < 0 || current_account_ >= kAccountCount) current_account_ = 0;
   const std::string cleaned = account_text_;
