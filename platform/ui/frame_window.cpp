@@ -52,6 +52,10 @@ FrameWindow::FrameWindow(const FrameSpec& spec, FrameEvents& events)
   window->setPalette(palette);
   window->setAutoFillBackground(true);
   window->setFont(DialogFont(9, "IPAGothic"));
+  // Activated, the frame itself has the focus until the program moves it,
+  // as DefWindowProc gives it; Qt would focus the page's first control.
+  window->setFocusPolicy(Qt::StrongFocus);
+  window->setFocus(Qt::OtherFocusReason);
   auto* client = new QWidget(window);
   client->setAutoFillBackground(true);
   window->setCentralWidget(client);

@@ -59,6 +59,20 @@ TEST_F(WindowLayerTest, FrameFitsMenuAndPageAndKeepsTheOuterSizeItWasGiven) {
   EXPECT_GT(page.Rect().y, frame.y + 3 + ui::Metrics().caption_height) << "below the menu bar";
 }
 
+TEST_F(WindowLayerTest, AShownFrameHoldsTheFocusItselfUntilTheProgramMovesIt) {
+  ui::Dialog& page = OpenPage();
+  frame_->Focus();
+  QApplication::processEvents();
+  EXPECT_EQ(page.FocusedItem(), 0);
+  EXPECT_TRUE(events_.commands.empty()) << "no control was focused";
+  page.UserFocus(kEdit);
+  EXPECT_EQ(page.FocusedItem(), kEdit);
+  page.UserFocus(kList);
+  EXPECT_EQ(events_.commands, (std::vector<Notification>{{kEdit, ui::kEnSetFocus},
+                                                         {kEdit, ui::kEnKillFocus},
+                                                         {kList, ui::kLbnSetFocus}}));
+}
+
 TEST_F(WindowLayerTest, MenuOpensWithItsPositionAndGreyItemsDoNothing) {
   OpenPage();
   frame_->UserOpenMenu(2);
