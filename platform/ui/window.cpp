@@ -150,7 +150,8 @@ std::unique_ptr<Dialog> CreatePage(const DialogTemplate& dialog, Frame& parent,
   root->move(0, 0);
   frame->AttachPage(root->width(), root->height());
   events.OnInit(*page);
-  root->show();
+  // Shown after its initialisation, unless that hid it.
+  if (!root->testAttribute(Qt::WA_WState_ExplicitShowHide)) root->show();
   return page;
 }
 

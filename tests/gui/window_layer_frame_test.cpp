@@ -57,6 +57,13 @@ TEST_F(WindowLayerTest, FrameFitsMenuAndPageAndKeepsTheOuterSizeItWasGiven) {
   EXPECT_GE(frame.width, client.width + 6);
   EXPECT_EQ(page.Rect().x, frame.x + 3);
   EXPECT_GT(page.Rect().y, frame.y + 3 + ui::Metrics().caption_height) << "below the menu bar";
+  EXPECT_TRUE(page.IsShown());
+
+  frame_->Minimise();
+  EXPECT_TRUE(frame_->IsMinimised());
+  frame_->Restore();
+  EXPECT_FALSE(frame_->IsMinimised());
+  EXPECT_TRUE(frame_->IsShown());
 }
 
 TEST_F(WindowLayerTest, AShownFrameHoldsTheFocusItselfUntilTheProgramMovesIt) {
