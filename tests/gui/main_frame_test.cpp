@@ -141,7 +141,12 @@ TEST_F(MainFrameTest, MainFrameCarriesItsMenu) {
 }
 
 TEST_F(MainFrameTest, OpeningAPageTwiceLeavesOneWindowRestoredAndFocused) {
+  // The options page compares against what it showed when it opened.
+  state().records.options.option_bits = kOptManualReport;
+  std::strcpy(state().records.mailer.mailer_path, "Z:\\usr\\bin\\mailer");
   PageWindow* first = OpenTestPage(PageKind::kOptions);
+  EXPECT_EQ(state().snapshots.options.option_bits, kOptManualReport);
+  EXPECT_STREQ(state().snapshots.mailer.mailer_path, "Z:\\usr\\bin\\mailer");
   ASSERT_NE(first, nullptr);
   EXPECT_TRUE(PageOpen(state(), PageKind::kOptions));
   EXPECT_EQ(first->frame().WindowClass(), "OptionSetei");
