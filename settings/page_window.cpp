@@ -75,6 +75,7 @@ PageWindow* OpenPage(SettingsState& state, PageKind kind, std::unique_ptr<Page> 
 
   auto window = std::make_unique<PageWindow>(state, kind, std::move(page));
   window->frame_ = ui::CreateFrame(spec, *window);
+  if (window->frame_ == nullptr) return nullptr;  // nothing to show; the page stays closed
   PageWindow* opened = window.get();
   // Open from here on: the page's own start-up may ask for it.
   slot = std::move(window);
