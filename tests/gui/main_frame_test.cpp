@@ -220,6 +220,19 @@ TEST_F(MainFrameTest, CloseWithAFullWidthAccountCharacterStaysAndKeepsTheAsciiPa
   EXPECT_EQ(dialogs_, std::vector<int>{kNoticeDialogId});
 }
 
+TEST_F(MainFrameTest, EnterChecksOnlyAValidAccountText) {
+  Answer({"OK"});
+  basic().UserType(kIdAccount, "abc" + Sjis("あ"));
+  program_->main_frame().OnEnter(main_frame());
+  EXPECT_EQ(basic().GetItemText(kIdAccount), "abc");
+  EXPECT_EQ(dialogs_, std::vector<int>{kNoticeDialogId});
+
+  // Valid now, but no account has a password: the no-account report.
+  Answer({"OK"});
+  program_->main_frame().OnEnter(main_frame());
+  EXPECT_EQ(dialogs_, (std::vector<int>{kNoticeDialogId, kDialogOkId}));
+}
+
 TEST_F(MainFrameTest, CloseAsksToSaveTheBasicSettings) {
   Answer({"OK"});
   basic().UserType(kIdAccount, "user@example.jp");
