@@ -4,9 +4,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,6 +21,7 @@
 #include "platform/instance_lock.h"
 #include "tests/support/run_program.h"
 #include "tests/support/temp_prefix.h"
+#include "tests/support/ui_control.h"
 
 extern char** environ;
 
@@ -124,33 +123,12 @@ class SettingsProgramTest : public ::testing::Test {
   std::string Transcript() const { return Path() + "/transcript"; }
   std::string Socket() const { return Path() + "/control"; }
 
-  // Up once its control socket answers.
+  // Up once its control socket answers; a new connection for each program.
   bool WaitUntilUp(int timeout_ms) {
-    for (int waited = 0; waited <= timeout_ms; waited += kStepMs) {
-      if (Control("frames").rfind("ok", 0) == 0) return true;
-      Pause(kStepMs);
-    }
-    return false;
+    control_ = std::make_unique<test::UiControl>();
+    return control_->Connect(Socket(), timeout_ms) && Control("frames").rfind("ok", 0) == 0;
   }
-
-  // One request line, one reply line; "" when the socket does not answer.
-  std::string Control(const std::string& request) {
-    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return {};
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, Socket().c_str(), sizeof address.sun_path - 1);
-    std::string reply;
-    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
-      const std::string line = request + "\n";
-      if (write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size())) {
-        char c;
-        while (read(fd, &c, 1) == 1 && c != '\n') reply += c;
-      }
-    }
-    close(fd);
-    return reply;
-  }
+  std::string Control(const std::string& request) { return control_->Request(request); }
 
   bool WaitForTranscript(const std::string& start, int timeout_ms) {
     for (int waited = 0; waited <= timeout_ms; waited += kStepMs) {
@@ -169,6 +147,7 @@ class SettingsProgramTest : public ::testing::Test {
   std::unique_ptr<test::TempPrefix> prefix_;
   std::string runtime_;
   std::string found_;
+  std::unique_ptr<test::UiControl> control_;
 };
 
 TEST_F(SettingsProgramTest, ASecondCopyEndsAtOnceAndSigtermEndsTheFirst) {
@@ -208,7 +187,10 @@ TEST_F(SettingsProgramTest, SigtermEndsItWhileADialogWaitsForAnAnswer) {
   auto program = Start("");  // nobody answers the notice
   ASSERT_TRUE(WaitUntilUp(20000)) << program->Output();
   // The request's reply comes only when the dialog has gone: do not wait for it.
-  std::thread typing([this] { Control("type 101 1002 x"); });
+  std::thread typing([this] {
+    test::UiControl own;
+    if (own.Connect(Socket(), 5000)) own.Request("type 101 1002 x");
+  });
   const bool shown = WaitForTranscript("dialog 116\t", 5000);
   program->Signal(SIGTERM);
   EXPECT_EQ(program->Wait(10000), 0) << program->Output();
