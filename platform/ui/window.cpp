@@ -22,8 +22,28 @@ namespace zvrx::platform::ui {
 
 namespace {
 
-// A taskbar is at most this thick; wider strips are not the tray's.
-constexpr int kTrayIconsPerStrip = 4;
+// The tray holds a few icons, each as wide as the panel is thick.
+constexpr int kTrayIcons = 4;
+// A panel the window manager does not reserve is taken as Windows' own.
+constexpr int kDefaultPanel = 28;
+
+// Where the tray is, as far as Qt tells: at the far end of the strip the
+// panel takes from the screen (its right or bottom end).
+PixelRect TrayEstimate(const QRect& whole, const QRect& available) {
+  const int bottom = whole.bottom() - available.bottom();
+  const int top = available.top() - whole.top();
+  const int right = whole.right() - available.right();
+  const int left = available.left() - whole.left();
+  if (std::max(left, right) > std::max(top, bottom)) {
+    const int thickness = std::max(left, right);
+    const int x = right >= left ? available.right() + 1 : whole.left();
+    return {x, whole.bottom() + 1 - thickness * kTrayIcons, thickness, thickness * kTrayIcons};
+  }
+  int thickness = std::max(top, bottom);
+  if (thickness <= 0) thickness = kDefaultPanel;
+  const int y = top > bottom ? whole.top() : whole.bottom() + 1 - thickness;
+  return {whole.right() + 1 - thickness * kTrayIcons, y, thickness * kTrayIcons, thickness};
+}
 
 // The id a scripted answer presses: a decimal control id or a button name;
 // this program's yes buttons carry id 1.
@@ -111,26 +131,7 @@ SystemMetrics Metrics() {
   metrics.screen_height = whole.height();
   metrics.full_screen_width = available.width();
   metrics.full_screen_height = available.height() - kCaptionHeight;
-  if (QSystemTrayIcon::isSystemTrayAvailable()) {
-    // The tray sits at the far end of the strip the panel takes from the
-    // screen; without a strip, at the bottom right corner.
-    const int bottom = whole.bottom() - available.bottom();
-    const int top = available.top() - whole.top();
-    const int right = whole.right() - available.right();
-    const int left = available.left() - whole.left();
-    const int thickness = std::max({bottom, top, right, left, kCaptionHeight + 2 * kFrameBorder});
-    if (right >= std::max({bottom, top, left}) && right > 0) {
-      metrics.tray = {available.right() + 1, whole.bottom() + 1 - thickness * kTrayIconsPerStrip,
-                      right, thickness * kTrayIconsPerStrip};
-    } else if (left > std::max(bottom, top)) {
-      metrics.tray = {whole.left(), whole.bottom() + 1 - thickness * kTrayIconsPerStrip, left,
-                      thickness * kTrayIconsPerStrip};
-    } else {
-      const int y = top > bottom ? whole.top() : whole.bottom() + 1 - thickness;
-      metrics.tray = {whole.right() + 1 - thickness * kTrayIconsPerStrip, y,
-                      thickness * kTrayIconsPerStrip, thickness};
-    }
-  }
+  if (QSystemTrayIcon::isSystemTrayAvailable()) metrics.tray = TrayEstimate(whole, available);
   return metrics;
 }
 

@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QFile>
 #include <QKeyEvent>
+#include <QScreen>
+#include <QSystemTrayIcon>
 #include <QTemporaryDir>
 #include <QWidget>
 #include <cstdlib>
@@ -64,6 +66,23 @@ TEST_F(WindowLayerTest, FrameFitsMenuAndPageAndKeepsTheOuterSizeItWasGiven) {
   frame_->Restore();
   EXPECT_FALSE(frame_->IsMinimised());
   EXPECT_TRUE(frame_->IsShown());
+}
+
+TEST(WindowMetricsTest, FixedMeasuresAreWindows98sAndTheScreenIsQts) {
+  GuiApplication();
+  const ui::SystemMetrics metrics = ui::Metrics();
+  EXPECT_EQ(metrics.caption_height, 18);
+  EXPECT_EQ(metrics.menu_height, 19);
+  EXPECT_EQ(metrics.menu_button_width, 18);
+  const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+  EXPECT_EQ(metrics.full_screen_height, available.height() - 18);
+  EXPECT_EQ(metrics.screen_width, QGuiApplication::primaryScreen()->geometry().width());
+  if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+    EXPECT_EQ(metrics.tray.width, 0);
+  }
+  const ui::BaseUnits base = ui::SystemBaseUnits();
+  EXPECT_EQ(base.x, ui::DialogBaseUnits(9, "IPAGothic").x);
+  EXPECT_GT(base.y, base.x);
 }
 
 TEST_F(WindowLayerTest, AShownFrameHoldsTheFocusItselfUntilTheProgramMovesIt) {
