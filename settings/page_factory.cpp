@@ -1,9 +1,23 @@
+#include "settings/judgment_page.h"
+#include "settings/list_page.h"
+#include "settings/log_page.h"
+#include "settings/options_page.h"
 #include "settings/page_window.h"
 
 namespace zvrx {
 
-std::unique_ptr<Page> MakePage(SettingsState& /*state*/, PageKind /*kind*/) {
-  // The pages join here as they are written.
+std::unique_ptr<Page> MakePage(SettingsState& state, PageKind kind) {
+  switch (kind) {
+    case PageKind::kOptions:
+      return MakeOptionsPage(state);
+    case PageKind::kJudgment:
+      return MakeJudgmentPage(state);
+    case PageKind::kAcceptanceList:
+    case PageKind::kRejectionList:
+      return MakeListPage(state, kind);
+    case PageKind::kWorkLog:
+      return MakeLogPage(state);
+  }
   return nullptr;
 }
 

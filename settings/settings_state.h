@@ -89,8 +89,9 @@ class BasicPageAccess {
 class PageWindow;
 
 struct SettingsState {
-  explicit SettingsState(const SettingsResources& program_resources)
-      : resources(program_resources) {}
+  // Out of line: the open pages' windows are complete types only there.
+  explicit SettingsState(const SettingsResources& program_resources);
+  ~SettingsState();
   SettingsState(const SettingsState&) = delete;
   SettingsState& operator=(const SettingsState&) = delete;
 

@@ -1,0 +1,12 @@
+#include "settings/settings_state.h"
+
+#include "settings/page_window.h"
+
+namespace zvrx {
+
+SettingsState::SettingsState(const SettingsResources& program_resources)
+    : resources(program_resources) {}
+
+SettingsState::~SettingsState() = default;
+
+}  // namespace zvrx
