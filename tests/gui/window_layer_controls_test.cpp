@@ -107,6 +107,14 @@ TEST_F(WindowLayerTest, EveryControlIsBuiltAndKeepsItsCp932Text) {
   EXPECT_FALSE(page.IsItemShown(kHidden));
   EXPECT_FALSE(page.IsItemEnabled(kDisabled));
   EXPECT_TRUE(page.IsItemEnabled(kButton));
+  QApplication::processEvents();  // the window is exposed
+  const int paints = events_.paints;
+  page.RedrawItem(0);
+  EXPECT_GT(events_.paints, paints);
+  // IPAGothic is monospaced: two full-width characters are twice one.
+  const int one = page.TextWidth(kLabel, Sjis("あ"));
+  EXPECT_GT(one, 0);
+  EXPECT_EQ(page.TextWidth(kLabel, Sjis("ああ")), 2 * one);
   // The drop-down list is one line high; its template height is the list's.
   EXPECT_LT(page.ItemRect(kCombo).height, page.ItemRect(kList).height);
 

@@ -96,12 +96,14 @@ class Recorder : public ui::DialogEvents {
     scrolls.push_back({id, request, position});
     if (on_scroll) on_scroll(dialog, id, request, position);
   }
+  void OnPaint(ui::Dialog&) override { ++paints; }
   void OnTimer(ui::Dialog& dialog, int timer_id) override {
     timers.push_back(timer_id);
     if (on_timer) on_timer(dialog, timer_id);
   }
 
   int inits = 0;
+  int paints = 0;
   std::vector<Notification> commands;
   std::vector<Scroll> scrolls;
   std::vector<int> timers;
