@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QTimer>
 
 namespace zvrx::platform::ui {
 
@@ -42,7 +43,12 @@ void DropDownCombo::showPopup() {
 
 void DropDownCombo::hidePopup() {
   QComboBox::hidePopup();
-  if (link_ && link_->owner) link_->owner->ComboDropped(id_, false);
+  // Qt closes the list before it sets the picked item; the pick is to
+  // arrive while the list still counts as dropped, so the close-up waits.
+  if (!link_) return;
+  QTimer::singleShot(0, link_, [link = link_, id = id_] {
+    if (link && link->owner) link->owner->ComboDropped(id, false);
+  });
 }
 
 void OwnerDrawButton::paintEvent(QPaintEvent*) {

@@ -733,7 +733,9 @@ void DialogWindow::ComboShowDropDown(int id, bool shown) {
   if (shown) {
     combo->showPopup();
   } else {
+    QPointer<DialogLink> link = link_;
     combo->hidePopup();
+    if (Alive(link)) ComboDropped(id, false);
   }
 }
 
@@ -949,6 +951,7 @@ void DialogWindow::UserChoose(int id, int index) {
   if (index >= 0 && index < combo->count()) combo->setCurrentIndex(index);
   if (!Alive(link)) return;
   combo->hidePopup();
+  if (Alive(link)) ComboDropped(id, false);
 }
 
 void DialogWindow::UserSelectListItem(int id, int index) {

@@ -1,7 +1,10 @@
 // Controls by id: every kind of the templates is built and read back, and
 // typing, choosing, scrolling and timers send what Windows sends.
 #include <QApplication>
+#include <QAbstractItemView>
 #include <QClipboard>
+#include <QComboBox>
+#include <QTest>
 #include <QElapsedTimer>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -253,6 +256,27 @@ TEST_F(WindowLayerTest, ChoosingDropsTheListPicksWhileDroppedAndClosesIt) {
   EXPECT_FALSE(page.ComboIsDroppedDown(kCombo));
   EXPECT_EQ(page.ComboSelection(kCombo), 1);
   EXPECT_EQ(page.GetItemText(kCombo), Sjis("二"));
+
+  // A person's pick in the dropped list: Qt's own popup and mouse path.
+  QComboBox* combo = nullptr;
+  for (QWidget* widget : QApplication::allWidgets()) {
+    if (widget->property("zvrx_id").toInt() == kCombo && widget->isVisible()) {
+      combo = qobject_cast<QComboBox*>(widget);
+    }
+  }
+  ASSERT_NE(combo, nullptr);
+  events_.commands.clear();
+  dropped_at_change = false;
+  combo->showPopup();
+  QAbstractItemView* view = combo->view();
+  const QPoint at = view->visualRect(view->model()->index(0, 0)).center();
+  QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
+  for (int i = 0; i < 20 && page.ComboIsDroppedDown(kCombo); ++i) QApplication::processEvents();
+  EXPECT_EQ(events_.commands, (std::vector<Notification>{{kCombo, ui::kCbnDropDown},
+                                                         {kCombo, ui::kCbnSelChange},
+                                                         {kCombo, ui::kCbnCloseUp}}));
+  EXPECT_TRUE(dropped_at_change);
+  EXPECT_EQ(page.ComboSelection(kCombo), 0);
 }
 
 TEST_F(WindowLayerTest, ListKeepsOrderAndBytesAndNotifiesOnlyTheUsersChoice) {
