@@ -4,6 +4,7 @@
 #include <QAbstractItemView>
 #include <QClipboard>
 #include <QComboBox>
+#include <QListWidget>
 #include <QTest>
 #include <QElapsedTimer>
 #include <QScrollBar>
@@ -294,6 +295,18 @@ TEST_F(WindowLayerTest, ListKeepsOrderAndBytesAndNotifiesOnlyTheUsersChoice) {
   EXPECT_TRUE(events_.commands.empty());
   page.UserSelectListItem(kList, 2);
   EXPECT_EQ(events_.commands, (std::vector<Notification>{{kList, ui::kLbnSelChange}}));
+  // A person's click on another item.
+  QListWidget* list = nullptr;
+  for (QWidget* widget : QApplication::allWidgets()) {
+    if (widget->property("zvrx_id").toInt() == kList && widget->isVisible()) {
+      list = qobject_cast<QListWidget*>(widget);
+    }
+  }
+  ASSERT_NE(list, nullptr);
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                    list->visualItemRect(list->item(3)).center());
+  EXPECT_EQ(page.ListSelection(kList), 3);
+  EXPECT_EQ(events_.commands.size(), 2u);
   page.ListDelete(kList, 0);
   EXPECT_EQ(page.ListText(kList, 0), "item0");
 }
