@@ -191,6 +191,7 @@ TEST_F(WindowLayerTest, TheByteLimitCutsTypedTextAtWholeCharacters) {
       {4, "", "abcd", "abcd"},         // at the limit, nothing cut
       {4, "", "abcde", "abcd"},        // one over
       {3, "", "ｱｲｳｴ", "ｱｲｳ"},          // half-width kana are one byte each
+      {2, "", "😀😀😀", "😀😀"},       // no CP932 form: one '?' each, never half a pair
   };
   for (const auto& c : kCases) {
     page.SetItemText(kEdit, Sjis(c.before));
