@@ -68,14 +68,20 @@ struct ControlTemplate {
 // Whether a control shows static text (LTEXT, CTEXT, RTEXT).
 bool IsStaticText(ControlKind kind);
 
+// The dialog font of every window: the proportional IPA Gothic, whose kana
+// widths are close to the Japanese system font the dialog units were laid
+// out for (the fixed-pitch face clips the labels).
+inline constexpr char kDialogFontFace[] = "IPAPGothic";
+inline constexpr int kDialogFontPoints = 9;
+
 struct DialogTemplate {
   int id = 0;
   std::string caption;  // CP932
   int x = 0, y = 0, width = 0, height = 0;  // dialog units
   bool centered = false;
   bool child = false;  // a page filling a frame, without caption
-  int font_points = 9;
-  std::string font_face = "IPAGothic";  // UTF-8, a font family name
+  int font_points = kDialogFontPoints;
+  std::string font_face = kDialogFontFace;  // UTF-8, a font family name
   std::vector<ControlTemplate> controls;
 };
 

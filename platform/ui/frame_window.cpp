@@ -51,7 +51,7 @@ FrameWindow::FrameWindow(const FrameSpec& spec, FrameEvents& events)
   palette.setColor(QPalette::Button, FaceColour());
   window->setPalette(palette);
   window->setAutoFillBackground(true);
-  window->setFont(DialogFont(9, "IPAGothic"));
+  window->setFont(DialogFont(kDialogFontPoints, kDialogFontFace));
   // Activated, the frame itself has the focus until the program moves it,
   // as DefWindowProc gives it; Qt would focus the page's first control.
   window->setFocusPolicy(Qt::StrongFocus);

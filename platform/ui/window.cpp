@@ -135,7 +135,7 @@ SystemMetrics Metrics() {
   return metrics;
 }
 
-BaseUnits SystemBaseUnits() { return DialogBaseUnits(9, "IPAGothic"); }
+BaseUnits SystemBaseUnits() { return DialogBaseUnits(kDialogFontPoints, kDialogFontFace); }
 
 bool ClipboardHasText() {
   const QMimeData* data = QGuiApplication::clipboard()->mimeData();

@@ -36,7 +36,7 @@ TEST(DialogTemplateTest, ReadsTheReportDialogsWithCp932Texts) {
   ASSERT_NE(four, nullptr);
   EXPECT_EQ(one->caption, "  Mail Zevrox");
   EXPECT_TRUE(one->centered);
-  EXPECT_EQ(one->font_face, "IPAGothic");
+  EXPECT_EQ(one->font_face, ui::kDialogFontFace);
   EXPECT_EQ(one->controls.size(), 2u);
   EXPECT_EQ(four->controls.size(), 5u);
   // Each text line of the four-line layout is a control of its own.
@@ -95,14 +95,17 @@ TEST(DialogUnitsTest, QuarterAndEighthOfTheBaseUnitsRoundedToNearest) {
 // character is a full-width glyph and would double every dialog.
 TEST(DialogUnitsTest, BaseUnitsOfTheDialogFontIgnoreTheWideGlyphs) {
   test::GuiApplication();
-  QFont font("IPAGothic");
+  QFont font(QString(ui::kDialogFontFace));
   font.setPointSize(9);
   const QFontMetrics metrics(font);
-  const ui::BaseUnits base = ui::DialogBaseUnits(9, "IPAGothic");
+  const ui::BaseUnits base = ui::DialogBaseUnits(ui::kDialogFontPoints, ui::kDialogFontFace);
   EXPECT_EQ(base.y, metrics.height());
-  // IPA Gothic's letters are half an em wide, its kanji a whole one.
-  EXPECT_EQ(base.x, metrics.horizontalAdvance(QChar('x')));
-  EXPECT_EQ(base.x * 2, metrics.horizontalAdvance(QString::fromUtf8("通")));
+  // Windows' rule: the rounded average of the 52 letters, well below the
+  // width of a kanji.
+  const int letters = metrics.horizontalAdvance(
+      QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+  EXPECT_EQ(base.x, (letters / 26 + 1) / 2);
+  EXPECT_LT(base.x, metrics.horizontalAdvance(QString::fromUtf8("通")));
 }
 
 struct Shown {
@@ -135,11 +138,11 @@ TEST(ReportDialogTest, ShortSingleLineUsesTheOneLineLayout) {
   ASSERT_EQ(shown.lines, std::vector<std::string>{"3通のメールがサーバに届いています。"});
 
   // The label is where the template puts it, and a full 60-byte line fits.
-  const ui::BaseUnits base = ui::DialogBaseUnits(9, "IPAGothic");
+  const ui::BaseUnits base = ui::DialogBaseUnits(ui::kDialogFontPoints, ui::kDialogFontFace);
   const ui::PixelRect expected = ui::DialogUnitsToPixels(10, 10, 240, 10, base);
   EXPECT_EQ(shown.rects[0].x, expected.x);
   EXPECT_EQ(shown.rects[0].width, expected.width);
-  QFont font("IPAGothic");
+  QFont font(QString(ui::kDialogFontFace));
   font.setPointSize(9);
   EXPECT_GE(shown.rects[0].width, QFontMetrics(font).horizontalAdvance(QString(30, QChar(0x901A))));
 }

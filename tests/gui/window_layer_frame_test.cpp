@@ -81,7 +81,7 @@ TEST(WindowMetricsTest, FixedMeasuresAreWindows98sAndTheScreenIsQts) {
     EXPECT_EQ(metrics.tray.width, 0);
   }
   const ui::BaseUnits base = ui::SystemBaseUnits();
-  EXPECT_EQ(base.x, ui::DialogBaseUnits(9, "IPAGothic").x);
+  EXPECT_EQ(base.x, ui::DialogBaseUnits(ui::kDialogFontPoints, ui::kDialogFontFace).x);
   EXPECT_GT(base.y, base.x);
 }
 
