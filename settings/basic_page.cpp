@@ -267,8 +267,8 @@ void BasicPage::OnPasswordField(ui::Dialog& dialog) {
 }
 
 void BasicPage::OnListChoice(ui::Dialog& dialog, int id) {
-  // Moving through the closed list with the keys changes nothing.
-  if (!dialog.ComboIsDroppedDown(id)) return;
+  // Every choice of the user is kept, also one made with the keys on the
+  // closed list: the page must never show a mode it did not store.
   const int index = dialog.ComboSelection(id);
   const int count = id == kIdCheckMode ? kCheckModeCount : kInspectionLevelCount;
   if (index >= 0 && index < count) {
@@ -277,6 +277,7 @@ void BasicPage::OnListChoice(ui::Dialog& dialog, int id) {
         static_cast<int16_t>(index);
     state_.changed_marks |= kChangedBasic;
   }
+  if (!dialog.ComboIsDroppedDown(id)) return;
   dialog.ComboShowDropDown(id, false);
   if (state_.main_frame != nullptr) state_.main_frame->Focus();
 }

@@ -328,8 +328,9 @@ TEST_F(BasicPageTest, YesToTheSaveQuestionSavesThenRequestsACheck) {
   EXPECT_TRUE(dialog().TimerRunning(kPollTimerId));
 }
 
-// Only a choice made in the dropped-down list counts.
-TEST_F(BasicPageTest, ListChoiceCountsOnlyWhileDroppedDown) {
+// The user's choice is stored and closes the list; the page's own
+// selection is not a choice.
+TEST_F(BasicPageTest, ListChoiceOfTheUserIsStoredAndClosesTheList) {
   StoreAccounts({{"taro@127.0.0.1", "taro-pw"}});
   Open();
   dialog().ComboSelect(kIdCheckMode, 4);
