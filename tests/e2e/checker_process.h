@@ -2,13 +2,12 @@
 // program's side of the transfer block played from the test itself.
 #pragma once
 
-#include <sys/types.h>
-
 #include <string>
 #include <vector>
 
 #include "shared/records.h"
 #include "shared/transfer_settings.h"
+#include "tests/e2e/program_process.h"
 
 namespace zvrx::test {
 
@@ -18,27 +17,25 @@ class CheckerProcess {
  public:
   // Starts ZVRX offscreen in `prefix` (a host folder) with a transcript in
   // the prefix and `answers` as its scripted answers ("" for none).
+  // Ended by SIGTERM, then SIGKILL, if it still runs at the end.
   CheckerProcess(const std::string& prefix, const std::string& answers);
-  ~CheckerProcess();  // kills the process if it still runs
-  CheckerProcess(const CheckerProcess&) = delete;
-  CheckerProcess& operator=(const CheckerProcess&) = delete;
 
-  bool started() const { return pid_ > 0; }
+  bool started() const { return process_.started(); }
   // Waits for the end; the exit status, or -1 when it still runs after
   // `timeout_ms` (or ended by a signal).
-  int Wait(int timeout_ms);
+  int Wait(int timeout_ms) { return process_.Wait(timeout_ms); }
   // SIGTERM, then Wait.
-  int Terminate(int timeout_ms = 10000);
+  int Terminate(int timeout_ms = 10000) { return process_.Terminate(timeout_ms); }
 
   // The transcript lines so far, and waiting for one that starts with `start`.
   std::vector<std::string> Transcript() const;
   bool WaitForTranscript(const std::string& start, int timeout_ms) const;
-  std::string Output() const;  // stdout and stderr, for failure messages
+  // stdout and stderr, for failure messages
+  std::string Output() const { return process_.Output(); }
 
  private:
-  std::string prefix_;
-  pid_t pid_ = -1;
-  int status_ = -1;
+  std::string transcript_;
+  ProgramProcess process_;
 };
 
 // The settings program's side: its records as the files hold them, and

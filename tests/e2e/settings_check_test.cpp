@@ -3,19 +3,12 @@
 // presses "検査", saves, follows the progress in the status line, sees the
 // result with its counts and says yes to starting the mail program, which
 // the checker then starts.
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstring>
 #include <filesystem>
-#include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -23,19 +16,19 @@
 #include "platform/drives.h"
 #include "shared/record_files.h"
 #include "tests/e2e/checker_process.h"
+#include "tests/e2e/settings_process.h"
 #include "tests/support/dovecot_fixture.h"
 #include "tests/support/run_program.h"
 #include "tests/support/temp_prefix.h"
-#include "tests/support/ui_control.h"
-
-extern char** environ;
 
 namespace zvrx {
 namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kMailZevrox = ZVRX_BINARY_DIR "/settings/app/MailZevrox";
+using test::kSettingsProgram;
+using test::PauseMs;
+
 const std::string kDistribution = ZVRX_BINARY_DIR "/Installer Resources";
 const std::string kCorpus = ZVRX_SOURCE_DIR "/tests/corpus/";
 constexpr int kStartMs = 15000;
@@ -43,94 +36,11 @@ constexpr int kCheckMs = 15000;
 
 std::string Corpus(const std::string& name) { return test::ReadHostFile(kCorpus + name); }
 
-void Pause(int milliseconds) {
-  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-}
-
-std::vector<std::string> Lines(const std::string& path) {
-  std::vector<std::string> lines;
-  std::istringstream text(test::ReadHostFile(path));
-  for (std::string line; std::getline(text, line);) lines.push_back(line);
-  return lines;
-}
-
-// MailZevrox offscreen with its transcript, scripted answers and control
-// channel; killed when the test leaves it running.
-class SettingsProcess {
- public:
-  SettingsProcess(const std::string& prefix, const std::string& answers)
-      : transcript_(prefix + "/settings-transcript"), socket_(prefix + "/settings.sock") {
-    const std::string runtime = prefix + "/xdg-settings";
-    mkdir(runtime.c_str(), 0700);
-    std::vector<std::string> env;
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-      if (std::strncmp(*entry, "ZVRX_", 5) != 0 && std::strncmp(*entry, "QT_QPA_", 7) != 0 &&
-          std::strncmp(*entry, "XDG_RUNTIME_DIR=", 16) != 0) {
-        env.emplace_back(*entry);
-      }
-    }
-    env.push_back("ZVRX_PREFIX=" + prefix);
-    env.push_back("QT_QPA_PLATFORM=offscreen");
-    env.push_back("XDG_RUNTIME_DIR=" + runtime);
-    env.push_back("ZVRX_UI_TRANSCRIPT=" + transcript_);
-    env.push_back("ZVRX_UI_ANSWERS=" + answers);
-    env.push_back("ZVRX_UI_CONTROL=" + socket_);
-    std::vector<char*> envp;
-    for (std::string& entry : env) envp.push_back(entry.data());
-    envp.push_back(nullptr);
-    output_ = prefix + "/settings.out";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, output_.c_str(), O_WRONLY | O_CREAT | O_APPEND,
-                                     0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    char* argv[] = {const_cast<char*>(kMailZevrox.c_str()), nullptr};
-    if (posix_spawn(&pid_, kMailZevrox.c_str(), &actions, nullptr, argv, envp.data()) != 0) {
-      pid_ = -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-  }
-  ~SettingsProcess() {
-    if (pid_ > 0 && Wait(0) == -1) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-  }
-
-  bool started() const { return pid_ > 0; }
-  const std::string& socket() const { return socket_; }
-  std::vector<std::string> Transcript() const { return Lines(transcript_); }
-  std::string Output() const { return test::ReadHostFile(output_); }
-
-  // The exit status, or -1 while it still runs after `timeout_ms`.
-  int Wait(int timeout_ms) {
-    if (exited_) return status_;
-    for (int waited = 0;; waited += 20) {
-      int status = 0;
-      if (waitpid(pid_, &status, WNOHANG) == pid_) {
-        exited_ = true;
-        status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        return status_;
-      }
-      if (waited >= timeout_ms) return -1;
-      Pause(20);
-    }
-  }
-
- private:
-  std::string transcript_;
-  std::string socket_;
-  std::string output_;
-  pid_t pid_ = -1;
-  bool exited_ = false;
-  int status_ = -1;
-};
-
 // The result of a manual check that leaves new mail: the page shows the
 // counts and its yes reaches the checker, which starts the mail program.
 TEST(SettingsCheckE2eTest, CheckFromTheBasicPageShowsProgressAndResultAndStartsTheMailer) {
   ASSERT_TRUE(fs::is_directory(kDistribution)) << "build the delivered data first";
-  ASSERT_TRUE(fs::exists(kMailZevrox)) << "build MailZevrox first";
+  ASSERT_TRUE(fs::exists(kSettingsProgram)) << "build MailZevrox first";
   test::TempPrefix prefix;
   test::DovecotServer server;
   // Spam, legitimate, spam: one kept, three examined, two deleted.
@@ -163,23 +73,22 @@ TEST(SettingsCheckE2eTest, CheckFromTheBasicPageShowsProgressAndResultAndStartsT
 
   // The first-use notice (no usable account yet), yes to the save question,
   // yes to starting the mail program.
-  SettingsProcess settings(prefix.path(), "OK,YES,YES");
+  test::SettingsProcess settings(prefix.path(), "OK,YES,YES");
   ASSERT_TRUE(settings.started());
-  test::UiControl control;
-  ASSERT_TRUE(control.Connect(settings.socket(), kStartMs)) << settings.Output();
+  ASSERT_TRUE(settings.WaitUntilUp(kStartMs)) << settings.Output();
 
   const std::string account = server.Account("taro");
-  EXPECT_EQ(control.Request("type 101 1002 " + account), "ok");
-  EXPECT_EQ(control.Request("type 101 1003 taro-pw"), "ok");
-  EXPECT_EQ(control.Request("enabled 101 1030"), "ok 1");
-  EXPECT_EQ(control.Request("click 101 1030"), "ok");
+  EXPECT_EQ(settings.Control("type 101 1002 " + account), "ok");
+  EXPECT_EQ(settings.Control("type 101 1003 taro-pw"), "ok");
+  EXPECT_EQ(settings.Control("enabled 101 1030"), "ok 1");
+  EXPECT_EQ(settings.Control("click 101 1030"), "ok");
 
   // Follow the status line until the result dialog has come and gone.
   bool progress_seen = false;
   std::string result_line;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kCheckMs);
   while (result_line.empty() && std::chrono::steady_clock::now() < deadline) {
-    const std::string status = control.Request("text 101 1028");
+    const std::string status = settings.Control("text 101 1028");
     for (const char* text : {"サーバーを検索中です。", "メールを確認しています。",
                              "メールを検査しています。"}) {
       if (status.find(text) != std::string::npos) progress_seen = true;
@@ -187,7 +96,7 @@ TEST(SettingsCheckE2eTest, CheckFromTheBasicPageShowsProgressAndResultAndStartsT
     for (const std::string& line : settings.Transcript()) {
       if (line.rfind("dialog 141\t", 0) == 0) result_line = line;
     }
-    Pause(50);
+    PauseMs(50);
   }
   EXPECT_TRUE(progress_seen) << "no progress text in the status line";
   ASSERT_FALSE(result_line.empty()) << ::testing::PrintToString(settings.Transcript())
@@ -202,7 +111,7 @@ TEST(SettingsCheckE2eTest, CheckFromTheBasicPageShowsProgressAndResultAndStartsT
   EXPECT_EQ(transcript[0].rfind("dialog 116\t", 0), 0u) << transcript[0];
   EXPECT_EQ(transcript[1].rfind("dialog 142\t", 0), 0u) << transcript[1];
 
-  for (int waited = 0; waited < 5000 && !fs::exists(started); waited += 100) Pause(100);
+  for (int waited = 0; waited < 5000 && !fs::exists(started); waited += 100) PauseMs(100);
   EXPECT_TRUE(fs::exists(started)) << "the answer yes did not reach the checker";
   EXPECT_EQ(server.RemainingMessages("taro"), std::vector<std::string>{Corpus("ja-ham-04.eml")});
 
@@ -215,12 +124,12 @@ TEST(SettingsCheckE2eTest, CheckFromTheBasicPageShowsProgressAndResultAndStartsT
   // Once the checker is back to waiting, the page says so too.
   bool waiting = false;
   for (int waited = 0; waited < kCheckMs && !waiting; waited += 100) {
-    waiting = control.Request("text 101 1028").find("待機しています。") != std::string::npos;
-    if (!waiting) Pause(100);
+    waiting = settings.Control("text 101 1028").find("待機しています。") != std::string::npos;
+    if (!waiting) PauseMs(100);
   }
   EXPECT_TRUE(waiting);
 
-  EXPECT_EQ(control.Request("close ZvrxDlg"), "ok");
+  EXPECT_EQ(settings.Control("close ZvrxDlg"), "ok");
   EXPECT_EQ(settings.Wait(kStartMs), 0) << settings.Output();
   EXPECT_EQ(checker.Terminate(), 0) << checker.Output();
   if (HasFailure()) std::cerr << "Dovecot log:\n" << server.Log();
