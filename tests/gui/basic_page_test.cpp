@@ -20,7 +20,7 @@
 #include "shared/record_files.h"
 #include "shared/transfer_checker.h"
 #include "shared/transfer_settings.h"
-#include "tests/gui/gui_application.h"
+#include "tests/gui/page_fixture.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/temp_prefix.h"
 
@@ -92,9 +92,7 @@ std::string Field(const char* field) { return std::string(field, strnlen(field, 
 class BasicPageTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    test::GuiApplication();
-    std::string error;
-    ASSERT_TRUE(LoadSettingsResources(kSettingsResourceFolder, resources_, &error)) << error;
+    ASSERT_TRUE(test::LoadGuiResources(resources_));
     ASSERT_TRUE(CreateBlock(checker_)) << "the checker's block";
   }
   void TearDown() override {

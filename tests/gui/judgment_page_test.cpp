@@ -23,7 +23,7 @@
 #include "settings/page_window.h"
 #include "shared/record_files.h"
 #include "shared/transfer_checker.h"
-#include "tests/gui/gui_application.h"
+#include "tests/gui/page_fixture.h"
 #include "tests/support/temp_prefix.h"
 
 namespace zvrx {
@@ -33,61 +33,23 @@ namespace ui = platform::ui;
 
 constexpr int kBoxes[] = {1048, 1049, 1050, 1051, 1052, 1053};
 
-class JudgmentPageTest : public ::testing::Test {
+class JudgmentPageTest : public test::PageFixture {
  protected:
-  void SetUp() override {
-    test::GuiApplication();
-    std::string error;
-    ASSERT_TRUE(LoadSettingsResources(kSettingsResourceFolder, resources_, &error)) << error;
-    ui::SetModalObserver([this](ui::Dialog& dialog) {
-      modals_.push_back(dialog.TemplateId());
-      if (on_modal_) on_modal_(dialog);
-    });
-  }
-  void TearDown() override {
-    page_.reset();
-    frame_.reset();
-    ui::SetModalObserver(nullptr);
-    ui::SetScriptedAnswers({});
-  }
-
   void MethodFiles(const std::vector<std::string>& names) {
     for (const std::string& name : names) {
       test::WriteHostFile(prefix_.InstallRootHost() + "/Method/" + name, "x");
     }
   }
 
+  // Shown before the page is built, as the program does.
   ui::Dialog& Open() {
-    ui::FrameSpec spec;
-    spec.window_class = "HanteiJoken";
-    spec.title = PageNameJudgment();
-    spec.menu = ui::FindMenu(resources_.menus, kPageMenuId);
-    spec.width = 350;
-    spec.height = 340;
-    frame_ = ui::CreateFrame(spec, frame_events_);
-    frame_->Move(100, 50);
-    frame_->Show();
-    page_ = MakeJudgmentPage(state_);
-    page_->Create(*frame_);
-    EXPECT_NE(page_->dialog(), nullptr);
-    return *page_->dialog();
-  }
-
-  bool CloseAnswering(std::vector<std::string> answers) {
-    ui::SetScriptedAnswers(std::move(answers));
-    return page_->RequestClose();
+    ui::Frame& frame = MakeFrame("HanteiJoken", PageNameJudgment(), 350, 340);
+    frame.Move(100, 50);
+    frame.Show();
+    return CreatePage(MakeJudgmentPage(state_));
   }
 
   JudgmentSettings& judgment() { return state_.records.judgment; }
-
-  test::TempPrefix prefix_;
-  SettingsResources resources_;
-  SettingsState state_{resources_};
-  ui::FrameEvents frame_events_;
-  std::unique_ptr<ui::Frame> frame_;
-  std::unique_ptr<Page> page_;
-  std::vector<int> modals_;
-  std::function<void(ui::Dialog&)> on_modal_;
 };
 
 TEST_F(JudgmentPageTest, OpensWithListsStrictnessAndTheQualifyingDictionaries) {

@@ -17,7 +17,7 @@
 #include "settings/message_dialogs.h"
 #include "settings/page_window.h"
 #include "shared/transfer_checker.h"
-#include "tests/gui/gui_application.h"
+#include "tests/gui/page_fixture.h"
 #include "tests/support/temp_prefix.h"
 
 namespace zvrx {
@@ -30,27 +30,8 @@ std::string Sjis(const char* utf8) { return platform::Utf8ToCp932(utf8); }
 // A 60-byte address: wider than the list box shows.
 const std::string kLongAddress = std::string(50, 'l') + "@long.test";
 
-struct NoFrameEvents : ui::FrameEvents {};
-
-class ListPageTest : public ::testing::Test {
+class ListPageTest : public test::PageFixture {
  protected:
-  void SetUp() override {
-    test::GuiApplication();
-    std::string error;
-    ASSERT_TRUE(LoadSettingsResources(kSettingsResourceFolder, resources_, &error)) << error;
-    state_ = std::make_unique<SettingsState>(resources_);
-    ui::SetModalObserver([this](ui::Dialog& dialog) {
-      shown_.push_back(dialog.TemplateId());
-      if (dialog.TemplateId() == kDialogOkNoCancelId) question_ = dialog.GetItemText(1061);
-    });
-  }
-  void TearDown() override {
-    ui::SetModalObserver(nullptr);
-    ui::SetScriptedAnswers({});
-    page_.reset();
-    frame_.reset();
-  }
-
   std::string ListFile(PageKind kind) const {
     return prefix_.DataFolderHost() + "/" +
            (kind == PageKind::kAcceptanceList ? kAcceptanceListName : kRejectionListName);
@@ -58,22 +39,10 @@ class ListPageTest : public ::testing::Test {
 
   ui::Dialog& Open(PageKind kind) {
     kind_ = kind;
-    ui::FrameSpec spec;
-    spec.window_class = kind == PageKind::kAcceptanceList ? "YoninList" : "KyohiList";
-    spec.menu = ui::FindMenu(resources_.menus, kPageMenuId);
-    spec.width = 400;
-    spec.height = 340;
-    frame_ = ui::CreateFrame(spec, frame_events_);
-    page_ = MakeListPage(*state_, kind);
-    page_->Create(*frame_);
+    MakeFrame(kind == PageKind::kAcceptanceList ? "YoninList" : "KyohiList", "", 400, 340);
+    ui::Dialog& dialog = CreatePage(MakeListPage(state_, kind));
     frame_->Show();
-    return *page_->dialog();
-  }
-
-  // Closes with `answers` for the question; true when the page may go.
-  bool Close(std::vector<std::string> answers) {
-    ui::SetScriptedAnswers(std::move(answers));
-    return page_->RequestClose();
+    return dialog;
   }
 
   std::vector<std::string> Shown(ui::Dialog& dialog) {
@@ -86,15 +55,7 @@ class ListPageTest : public ::testing::Test {
 
   void Type(ui::Dialog& dialog, const std::string& text) { dialog.UserType(kListIdEdit, text); }
 
-  test::TempPrefix prefix_;
-  SettingsResources resources_;
-  std::unique_ptr<SettingsState> state_;
-  NoFrameEvents frame_events_;
-  std::unique_ptr<ui::Frame> frame_;
-  std::unique_ptr<Page> page_;
   PageKind kind_ = PageKind::kAcceptanceList;
-  std::vector<int> shown_;
-  std::string question_;
 };
 
 TEST_F(ListPageTest, EditsAndSavesTheAcceptanceListForTheChecker) {
@@ -112,7 +73,7 @@ TEST_F(ListPageTest, EditsAndSavesTheAcceptanceListForTheChecker) {
   EXPECT_LT(shown[1].size(), kLongAddress.size());
   EXPECT_EQ(shown[1].substr(shown[1].size() - 3), "...");
   EXPECT_EQ(shown[1].substr(0, shown[1].size() - 3), kLongAddress.substr(0, shown[1].size() - 3));
-  EXPECT_EQ(state_->changed_marks, 0);
+  EXPECT_EQ(state_.changed_marks, 0);
 
   // Add: the edit box empties and nothing stays selected.
   Type(dialog, "added@d.test");
@@ -121,7 +82,7 @@ TEST_F(ListPageTest, EditsAndSavesTheAcceptanceListForTheChecker) {
   EXPECT_EQ(dialog.ListText(kListIdEntries, 3), "added@d.test");
   EXPECT_EQ(dialog.GetItemText(kListIdEdit), "");
   EXPECT_EQ(dialog.ListSelection(kListIdEntries), -1);
-  EXPECT_EQ(state_->changed_marks, kChangedAcceptanceList);
+  EXPECT_EQ(state_.changed_marks, kChangedAcceptanceList);
 
   // Change the long entry: its full text comes up, the other buttons wait.
   dialog.UserSelectListItem(kListIdEntries, 1);
@@ -140,17 +101,18 @@ TEST_F(ListPageTest, EditsAndSavesTheAcceptanceListForTheChecker) {
                                                       "added@d.test"}));
   EXPECT_EQ(dialog.ListSelection(kListIdEntries), 2);
 
-  ASSERT_TRUE(Close({"YES"}));
-  EXPECT_EQ(shown_, std::vector<int>{kDialogOkNoCancelId});
-  EXPECT_EQ(question_, Sjis("受信容認リストの変更を保存しますか？\n").substr(0, question_.size()));
+  ASSERT_TRUE(CloseAnswering({"YES"}));
+  EXPECT_EQ(modals_, std::vector<int>{kDialogOkNoCancelId});
+  EXPECT_EQ(LastQuestion(),
+            Sjis("受信容認リストの変更を保存しますか？\n").substr(0, LastQuestion().size()));
   EXPECT_EQ(test::ReadHostFile(ListFile(PageKind::kAcceptanceList)),
             "first@a.test\r\nsecond@b.test\r\nadded@d.test\r\n");
-  EXPECT_EQ(state_->changed_marks, 0);
+  EXPECT_EQ(state_.changed_marks, 0);
   // The delivery asked for the acceptance list; the record keeps no flag of it.
   const DeliveryResult delivery = ConsumeSettings(checker);
   EXPECT_TRUE(delivery.taken);
   EXPECT_EQ(delivery.list_reload, ListReload::kAcceptance);
-  EXPECT_EQ(state_->records.mailer.list_reload_flags, 0);
+  EXPECT_EQ(state_.records.mailer.list_reload_flags, 0);
 }
 
 // The question comes only when the rebuilt text differs from the file; "No"
@@ -172,7 +134,7 @@ TEST_F(ListPageTest, AsksOnlyWhenTheTextDiffers) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.why);
-    shown_.clear();
+    modals_.clear();
     test::WriteHostFile(ListFile(PageKind::kAcceptanceList), c.file);
     ui::Dialog& dialog = Open(PageKind::kAcceptanceList);
     if (c.add_and_delete) {
@@ -181,12 +143,12 @@ TEST_F(ListPageTest, AsksOnlyWhenTheTextDiffers) {
       dialog.UserSelectListItem(kListIdEntries, 1);
       dialog.UserClick(kListIdDelete);
     }
-    EXPECT_EQ(Close(c.answers), c.closes);
-    EXPECT_EQ(shown_.size(), c.asked ? 1u : 0u);
+    EXPECT_EQ(CloseAnswering(c.answers), c.closes);
+    EXPECT_EQ(modals_.size(), c.asked ? 1u : 0u);
     EXPECT_EQ(test::ReadHostFile(ListFile(PageKind::kAcceptanceList)), c.file);
     page_.reset();
     frame_.reset();
-    state_->changed_marks = 0;
+    state_.changed_marks = 0;
   }
 }
 
@@ -199,12 +161,12 @@ TEST_F(ListPageTest, AFailedSaveKeepsThePageOpen) {
   std::filesystem::remove_all(prefix_.DataFolderHost());
   Type(dialog, "kept@x.test");
   dialog.UserClick(kListIdAdd);
-  EXPECT_FALSE(Close({"YES"}));
+  EXPECT_FALSE(CloseAnswering({"YES"}));
   EXPECT_EQ(Shown(dialog), std::vector<std::string>{"kept@x.test"});
-  EXPECT_EQ(state_->changed_marks, kChangedAcceptanceList);
+  EXPECT_EQ(state_.changed_marks, kChangedAcceptanceList);
   EXPECT_FALSE(ConsumeSettings(checker).taken);
-  EXPECT_EQ(state_->records.mailer.list_reload_flags, 0);
-  EXPECT_TRUE(Close({"NO"}));
+  EXPECT_EQ(state_.records.mailer.list_reload_flags, 0);
+  EXPECT_TRUE(CloseAnswering({"NO"}));
 }
 
 // Add takes 59 bytes on the rejection page, Change up to 255.
@@ -215,16 +177,16 @@ TEST_F(ListPageTest, RejectionPageLimitsAndItsOwnFile) {
   dialog.UserClick(kListIdAdd);
   Type(dialog, "s@x.test");
   dialog.UserClick(kListIdAdd);
-  EXPECT_EQ(state_->changed_marks, kChangedRejectionList);
+  EXPECT_EQ(state_.changed_marks, kChangedRejectionList);
   dialog.UserSelectListItem(kListIdEntries, 1);
   dialog.UserClick(kListIdChange);
   Type(dialog, std::string(300, 't'));
   dialog.UserClick(kListIdChange);
-  ASSERT_TRUE(Close({"YES"}));
+  ASSERT_TRUE(CloseAnswering({"YES"}));
   EXPECT_EQ(test::ReadHostFile(ListFile(PageKind::kRejectionList)),
             std::string(59, 'r') + "\r\n" + std::string(255, 't') + "\r\n");
   EXPECT_EQ(test::ReadHostFile(ListFile(PageKind::kAcceptanceList)), "");
-  EXPECT_EQ(state_->records.mailer.list_reload_flags, 0);
+  EXPECT_EQ(state_.records.mailer.list_reload_flags, 0);
 }
 
 // Change, emptied edit box, Change again: the entry stays, nothing changed.
@@ -237,9 +199,9 @@ TEST_F(ListPageTest, ChangeWithAnEmptiedEditBoxKeepsTheEntry) {
   dialog.UserClick(kListIdChange);
   EXPECT_EQ(Shown(dialog), std::vector<std::string>{"keep@x.test"});
   EXPECT_TRUE(dialog.IsItemEnabled(kListIdAdd));
-  EXPECT_EQ(state_->changed_marks, 0);
-  EXPECT_TRUE(Close({}));
-  EXPECT_TRUE(shown_.empty());
+  EXPECT_EQ(state_.changed_marks, 0);
+  EXPECT_TRUE(CloseAnswering({}));
+  EXPECT_TRUE(modals_.empty());
 }
 
 TEST_F(ListPageTest, ReadTakesAddressesFromATextFile) {
@@ -248,19 +210,19 @@ TEST_F(ListPageTest, ReadTakesAddressesFromATextFile) {
   ui::Dialog& dialog = Open(PageKind::kAcceptanceList);
 
   // While another page's file dialog is up, Read does nothing.
-  state_->file_dialog_open = true;
+  state_.file_dialog_open = true;
   ui::SetScriptedAnswers({text_file});
   dialog.UserFocus(kListIdRead);
   dialog.UserClick(kListIdRead);
   EXPECT_EQ(dialog.ListCount(kListIdEntries), 0);
-  state_->file_dialog_open = false;
+  state_.file_dialog_open = false;
 
   dialog.UserFocus(kListIdRead);
   dialog.UserClick(kListIdRead);
   EXPECT_EQ(Shown(dialog),
             (std::vector<std::string>{"one@a.test", "two@b.test.", "three@c.test"}));
-  EXPECT_FALSE(state_->file_dialog_open);
-  EXPECT_EQ(state_->changed_marks, kChangedAcceptanceList);
+  EXPECT_FALSE(state_.file_dialog_open);
+  EXPECT_EQ(state_.changed_marks, kChangedAcceptanceList);
 }
 
 TEST_F(ListPageTest, ReadStopsAtFifteenHundredWithTheNotice) {
@@ -275,7 +237,7 @@ TEST_F(ListPageTest, ReadStopsAtFifteenHundredWithTheNotice) {
   dialog.UserClick(kListIdRead);
   EXPECT_EQ(dialog.ListCount(kListIdEntries), 1500);
   EXPECT_EQ(dialog.ListText(kListIdEntries, 1499), "a@x.test");
-  EXPECT_EQ(shown_, std::vector<int>{kNoticeDialogId});
+  EXPECT_EQ(modals_, std::vector<int>{kNoticeDialogId});
 }
 
 TEST_F(ListPageTest, EditMenuFollowsTheEditBox) {

@@ -17,15 +17,13 @@
 #include "settings/model/log_view.h"
 #include "settings/page_window.h"
 #include "shared/locations.h"
-#include "tests/gui/gui_application.h"
+#include "tests/gui/page_fixture.h"
 #include "tests/support/temp_prefix.h"
 
 namespace zvrx {
 namespace {
 
 namespace ui = platform::ui;
-
-struct NoFrameEvents : ui::FrameEvents {};
 
 // Entry i as the checker writes it: four lines, the first with its stamp.
 std::string Entry(int i) {
@@ -52,41 +50,16 @@ std::string ViewOf(const std::string& log, int top) {
   return log.substr(start, end - start - 2);  // without the last CR LF
 }
 
-class LogPageTest : public ::testing::Test {
+class LogPageTest : public test::PageFixture {
  protected:
-  void SetUp() override {
-    test::GuiApplication();
-    std::string error;
-    ASSERT_TRUE(LoadSettingsResources(kSettingsResourceFolder, resources_, &error)) << error;
-    state_ = std::make_unique<SettingsState>(resources_);
-  }
-  void TearDown() override {
-    ui::SetScriptedAnswers({});
-    page_.reset();
-    frame_.reset();
-  }
-
   std::string LogHost() const { return prefix_.DataFolderHost() + "/ZVRXLog"; }
 
   ui::Dialog& Open() {
-    ui::FrameSpec spec;
-    spec.window_class = "LogList";
-    spec.menu = ui::FindMenu(resources_.menus, kPageMenuId);
-    spec.width = 427;
-    spec.height = 300;
-    frame_ = ui::CreateFrame(spec, frame_events_);
-    page_ = MakeLogPage(*state_);
-    page_->Create(*frame_);
+    MakeFrame("LogList", "", 427, 300);
+    ui::Dialog& dialog = CreatePage(MakeLogPage(state_));
     frame_->Show();
-    return *page_->dialog();
+    return dialog;
   }
-
-  test::TempPrefix prefix_;
-  SettingsResources resources_;
-  std::unique_ptr<SettingsState> state_;
-  NoFrameEvents frame_events_;
-  std::unique_ptr<ui::Frame> frame_;
-  std::unique_ptr<Page> page_;
 };
 
 TEST_F(LogPageTest, ShowsTheLogAndScrollsThroughIt) {
@@ -157,11 +130,11 @@ TEST_F(LogPageTest, ExportCopiesTheLogByteForByteOverAnExistingFile) {
   ui::Dialog& dialog = Open();
 
   // While another page's file dialog is open the press does nothing.
-  state_->file_dialog_open = true;
+  state_.file_dialog_open = true;
   ui::SetScriptedAnswers({target});
   dialog.UserClick(kIdLogExport);
   EXPECT_NE(test::ReadHostFile(target), log);
-  state_->file_dialog_open = false;
+  state_.file_dialog_open = false;
 
   // Cancelled: nothing written.
   ui::SetScriptedAnswers({"CANCEL"});
@@ -171,7 +144,7 @@ TEST_F(LogPageTest, ExportCopiesTheLogByteForByteOverAnExistingFile) {
   ui::SetScriptedAnswers({target});
   dialog.UserClick(kIdLogExport);
   EXPECT_EQ(test::ReadHostFile(target), log);
-  EXPECT_FALSE(state_->file_dialog_open);
+  EXPECT_FALSE(state_.file_dialog_open);
 }
 
 TEST_F(LogPageTest, ClearDeletesTheLogAndASecondClearDoesNoHarm) {

@@ -26,7 +26,7 @@
 #include "settings/page_window.h"
 #include "settings/settings_program.h"
 #include "shared/record_files.h"
-#include "tests/gui/gui_application.h"
+#include "tests/gui/page_fixture.h"
 #include "tests/support/temp_prefix.h"
 
 namespace zvrx {
@@ -70,9 +70,7 @@ class TestPage : public Page {
 class MainFrameTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    test::GuiApplication();
-    std::string error;
-    ASSERT_TRUE(LoadSettingsResources(kSettingsResourceFolder, resources_, &error)) << error;
+    ASSERT_TRUE(test::LoadGuiResources(resources_));
     ui::SetModalObserver([this](ui::Dialog& dialog) {
       dialogs_.push_back(dialog.TemplateId());
       // A dialog without an answer would wait for ever.

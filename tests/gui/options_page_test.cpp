@@ -17,7 +17,7 @@
 #include "settings/options_page.h"
 #include "settings/page_window.h"
 #include "shared/record_files.h"
-#include "tests/gui/gui_application.h"
+#include "tests/gui/page_fixture.h"
 #include "tests/support/temp_prefix.h"
 
 namespace zvrx {
@@ -27,24 +27,8 @@ namespace ui = platform::ui;
 
 constexpr char kMailerPath[] = "Z:\\opt\\mail\\mailer.exe";
 
-class OptionsPageTest : public ::testing::Test {
+class OptionsPageTest : public test::PageFixture {
  protected:
-  void SetUp() override {
-    test::GuiApplication();
-    std::string error;
-    ASSERT_TRUE(LoadSettingsResources(kSettingsResourceFolder, resources_, &error)) << error;
-    ui::SetModalObserver([this](ui::Dialog& dialog) {
-      questions_.push_back(dialog.TemplateId());
-      question_texts_.push_back(dialog.GetItemText(1061));
-    });
-  }
-  void TearDown() override {
-    page_.reset();
-    frame_.reset();
-    ui::SetModalObserver(nullptr);
-    ui::SetScriptedAnswers({});
-  }
-
   void ChooseMailerInRecords(const char* arguments) {
     std::strcpy(state_.records.mailer.mailer_path, kMailerPath);
     std::strcpy(state_.records.mailer.mailer_arguments, arguments);
@@ -54,38 +38,16 @@ class OptionsPageTest : public ::testing::Test {
   // Opens the page in a frame of its own and takes the snapshots the
   // framework takes right after.
   ui::Dialog& Open() {
-    ui::FrameSpec spec;
-    spec.window_class = "OptionSetei";
-    spec.title = PageNameOptions();
-    spec.menu = ui::FindMenu(resources_.menus, kPageMenuId);
-    spec.width = 350;
-    spec.height = 340;
-    frame_ = ui::CreateFrame(spec, frame_events_);
-    page_ = MakeOptionsPage(state_);
-    page_->Create(*frame_);
+    MakeFrame("OptionSetei", PageNameOptions(), 350, 340);
+    ui::Dialog& dialog = CreatePage(MakeOptionsPage(state_));
     state_.snapshots.options = state_.records.options;
     state_.snapshots.mailer = state_.records.mailer;
-    EXPECT_NE(page_->dialog(), nullptr);
-    return *page_->dialog();
-  }
-
-  bool CloseAnswering(std::vector<std::string> answers) {
-    ui::SetScriptedAnswers(std::move(answers));
-    return page_->RequestClose();
+    return dialog;
   }
 
   std::string DataFile(const char* name) const {
     return test::ReadHostFile(prefix_.DataFolderHost() + "/" + name);
   }
-
-  test::TempPrefix prefix_;
-  SettingsResources resources_;
-  SettingsState state_{resources_};
-  ui::FrameEvents frame_events_;
-  std::unique_ptr<ui::Frame> frame_;
-  std::unique_ptr<Page> page_;
-  std::vector<int> questions_;
-  std::vector<std::string> question_texts_;
 };
 
 TEST_F(OptionsPageTest, OpensWithTheStoredChoicesAndAddsLaunchFlags) {
@@ -134,8 +96,8 @@ TEST_F(OptionsPageTest, ClearingTheMailerThenYesSavesEmptyMailerAndZeroMarker) {
   EXPECT_FALSE(dialog.IsItemEnabled(kIdMailerArguments));
 
   EXPECT_TRUE(CloseAnswering({"YES"}));
-  ASSERT_EQ(questions_, std::vector<int>{kDialogOkNoCancelId});
-  EXPECT_EQ(question_texts_[0], PageNameOptions() + MessageString(200));
+  ASSERT_EQ(modals_, std::vector<int>{kDialogOkNoCancelId});
+  EXPECT_EQ(questions_[0], PageNameOptions() + MessageString(200));
   EXPECT_EQ(state_.changed_marks & kChangedOptions, 0);
 
   const std::string options = DataFile("ZVoi128");
@@ -164,7 +126,7 @@ TEST_F(OptionsPageTest, NoRestoresOptionsAndMailerAsOpened) {
   EXPECT_STREQ(state_.records.mailer.mailer_path, "Z:\\usr\\local\\bin\\other.exe");
 
   EXPECT_TRUE(CloseAnswering({"NO"}));
-  EXPECT_EQ(questions_.size(), 1u);
+  EXPECT_EQ(modals_.size(), 1u);
   EXPECT_EQ(std::memcmp(&state_.records.options, &opened.options, sizeof(NotifyOptions)), 0);
   EXPECT_EQ(std::memcmp(&state_.records.mailer, &opened.mailer, sizeof(MailerSettings)), 0);
   EXPECT_EQ(state_.changed_marks & kChangedOptions, 0);
@@ -188,7 +150,7 @@ TEST_F(OptionsPageTest, UnchangedPageClosesWithoutAQuestion) {
   dialog.UserClick(kIdAutoDialogBox);
   dialog.UserFocus(kIdMailerArguments);
   EXPECT_TRUE(CloseAnswering({}));
-  EXPECT_TRUE(questions_.empty());
+  EXPECT_TRUE(modals_.empty());
   EXPECT_EQ(DataFile("ZVoi128"), "");
 }
 
