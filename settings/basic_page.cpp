@@ -83,6 +83,13 @@ std::string FormatReport(const std::string& pattern, std::initializer_list<int> 
   return text;
 }
 
+// Caret after the last character, nothing selected: a field the user comes
+// back to continues where its text ends.
+void CaretToEnd(ui::Dialog& dialog, int id) {
+  const int end = static_cast<int>(dialog.GetItemText(id).size());
+  dialog.SetEditSelection(id, end, end);
+}
+
 // A stored index outside the list selects nothing.
 int ListIndex(int16_t stored, int count) { return stored >= 0 && stored < count ? stored : -1; }
 
@@ -248,7 +255,7 @@ void BasicPage::OnAccountField(ui::Dialog& dialog) {
     state_.changed_marks |= kChangedBasic;
     RefreshCheckButton();
   } else {
-    dialog.SetEditSelection(kIdAccount, -1, -1);
+    CaretToEnd(dialog, kIdAccount);
   }
 }
 
@@ -262,7 +269,7 @@ void BasicPage::OnPasswordField(ui::Dialog& dialog) {
     state_.changed_marks |= kChangedBasic;
     RefreshCheckButton();
   } else {
-    dialog.SetEditSelection(kIdPassword, -1, -1);
+    CaretToEnd(dialog, kIdPassword);
   }
 }
 

@@ -212,6 +212,24 @@ TEST_F(BasicPageTest, NoNoticeWhenAnAccountIsUsable) {
   EXPECT_TRUE(state_.account_field_used);
 }
 
+// A field the user comes back to, unedited, has its caret after the text
+// and nothing selected.
+TEST_F(BasicPageTest, UneditedFieldPutsTheCaretAtTheEndWhenItNotifies) {
+  StoreAccounts({{"taro@127.0.0.1", "taro-pw"}});
+  Open();
+  ModalScript script({});
+  for (int id : {kIdAccount, kIdPassword}) {
+    SCOPED_TRACE(id);
+    const int end = static_cast<int>(dialog().GetItemText(id).size());
+    dialog().SetEditSelection(id, 0, 4);
+    dialog().UserFocus(id);
+    int start = -1, stop = -1;
+    dialog().GetEditSelection(id, start, stop);
+    EXPECT_EQ(start, end);
+    EXPECT_EQ(stop, end);
+  }
+}
+
 // "検査" needs an account with its password; the status line says so.
 TEST_F(BasicPageTest, AccountWithoutPasswordKeepsCheckDisabledAndStopped) {
   ModalScript script({"OK"});  // the first-use notice
