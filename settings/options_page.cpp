@@ -211,6 +211,9 @@ class OptionsPage : public Page {
     const std::string desktop = platform::DesktopFolder() + "\\";
     platform::SetCurrentDirectory(desktop);
     request_.start_folder = desktop;
+    // The stored path is the dialog's file buffer: it starts with it.
+    request_.initial_file.assign(state_.records.mailer.mailer_path,
+                                 strnlen(state_.records.mailer.mailer_path, kMailerPathSize));
 
     state_.file_dialog_open = true;
     const std::string chosen = ui::GetOpenFileName(request_);

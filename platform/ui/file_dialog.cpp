@@ -44,6 +44,9 @@ std::string GetOpenFileName(const OpenFileRequest& request) {
   const std::string folder =
       request.start_folder.empty() ? GetCurrentDirectory() : request.start_folder;
   dialog.setDirectory(QString::fromStdString(HostPath(folder)));
+  if (!request.initial_file.empty()) {
+    dialog.selectFile(QString::fromStdString(HostPath(request.initial_file)));
+  }
   WriteTranscript("fileopen", "", folder);
 
   if (auto answer = NextScriptedAnswer()) {

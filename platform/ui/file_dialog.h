@@ -14,6 +14,9 @@ struct OpenFileRequest {
   std::vector<std::pair<std::string, std::string>> filters;
   std::string default_extension;  // without the dot; "" for none
   std::string start_folder;       // a Windows path; "" for the current folder
+  // The file name the dialog starts with (the caller's file buffer): a
+  // Windows path, shown selected; "" for none.
+  std::string initial_file;
   bool must_exist = true;
 };
 
