@@ -5,53 +5,15 @@
 #include <cstdlib>
 
 #include "platform/cp932.h"
+#include "platform/ui/resource_text.h"
 
 namespace zvrx::platform::ui {
 
 namespace {
 
-// Splits a line into words and quoted texts; false on an open quote.
-bool Tokens(std::string_view line, std::vector<std::string>& tokens) {
-  size_t i = 0;
-  while (i < line.size()) {
-    if (line[i] == ' ' || line[i] == '\t' || line[i] == '\r') {
-      ++i;
-    } else if (line[i] == '"') {
-      std::string text = "\"";  // the mark tells a text from a word
-      for (++i;; ++i) {
-        if (i >= line.size()) return false;
-        if (line[i] == '"') {
-          if (i + 1 < line.size() && line[i + 1] == '"') {
-            text += '"';
-            ++i;
-          } else {
-            ++i;
-            break;
-          }
-        } else {
-          text += line[i];
-        }
-      }
-      tokens.push_back(text);
-    } else {
-      size_t end = line.find_first_of(" \t\r", i);
-      if (end == std::string_view::npos) end = line.size();
-      tokens.emplace_back(line.substr(i, end - i));
-      i = end;
-    }
-  }
-  return true;
-}
-
-bool IsText(const std::string& token) { return !token.empty() && token[0] == '"'; }
-
+// Decimal, within a short as dialog units and ids are.
 bool Number(const std::string& token, int& value) {
-  if (token.empty() || IsText(token)) return false;
-  char* end = nullptr;
-  long parsed = std::strtol(token.c_str(), &end, 10);
-  if (*end != '\0' || parsed < -32768 || parsed > 32767) return false;
-  value = static_cast<int>(parsed);
-  return true;
+  return ParseResourceNumber(token, 10, -32768, 32767, value);
 }
 
 bool KindOf(const std::string& word, ControlKind& kind) {
@@ -128,7 +90,7 @@ bool ParseDialogTemplates(std::string_view text, std::vector<DialogTemplate>& te
     std::string_view line = text.substr(0, end);
     text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
     std::vector<std::string> t;
-    if (!Tokens(line, t)) return fail("unclosed quote");
+    if (!SplitResourceLine(line, t)) return fail("unclosed quote");
     if (t.empty() || t[0][0] == '#') continue;
     if (skip_depth > 0) {
       // Inside a menu or accelerator table: only its nesting matters here.
@@ -143,7 +105,7 @@ bool ParseDialogTemplates(std::string_view text, std::vector<DialogTemplate>& te
     if (t[0] == "DIALOG") {
       if (open != nullptr) return fail("DIALOG inside a dialog");
       DialogTemplate dialog;
-      if (t.size() < 7 || !Number(t[1], dialog.id) || !IsText(t[2]) ||
+      if (t.size() < 7 || !Number(t[1], dialog.id) || !IsResourceText(t[2]) ||
           !Rectangle(t, 3, dialog.x, dialog.y, dialog.width, dialog.height)) {
         return fail("DIALOG id \"caption\" x y width height [CENTER] [CHILD]");
       }
@@ -165,14 +127,14 @@ bool ParseDialogTemplates(std::string_view text, std::vector<DialogTemplate>& te
       open = nullptr;
     } else if (t[0] == "FONT") {
       if (t.size() != 3 || !Number(t[1], open->font_points) || open->font_points <= 0 ||
-          !IsText(t[2])) {
+          !IsResourceText(t[2])) {
         return fail("FONT points \"face\"");
       }
       open->font_face = t[2].substr(1);
     } else {
       ControlTemplate control;
       if (!KindOf(t[0], control.kind)) return fail(("unknown control kind " + t[0]).c_str());
-      if (t.size() < 7 || !Number(t[1], control.id) || !IsText(t[2]) ||
+      if (t.size() < 7 || !Number(t[1], control.id) || !IsResourceText(t[2]) ||
           !Rectangle(t, 3, control.x, control.y, control.width, control.height)) {
         return fail("KIND id \"text\" x y width height [FLAG...]");
       }

@@ -4,58 +4,15 @@
 #include <cstdlib>
 
 #include "platform/cp932.h"
+#include "platform/ui/resource_text.h"
 
 namespace zvrx::platform::ui {
 
 namespace {
 
-// Splits a line into words and quoted texts (marked by a leading quote);
-// false on an open quote. "\t" inside a text stands for a tab.
-bool Tokens(std::string_view line, std::vector<std::string>& tokens) {
-  size_t i = 0;
-  while (i < line.size()) {
-    if (line[i] == ' ' || line[i] == '\t' || line[i] == '\r') {
-      ++i;
-    } else if (line[i] == '"') {
-      std::string text = "\"";
-      for (++i;; ++i) {
-        if (i >= line.size()) return false;
-        if (line[i] == '"') {
-          if (i + 1 < line.size() && line[i + 1] == '"') {
-            text += '"';
-            ++i;
-          } else {
-            ++i;
-            break;
-          }
-        } else if (line[i] == '\\' && i + 1 < line.size() && line[i + 1] == 't') {
-          text += '\t';
-          ++i;
-        } else {
-          text += line[i];
-        }
-      }
-      tokens.push_back(text);
-    } else {
-      size_t end = line.find_first_of(" \t\r", i);
-      if (end == std::string_view::npos) end = line.size();
-      tokens.emplace_back(line.substr(i, end - i));
-      i = end;
-    }
-  }
-  return true;
-}
-
-bool IsText(const std::string& token) { return !token.empty() && token[0] == '"'; }
-
 // Decimal or 0x hex, within a WORD as command ids and key codes are.
 bool Number(const std::string& token, int& value) {
-  if (token.empty() || IsText(token)) return false;
-  char* end = nullptr;
-  long parsed = std::strtol(token.c_str(), &end, 0);
-  if (*end != '\0' || parsed < 0 || parsed > 0xFFFF) return false;
-  value = static_cast<int>(parsed);
-  return true;
+  return ParseResourceNumber(token, 0, 0, 0xFFFF, value);
 }
 
 }  // namespace
@@ -78,7 +35,7 @@ bool ParseMenus(std::string_view text, std::vector<MenuTemplate>& menus,
     std::string_view line = text.substr(0, end);
     text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
     std::vector<std::string> t;
-    if (!Tokens(line, t)) return fail("unclosed quote");
+    if (!SplitResourceLine(line, t)) return fail("unclosed quote");
     if (t.empty() || t[0][0] == '#') continue;
     switch (block) {
       case Block::kNone:
@@ -109,7 +66,7 @@ bool ParseMenus(std::string_view text, std::vector<MenuTemplate>& menus,
             block = Block::kNone;
           }
         } else if (t[0] == "POPUP") {
-          if (t.size() != 2 || !IsText(t[1])) return fail("POPUP \"text\"");
+          if (t.size() != 2 || !IsResourceText(t[1])) return fail("POPUP \"text\"");
           MenuItem popup;
           popup.popup = true;
           popup.text = Utf8ToCp932(t[1].substr(1));
@@ -119,7 +76,7 @@ bool ParseMenus(std::string_view text, std::vector<MenuTemplate>& menus,
           MenuItem item;
           if (t.size() == 2 && t[1] == "SEPARATOR") {
             item.separator = true;
-          } else if (t.size() != 3 || !IsText(t[1]) || !Number(t[2], item.id)) {
+          } else if (t.size() != 3 || !IsResourceText(t[1]) || !Number(t[2], item.id)) {
             return fail("MENUITEM \"text\" id");
           } else {
             item.text = Utf8ToCp932(t[1].substr(1));

@@ -1,0 +1,53 @@
+#include "platform/ui/resource_text.h"
+
+#include <cstdlib>
+
+namespace zvrx::platform::ui {
+
+bool SplitResourceLine(std::string_view line, std::vector<std::string>& tokens) {
+  size_t i = 0;
+  while (i < line.size()) {
+    if (line[i] == ' ' || line[i] == '\t' || line[i] == '\r') {
+      ++i;
+    } else if (line[i] == '"') {
+      std::string text = "\"";
+      for (++i;; ++i) {
+        if (i >= line.size()) return false;
+        if (line[i] == '"') {
+          if (i + 1 < line.size() && line[i + 1] == '"') {
+            text += '"';
+            ++i;
+          } else {
+            ++i;
+            break;
+          }
+        } else if (line[i] == '\\' && i + 1 < line.size() && line[i + 1] == 't') {
+          text += '\t';
+          ++i;
+        } else {
+          text += line[i];
+        }
+      }
+      tokens.push_back(text);
+    } else {
+      size_t end = line.find_first_of(" \t\r", i);
+      if (end == std::string_view::npos) end = line.size();
+      tokens.emplace_back(line.substr(i, end - i));
+      i = end;
+    }
+  }
+  return true;
+}
+
+bool IsResourceText(const std::string& token) { return !token.empty() && token[0] == '"'; }
+
+bool ParseResourceNumber(const std::string& token, int base, long min, long max, int& value) {
+  if (token.empty() || IsResourceText(token)) return false;
+  char* end = nullptr;
+  const long parsed = std::strtol(token.c_str(), &end, base);
+  if (*end != '\0' || parsed < min || parsed > max) return false;
+  value = static_cast<int>(parsed);
+  return true;
+}
+
+}  // namespace zvrx::platform::ui
