@@ -3,8 +3,10 @@
 beside an arrow that points to the next account, 23 x 17 on the button's
 grey. Run it to remake bitmap_111.png."""
 import pathlib
-import struct
-import zlib
+import sys
+
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent.parent))
+from png_writer import write_png  # noqa: E402
 
 WIDTH, HEIGHT = 23, 17
 FACE = (192, 192, 192, 255)
@@ -26,12 +28,4 @@ def pixel(x, y):
     return FACE
 
 
-def chunk(kind, data):
-    body = kind + data
-    return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body) & 0xFFFFFFFF)
-
-
-rows = b"".join(b"\0" + bytes(c for x in range(WIDTH) for c in pixel(x, y)) for y in range(HEIGHT))
-png = (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", WIDTH, HEIGHT, 8, 6, 0, 0, 0)) +
-       chunk(b"IDAT", zlib.compress(rows, 9)) + chunk(b"IEND", b""))
-pathlib.Path(__file__).with_name("bitmap_111.png").write_bytes(png)
+write_png(pathlib.Path(__file__).with_name("bitmap_111.png"), WIDTH, HEIGHT, pixel)

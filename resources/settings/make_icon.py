@@ -4,8 +4,10 @@ green with an orange cog in the lower right, 32 x 32 RGBA. Run it to remake
 icon_104.png."""
 import math
 import pathlib
-import struct
-import zlib
+import sys
+
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent.parent))
+from png_writer import write_png  # noqa: E402
 
 SIZE = 32
 GREEN = (40, 140, 80, 255)
@@ -45,12 +47,4 @@ def pixel(x, y):
     return colour
 
 
-def chunk(kind, data):
-    body = kind + data
-    return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body) & 0xFFFFFFFF)
-
-
-rows = b"".join(b"\0" + bytes(c for x in range(SIZE) for c in pixel(x, y)) for y in range(SIZE))
-png = (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", SIZE, SIZE, 8, 6, 0, 0, 0)) +
-       chunk(b"IDAT", zlib.compress(rows, 9)) + chunk(b"IEND", b""))
-pathlib.Path(__file__).with_name("icon_104.png").write_bytes(png)
+write_png(pathlib.Path(__file__).with_name("icon_104.png"), SIZE, SIZE, pixel)
