@@ -18,6 +18,7 @@
 #include <QTimer>
 
 #include "platform/ui/control_widgets.h"
+#include "platform/ui/cp932_offsets.h"
 #include "platform/ui/qt_text.h"
 #include "platform/ui/window_registry.h"
 
@@ -27,69 +28,9 @@ namespace {
 
 // A stock icon is drawn at the size Windows draws icons.
 constexpr int kIconPixels = 32;
-// The CP932 bytes of an item are kept beside its shown text.
-constexpr int kBytesRole = Qt::UserRole;
-
-int Cp932Size(const QString& text) {
-  return static_cast<int>(Utf8ToCp932(text.toStdString()).size());
-}
-
-// Length in QChars of the code point starting at `i`.
-int CodePointLength(const QString& text, int i) {
-  return text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate() ? 2
-                                                                                         : 1;
-}
-
-// The text after an insertion into `before` that made `after`, with the
-// inserted part cut so that the whole stays within `limit` CP932 bytes,
-// whole characters only; `cursor` is set behind what was kept.
-QString FitInsertion(const QString& before, const QString& after, int limit, int& cursor) {
-  int head = 0;
-  while (head < before.size() && head < after.size() && before[head] == after[head]) ++head;
-  if (head > 0 && after[head - 1].isHighSurrogate()) --head;
-  int tail = 0;
-  while (tail < before.size() - head && tail < after.size() - head &&
-         before[before.size() - 1 - tail] == after[after.size() - 1 - tail]) {
-    ++tail;
-  }
-  if (tail > 0 && after[after.size() - tail].isLowSurrogate()) --tail;
-  const QString kept = after.left(head) + after.right(tail);
-  const QString inserted = after.mid(head, after.size() - head - tail);
-  int budget = limit - Cp932Size(kept);
-  QString taken;
-  for (int i = 0; i < inserted.size();) {
-    const int length = CodePointLength(inserted, i);
-    const QString character = inserted.mid(i, length);
-    const int bytes = Cp932Size(character);
-    if (bytes > budget) break;
-    budget -= bytes;
-    taken += character;
-    i += length;
-  }
-  cursor = head + static_cast<int>(taken.size());
-  return after.left(head) + taken + after.right(tail);
-}
-
-// Byte offset in CP932 of the QChar offset `position`.
-int ByteOffset(const QString& text, int position) { return Cp932Size(text.left(position)); }
-
-// QChar offset of a CP932 byte offset (a byte inside a character counts as
-// the character's start); -1 or past the end is the end.
-int CharOffset(const QString& text, int bytes) {
-  if (bytes < 0) return static_cast<int>(text.size());
-  int used = 0;
-  for (int i = 0; i < text.size();) {
-    const int length = CodePointLength(text, i);
-    used += Cp932Size(text.mid(i, length));
-    if (used > bytes) return i;
-    i += length;
-  }
-  return static_cast<int>(text.size());
-}
 
 QScrollBar* ScrollBarOf(QObject* object) { return qobject_cast<QScrollBar*>(object); }
 
-bool Alive(const QPointer<DialogLink>& link) { return link && link->owner != nullptr; }
 
 }  // namespace
 
@@ -332,12 +273,6 @@ const DialogWindow::Control* DialogWindow::Find(int id) const {
   return found == controls_.end() || !found->second.widget ? nullptr : &found->second;
 }
 
-template <typename W>
-W* DialogWindow::WidgetOf(int id) const {
-  const Control* control = Find(id);
-  return control == nullptr ? nullptr : qobject_cast<W*>(control->widget.data());
-}
-
 std::string DialogWindow::StaticTexts() const {
   std::string text;
   bool first = true;
@@ -401,71 +336,6 @@ void DialogWindow::EditChanged(int id) {
   events_.OnCommand(*this, id, kEnChange);
 }
 
-void DialogWindow::ComboDropped(int id, bool dropped) {
-  Control* control = Find(id);
-  if (control == nullptr) return;
-  if (dropped) {
-    if (control->dropped) return;
-    QPointer<DialogLink> link = link_;
-    events_.OnCommand(*this, id, kCbnDropDown);
-    if (!Alive(link)) return;
-    if (Control* again = Find(id)) again->dropped = true;
-  } else {
-    if (!control->dropped) return;
-    control->dropped = false;
-    events_.OnCommand(*this, id, kCbnCloseUp);
-  }
-}
-
-void DialogWindow::ScrollAction(int id, int qt_action) {
-  if (quiet_ > 0) return;  // the layer's own placing of the thumb
-  auto* bar = WidgetOf<QScrollBar>(id);
-  Control* control = Find(id);
-  if (bar == nullptr || control == nullptr) return;
-  int request = -1;
-  int position = control->position;
-  switch (qt_action) {
-    case QAbstractSlider::SliderSingleStepAdd: request = kSbLineDown; break;
-    case QAbstractSlider::SliderSingleStepSub: request = kSbLineUp; break;
-    case QAbstractSlider::SliderPageStepAdd: request = kSbPageDown; break;
-    case QAbstractSlider::SliderPageStepSub: request = kSbPageUp; break;
-    case QAbstractSlider::SliderToMinimum: request = kSbTop; break;
-    case QAbstractSlider::SliderToMaximum: request = kSbBottom; break;
-    case QAbstractSlider::SliderMove:
-      request = kSbThumbTrack;
-      position = bar->sliderPosition();
-      control->track = position;
-      control->dragging = true;
-      break;
-    default: return;
-  }
-  // The bar stays where the page put it; the page moves it if it wants.
-  ++quiet_;
-  bar->setSliderPosition(control->position);
-  --quiet_;
-  QPointer<DialogLink> link = link_;
-  events_.OnScroll(*this, id, request, position);
-  if (!Alive(link)) return;
-  if (Control* again = Find(id)) {
-    ++quiet_;
-    bar->setSliderPosition(again->position);
-    --quiet_;
-  }
-}
-
-void DialogWindow::ScrollReleased(int id) {
-  auto* bar = WidgetOf<QScrollBar>(id);
-  Control* control = Find(id);
-  if (bar == nullptr || control == nullptr) return;
-  QPointer<DialogLink> link = link_;
-  if (control->dragging) {
-    control->dragging = false;
-    events_.OnScroll(*this, id, kSbThumbPosition, control->track);
-    if (!Alive(link)) return;
-  }
-  events_.OnScroll(*this, id, kSbEndScroll, 0);
-}
-
 void DialogWindow::Painted() { events_.OnPaint(*this); }
 
 void DialogWindow::Timer(int timer_id) { events_.OnTimer(*this, timer_id); }
@@ -519,7 +389,7 @@ std::string DialogWindow::GetItemText(int id) const {
   if (control == nullptr) return {};
   if (auto* combo = qobject_cast<QComboBox*>(control->widget.data())) {
     const int index = combo->currentIndex();
-    return index < 0 ? std::string() : combo->itemData(index, kBytesRole).toByteArray().toStdString();
+    return index < 0 ? std::string() : combo->itemData(index, kItemBytesRole).toByteArray().toStdString();
   }
   return control->text;
 }
@@ -687,151 +557,6 @@ void DialogWindow::GetEditSelection(int id, int& start, int& end) const {
 
 void DialogWindow::SetEditReadOnly(int id, bool read_only) {
   if (auto* edit = WidgetOf<QLineEdit>(id)) edit->setReadOnly(read_only);
-}
-
-void DialogWindow::ComboReset(int id) {
-  auto* combo = WidgetOf<QComboBox>(id);
-  if (combo == nullptr) return;
-  ++quiet_;
-  combo->clear();
-  --quiet_;
-}
-
-int DialogWindow::ComboAdd(int id, std::string_view cp932) {
-  auto* combo = WidgetOf<QComboBox>(id);
-  if (combo == nullptr) return -1;
-  ++quiet_;
-  const int selected = combo->currentIndex();
-  combo->addItem(ToQt(cp932), QByteArray(cp932.data(), static_cast<qsizetype>(cp932.size())));
-  // Adding selects nothing (Qt would select the first item).
-  if (selected < 0) combo->setCurrentIndex(-1);
-  --quiet_;
-  return combo->count() - 1;
-}
-
-void DialogWindow::ComboSelect(int id, int index) {
-  auto* combo = WidgetOf<QComboBox>(id);
-  if (combo == nullptr) return;
-  ++quiet_;
-  combo->setCurrentIndex(index >= 0 && index < combo->count() ? index : -1);
-  --quiet_;
-}
-
-int DialogWindow::ComboSelection(int id) const {
-  auto* combo = WidgetOf<QComboBox>(id);
-  return combo == nullptr ? -1 : combo->currentIndex();
-}
-
-bool DialogWindow::ComboIsDroppedDown(int id) const {
-  const Control* control = Find(id);
-  return control != nullptr && control->dropped;
-}
-
-void DialogWindow::ComboShowDropDown(int id, bool shown) {
-  auto* combo = WidgetOf<QComboBox>(id);
-  if (combo == nullptr) return;
-  if (shown) {
-    combo->showPopup();
-  } else {
-    QPointer<DialogLink> link = link_;
-    combo->hidePopup();
-    if (Alive(link)) ComboDropped(id, false);
-  }
-}
-
-void DialogWindow::ListReset(int id) {
-  auto* list = WidgetOf<QListWidget>(id);
-  if (list == nullptr) return;
-  ++quiet_;
-  list->clear();
-  --quiet_;
-}
-
-int DialogWindow::ListAdd(int id, std::string_view cp932) { return ListInsert(id, -1, cp932); }
-
-int DialogWindow::ListInsert(int id, int index, std::string_view cp932) {
-  auto* list = WidgetOf<QListWidget>(id);
-  if (list == nullptr) return -1;
-  if (index < 0 || index > list->count()) index = list->count();
-  auto* item = new QListWidgetItem(ToQt(cp932));
-  item->setData(kBytesRole, QByteArray(cp932.data(), static_cast<qsizetype>(cp932.size())));
-  ++quiet_;
-  list->insertItem(index, item);
-  --quiet_;
-  return index;
-}
-
-void DialogWindow::ListDelete(int id, int index) {
-  auto* list = WidgetOf<QListWidget>(id);
-  if (list == nullptr || index < 0 || index >= list->count()) return;
-  ++quiet_;
-  delete list->takeItem(index);
-  --quiet_;
-}
-
-int DialogWindow::ListCount(int id) const {
-  auto* list = WidgetOf<QListWidget>(id);
-  return list == nullptr ? 0 : list->count();
-}
-
-std::string DialogWindow::ListText(int id, int index) const {
-  auto* list = WidgetOf<QListWidget>(id);
-  if (list == nullptr || index < 0 || index >= list->count()) return {};
-  return list->item(index)->data(kBytesRole).toByteArray().toStdString();
-}
-
-void DialogWindow::ListSelect(int id, int index) {
-  auto* list = WidgetOf<QListWidget>(id);
-  if (list == nullptr) return;
-  ++quiet_;
-  if (index < 0 || index >= list->count()) {
-    list->clearSelection();
-    list->setCurrentRow(-1);
-  } else {
-    list->setCurrentRow(index);
-    list->scrollToItem(list->item(index));
-  }
-  --quiet_;
-}
-
-int DialogWindow::ListSelection(int id) const {
-  auto* list = WidgetOf<QListWidget>(id);
-  if (list == nullptr) return -1;
-  const int row = list->currentRow();
-  return row >= 0 && list->item(row)->isSelected() ? row : -1;
-}
-
-int DialogWindow::ListTopIndex(int id) const {
-  auto* list = WidgetOf<QListWidget>(id);
-  if (list == nullptr || list->count() == 0) return 0;
-  const QModelIndex top = list->indexAt(QPoint(1, 1));
-  return top.isValid() ? top.row() : list->verticalScrollBar()->value();
-}
-
-void DialogWindow::SetScrollRange(int id, int min, int max) {
-  auto* bar = WidgetOf<QScrollBar>(id);
-  Control* control = Find(id);
-  if (bar == nullptr || control == nullptr) return;
-  ++quiet_;
-  bar->setRange(min, std::max(min, max));
-  control->position = control->track = bar->value();
-  --quiet_;
-}
-
-void DialogWindow::SetScrollPos(int id, int position) {
-  auto* bar = WidgetOf<QScrollBar>(id);
-  Control* control = Find(id);
-  if (bar == nullptr || control == nullptr) return;
-  ++quiet_;
-  bar->setValue(position);
-  bar->setSliderPosition(bar->value());
-  control->position = control->track = bar->value();
-  --quiet_;
-}
-
-int DialogWindow::ScrollPos(int id) const {
-  const Control* control = Find(id);
-  return control == nullptr ? 0 : control->position;
 }
 
 int DialogWindow::TextWidth(int id, std::string_view cp932) const {

@@ -30,6 +30,12 @@ class DialogLink : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override;
 };
 
+// Is the dialog behind `link` still there after an event handler ran?
+inline bool Alive(const QPointer<DialogLink>& link) { return link && link->owner != nullptr; }
+
+// The CP932 bytes of a list or drop-down item are kept beside its shown text.
+inline constexpr int kItemBytesRole = Qt::UserRole;
+
 class DialogWindow final : public Dialog {
  public:
   // A page inside `page_parent`, or a modal dialog when it is null.
@@ -151,7 +157,10 @@ class DialogWindow final : public Dialog {
   Control* Find(int id);
   const Control* Find(int id) const;
   template <typename W>
-  W* WidgetOf(int id) const;
+  W* WidgetOf(int id) const {
+    const Control* control = Find(id);
+    return control == nullptr ? nullptr : qobject_cast<W*>(control->widget.data());
+  }
   // Sets an edit's text without a notification of Qt's own.
   void SetEditShown(Control& control, const QString& text);
 
