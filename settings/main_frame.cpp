@@ -76,14 +76,14 @@ void MainFrame::Create() {
 
   const ui::SystemMetrics metrics = ui::Metrics();
   const PixelSize size = WindowSize(kBasicWidthUnits, kBasicHeightUnits, true, metrics);
-  ui::FrameSpec spec;
-  spec.window_class = kMainFrameClass;
-  spec.title = kMainFrameTitle;
-  spec.menu = ui::FindMenu(state_.resources.menus, kMainMenuId);
-  spec.width = size.width;
-  spec.height = size.height;
-  spec.icon_path = kSettingsIconPath;
-  frame_ = ui::CreateFrame(spec, *this);
+  ui::FrameParams params;
+  params.window_class = kMainFrameClass;
+  params.title = kMainFrameTitle;
+  params.menu = ui::FindMenu(state_.resources.menus, kMainMenuId);
+  params.width = size.width;
+  params.height = size.height;
+  params.icon_path = kSettingsIconPath;
+  frame_ = ui::CreateFrame(params, *this);
   state_.main_frame = frame_.get();
 
   const PixelPoint home = PlaceWindow(metrics, frame_->Rect(), ui::PixelRect{}, 0);

@@ -65,16 +65,16 @@ PageWindow* OpenPage(SettingsState& state, PageKind kind, std::unique_ptr<Page> 
   PixelSize size = WindowSize(description.width_units, description.height_units, false, metrics);
   size.width += description.extra_width_pixels;
 
-  ui::FrameSpec spec;
-  spec.window_class = description.window_class;
-  spec.title = description.title;
-  spec.menu = ui::FindMenu(state.resources.menus, kPageMenuId);
-  spec.width = size.width;
-  spec.height = size.height;
-  spec.icon_path = kSettingsIconPath;
+  ui::FrameParams params;
+  params.window_class = description.window_class;
+  params.title = description.title;
+  params.menu = ui::FindMenu(state.resources.menus, kPageMenuId);
+  params.width = size.width;
+  params.height = size.height;
+  params.icon_path = kSettingsIconPath;
 
   auto window = std::make_unique<PageWindow>(state, kind, std::move(page));
-  window->frame_ = ui::CreateFrame(spec, *window);
+  window->frame_ = ui::CreateFrame(params, *window);
   if (window->frame_ == nullptr) return nullptr;  // nothing to show; the page stays closed
   PageWindow* opened = window.get();
   // Open from here on: the page's own start-up may ask for it.

@@ -30,21 +30,21 @@ void FrameSurface::paintEvent(QPaintEvent* event) {
   if (link_ && link_->owner) link_->owner->Painted();
 }
 
-FrameWindow::FrameWindow(const FrameSpec& spec, FrameEvents& events)
-    : window_class_(spec.window_class), events_(events) {
+FrameWindow::FrameWindow(const FrameParams& params, FrameEvents& events)
+    : window_class_(params.window_class), events_(events) {
   auto* link = new FrameLink;
   auto* window = new FrameSurface(link);
   link->setParent(window);
   link->owner = this;
   link_ = link;
   window_ = window;
-  window->setObjectName(ToQt(spec.window_class));
-  window->setWindowTitle(ToQt(spec.title));
+  window->setObjectName(ToQt(params.window_class));
+  window->setWindowTitle(ToQt(params.title));
   window->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-  if (!spec.icon_path.empty()) {
-    window->setWindowIcon(QIcon(QString::fromStdString(spec.icon_path)));
+  if (!params.icon_path.empty()) {
+    window->setWindowIcon(QIcon(QString::fromStdString(params.icon_path)));
   }
   QPalette palette = window->palette();
   palette.setColor(QPalette::Window, FaceColour());
@@ -60,11 +60,11 @@ FrameWindow::FrameWindow(const FrameSpec& spec, FrameEvents& events)
   client->setAutoFillBackground(true);
   window->setCentralWidget(client);
   client_ = client;
-  has_menu_ = spec.menu != nullptr;
-  if (spec.menu != nullptr) {
+  has_menu_ = params.menu != nullptr;
+  if (params.menu != nullptr) {
     QMenuBar* bar = window->menuBar();
-    for (size_t position = 0; position < spec.menu->bar.size(); ++position) {
-      const MenuItem& entry = spec.menu->bar[position];
+    for (size_t position = 0; position < params.menu->bar.size(); ++position) {
+      const MenuItem& entry = params.menu->bar[position];
       if (entry.popup || !entry.items.empty()) {
         QMenu* menu = bar->addMenu(ToQt(entry.text));
         popups_[static_cast<int>(position)] = menu;
@@ -87,8 +87,8 @@ FrameWindow::FrameWindow(const FrameSpec& spec, FrameEvents& events)
       }
     }
   }
-  content_width_ = std::max(0, spec.width - 2 * kFrameBorder);
-  content_height_ = std::max(0, spec.height - kCaptionHeight - 2 * kFrameBorder);
+  content_width_ = std::max(0, params.width - 2 * kFrameBorder);
+  content_height_ = std::max(0, params.height - kCaptionHeight - 2 * kFrameBorder);
   Fit();
   RegisterFrame(this);
   InstallKeyFilter();

@@ -48,7 +48,7 @@ class FrameSurface : public QMainWindow {
 
 class FrameWindow final : public Frame {
  public:
-  FrameWindow(const FrameSpec& spec, FrameEvents& events);
+  FrameWindow(const FrameParams& params, FrameEvents& events);
   ~FrameWindow() override;
   FrameWindow(const FrameWindow&) = delete;
   FrameWindow& operator=(const FrameWindow&) = delete;

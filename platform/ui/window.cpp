@@ -162,8 +162,8 @@ int RunModal(const DialogTemplate& dialog, DialogEvents& events, const ModalOpti
   return result;
 }
 
-std::unique_ptr<Frame> CreateFrame(const FrameSpec& spec, FrameEvents& events) {
-  return std::make_unique<FrameWindow>(spec, events);
+std::unique_ptr<Frame> CreateFrame(const FrameParams& params, FrameEvents& events) {
+  return std::make_unique<FrameWindow>(params, events);
 }
 
 }  // namespace zvrx::platform::ui

@@ -248,7 +248,7 @@ class FrameEvents {
   virtual void OnEnter(Frame&) {}
 };
 
-struct FrameSpec {
+struct FrameParams {
   std::string window_class;  // CP932
   std::string title;         // CP932
   const MenuTemplate* menu = nullptr;
@@ -283,7 +283,7 @@ class Frame {
 
 // Creates a top-level window (hidden). Destroying the object destroys the
 // window; from one of its own events that is safe too.
-std::unique_ptr<Frame> CreateFrame(const FrameSpec& spec, FrameEvents& events);
+std::unique_ptr<Frame> CreateFrame(const FrameParams& params, FrameEvents& events);
 
 // The accelerator table and the window it is translated for: every key
 // press of the program is first looked up in the table and, on a match,

@@ -114,9 +114,9 @@ class BasicPageTest : public ::testing::Test {
   // records and builds itself, the program takes the snapshot.
   void Open() {
     ReadBlock(state_.transfer);
-    ui::FrameSpec spec{"ZvrxDlg", "Mail Zevrox", ui::FindMenu(resources_.menus, kMainMenuId), 350,
+    ui::FrameParams params{"ZvrxDlg", "Mail Zevrox", ui::FindMenu(resources_.menus, kMainMenuId), 350,
                        400, ""};
-    frame_ = ui::CreateFrame(spec, frame_events_);
+    frame_ = ui::CreateFrame(params, frame_events_);
     state_.main_frame = frame_.get();
     page_ = std::make_unique<BasicPage>(state_);
     page_->Create(*frame_);

@@ -44,13 +44,13 @@ void PageFixture::TearDown() {
 
 ui::Frame& PageFixture::MakeFrame(const char* window_class, const std::string& title, int width,
                                   int height) {
-  ui::FrameSpec spec;
-  spec.window_class = window_class;
-  spec.title = title;
-  spec.menu = ui::FindMenu(resources_.menus, kPageMenuId);
-  spec.width = width;
-  spec.height = height;
-  frame_ = ui::CreateFrame(spec, frame_events_);
+  ui::FrameParams params;
+  params.window_class = window_class;
+  params.title = title;
+  params.menu = ui::FindMenu(resources_.menus, kPageMenuId);
+  params.width = width;
+  params.height = height;
+  frame_ = ui::CreateFrame(params, frame_events_);
   return *frame_;
 }
 

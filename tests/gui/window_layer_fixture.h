@@ -149,13 +149,13 @@ class WindowLayerTest : public ::testing::Test {
 
   // The page in its frame, shown.
   ui::Dialog& OpenPage() {
-    ui::FrameSpec spec;
-    spec.window_class = "TestFrame";
-    spec.title = Sjis("試験");
-    spec.menu = &menus_[0];
-    spec.width = 400;
-    spec.height = 300;
-    frame_ = ui::CreateFrame(spec, frame_events_);
+    ui::FrameParams params;
+    params.window_class = "TestFrame";
+    params.title = Sjis("試験");
+    params.menu = &menus_[0];
+    params.width = 400;
+    params.height = 300;
+    frame_ = ui::CreateFrame(params, frame_events_);
     page_ = ui::CreatePage(templates_[0], *frame_, events_);
     frame_->Show();
     return *page_;

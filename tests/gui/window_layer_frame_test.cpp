@@ -40,11 +40,11 @@ void Settle() {
 }
 
 TEST_F(WindowLayerTest, FrameFitsMenuAndPageAndKeepsTheOuterSizeItWasGiven) {
-  ui::FrameSpec spec;
-  spec.window_class = "Big";
-  spec.width = 800;
-  spec.height = 600;
-  auto big = ui::CreateFrame(spec, frame_events_);
+  ui::FrameParams params;
+  params.window_class = "Big";
+  params.width = 800;
+  params.height = 600;
+  auto big = ui::CreateFrame(params, frame_events_);
   EXPECT_EQ(big->Rect().width, 800);
   EXPECT_EQ(big->Rect().height, 600);
   big->Move(40, 50);
