@@ -79,18 +79,8 @@ class JudgmentPage : public Page {
         if (code == ui::kBnClicked) ClickStrictness(dialog, id);
         return;
       case kIdForeignHandling:
-        if (code == ui::kCbnSelChange) {
-          int16_t value = state_.records.judgment.foreign_handling;
-          ChooseHandling(dialog, id, value);
-          state_.records.judgment.foreign_handling = value;
-        }
-        return;
       case kIdUnknownFormatHandling:
-        if (code == ui::kCbnSelChange) {
-          int16_t value = state_.records.judgment.unknown_format_handling;
-          ChooseHandling(dialog, id, value);
-          state_.records.judgment.unknown_format_handling = value;
-        }
+        if (code == ui::kCbnSelChange) ChooseHandling(dialog, id);
         return;
       case kIdEuropeanOptions:
         if (code == ui::kBnClicked) RunEuropeanDialog(state_, frame_->Rect());
@@ -158,16 +148,17 @@ class JudgmentPage : public Page {
     dialog.ComboSelect(id, value >= 0 && value < kHandlingChoices ? value : -1);
   }
 
-  void ChooseHandling(ui::Dialog& dialog, int id, int16_t& stored) {
+  void ChooseHandling(ui::Dialog& dialog, int id) {
     // Every change of the shown choice is kept, also one made with the
     // keyboard on the closed list, so the page never shows what it did
     // not store.
     if (initialising_) return;
     const int index = dialog.ComboSelection(id);
     if (index < 0 || index >= kHandlingChoices) return;
-    const bool dropped = dialog.ComboIsDroppedDown(id);
-    stored = static_cast<int16_t>(index);
-    if (dropped) dialog.Focus();
+    JudgmentSettings& judgment = state_.records.judgment;
+    (id == kIdForeignHandling ? judgment.foreign_handling : judgment.unknown_format_handling) =
+        static_cast<int16_t>(index);
+    if (dialog.ComboIsDroppedDown(id)) dialog.Focus();
     state_.changed_marks |= kChangedJudgment;
   }
 

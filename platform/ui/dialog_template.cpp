@@ -78,20 +78,16 @@ bool ParseDialogTemplates(std::string_view text, std::vector<DialogTemplate>& te
                           std::string* error) {
   DialogTemplate* open = nullptr;
   int skip_depth = 0;
-  int line_number = 0;
+  ResourceLines lines(text);
   auto fail = [&](const char* why) {
-    if (error) *error = "line " + std::to_string(line_number) + ": " + why;
+    if (error) *error = "line " + std::to_string(lines.line_number()) + ": " + why;
     if (open != nullptr) templates.pop_back();
     return false;
   };
-  while (!text.empty()) {
-    ++line_number;
-    size_t end = text.find('\n');
-    std::string_view line = text.substr(0, end);
-    text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-    std::vector<std::string> t;
-    if (!SplitResourceLine(line, t)) return fail("unclosed quote");
-    if (t.empty() || t[0][0] == '#') continue;
+  std::vector<std::string> t;
+  bool broken = false;
+  while (lines.Next(t, broken)) {
+    if (broken) return fail("unclosed quote");
     if (skip_depth > 0) {
       // Inside a menu or accelerator table: only its nesting matters here.
       if (t[0] == "POPUP") ++skip_depth;

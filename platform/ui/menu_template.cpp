@@ -19,24 +19,20 @@ bool Number(const std::string& token, int& value) {
 
 bool ParseMenus(std::string_view text, std::vector<MenuTemplate>& menus,
                 std::vector<AcceleratorTable>& accelerators, std::string* error) {
-  int line_number = 0;
+  ResourceLines lines(text);
   // The items being filled: the bar of the open menu, then open popups.
   std::vector<std::vector<MenuItem>*> open;
   MenuTemplate menu;
   AcceleratorTable table;
   enum class Block { kNone, kMenu, kAccelerators, kDialog } block = Block::kNone;
   auto fail = [&](const std::string& why) {
-    if (error) *error = "line " + std::to_string(line_number) + ": " + why;
+    if (error) *error = "line " + std::to_string(lines.line_number()) + ": " + why;
     return false;
   };
-  while (!text.empty()) {
-    ++line_number;
-    size_t end = text.find('\n');
-    std::string_view line = text.substr(0, end);
-    text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-    std::vector<std::string> t;
-    if (!SplitResourceLine(line, t)) return fail("unclosed quote");
-    if (t.empty() || t[0][0] == '#') continue;
+  std::vector<std::string> t;
+  bool broken = false;
+  while (lines.Next(t, broken)) {
+    if (broken) return fail("unclosed quote");
     switch (block) {
       case Block::kNone:
         if (t[0] == "DIALOG") {

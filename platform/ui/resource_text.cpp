@@ -39,6 +39,20 @@ bool SplitResourceLine(std::string_view line, std::vector<std::string>& tokens) 
   return true;
 }
 
+bool ResourceLines::Next(std::vector<std::string>& tokens, bool& broken) {
+  while (!rest_.empty()) {
+    ++line_number_;
+    const size_t end = rest_.find('\n');
+    const std::string_view line = rest_.substr(0, end);
+    rest_ = end == std::string_view::npos ? std::string_view() : rest_.substr(end + 1);
+    tokens.clear();
+    broken = !SplitResourceLine(line, tokens);
+    if (broken) return true;
+    if (!tokens.empty() && tokens[0][0] != '#') return true;
+  }
+  return false;
+}
+
 bool IsResourceText(const std::string& token) { return !token.empty() && token[0] == '"'; }
 
 bool ParseResourceNumber(const std::string& token, int base, long min, long max, int& value) {
