@@ -55,7 +55,6 @@ Converter& FromUtf8() {
 
 constexpr char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD
 
-bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 bool IsTrailByte(unsigned char c) { return c >= 0x40 && c <= 0xFC && c != 0x7F; }
 
 // Length of the UTF-8 sequence starting at `s` if it is well formed, else 1.
@@ -85,7 +84,7 @@ std::string Cp932ToUtf8(std::string_view cp932) {
     // A byte pair with a lead and a trail byte is one unknown character;
     // anything else is one unknown byte.
     const auto* bytes = reinterpret_cast<const unsigned char*>(in);
-    size_t skip = left >= 2 && IsLeadByte(bytes[0]) && IsTrailByte(bytes[1]) ? 2 : 1;
+    size_t skip = left >= 2 && IsCp932LeadByte(bytes[0]) && IsTrailByte(bytes[1]) ? 2 : 1;
     if (!converter.ok() && bytes[0] < 0x80) {
       out.push_back(static_cast<char>(bytes[0]));
     } else {
@@ -113,6 +112,16 @@ std::string Utf8ToCp932(std::string_view utf8) {
     left -= skip;
   }
   return out;
+}
+
+std::string_view Cp932Prefix(std::string_view text, size_t max_bytes) {
+  size_t end = 0;
+  while (end < text.size()) {
+    const size_t next = end + Cp932CharLength(text, end);
+    if (next > max_bytes) break;
+    end = next;
+  }
+  return text.substr(0, end);
 }
 
 }  // namespace zvrx::platform

@@ -15,4 +15,19 @@ std::string Cp932ToUtf8(std::string_view cp932);
 // Characters that CP932 cannot hold become '?'.
 std::string Utf8ToCp932(std::string_view utf8);
 
+// The first byte of a double-byte character.
+inline bool IsCp932LeadByte(unsigned char c) {
+  return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
+
+// Bytes of the character at `at`: a lead byte takes its trail byte along
+// when there is one.
+inline size_t Cp932CharLength(std::string_view text, size_t at) {
+  return IsCp932LeadByte(static_cast<unsigned char>(text[at])) && at + 1 < text.size() ? 2 : 1;
+}
+
+// The longest start of `text` of at most `max_bytes` bytes that does not
+// end inside a double-byte character.
+std::string_view Cp932Prefix(std::string_view text, size_t max_bytes);
+
 }  // namespace zvrx::platform

@@ -63,9 +63,7 @@ char FoldAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A'
 
 // Length of the character starting at name[i]: a double-byte CP932
 // character is one character for '?'.
-size_t CharLength(std::string_view text, size_t i) {
-  return IsCp932LeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
-}
+size_t CharLength(std::string_view text, size_t i) { return Cp932CharLength(text, i); }
 
 // FindFirstFile matching: '*' any run, '?' one character, letters without
 // regard to ASCII case (Windows names are case-blind even though the host's

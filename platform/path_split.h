@@ -6,11 +6,9 @@
 #include <string_view>
 #include <vector>
 
-namespace zvrx::platform {
+#include "platform/cp932.h"
 
-inline bool IsCp932LeadByte(unsigned char c) {
-  return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-}
+namespace zvrx::platform {
 
 inline bool IsPathSeparator(char c) { return c == '\\' || c == '/'; }
 

@@ -6,6 +6,7 @@
 #include <initializer_list>
 #include <string>
 
+#include "platform/cp932.h"
 #include "settings/message_dialogs.h"
 #include "settings/message_table.h"
 #include "settings/page_window.h"
@@ -49,21 +50,10 @@ void StoreField(char* field, size_t size, const std::string& text) {
   std::memcpy(field, text.data(), std::min(text.size(), size - 1));
 }
 
-bool IsLeadByte(unsigned char byte) {
-  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-}
-
 // What an edit field of 59 characters gives: at most that many bytes, and
 // never the first half of a double-byte character.
 std::string CutToEditLimit(std::string text) {
-  if (text.size() <= kAccountEditMax) return text;
-  size_t end = 0;
-  while (end < kAccountEditMax) {
-    size_t step = IsLeadByte(static_cast<unsigned char>(text[end])) ? 2 : 1;
-    if (end + step > kAccountEditMax) break;
-    end += step;
-  }
-  text.resize(end);
+  text.resize(platform::Cp932Prefix(text, kAccountEditMax).size());
   return text;
 }
 

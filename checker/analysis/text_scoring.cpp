@@ -4,6 +4,7 @@
 #include <new>
 
 #include "checker/analysis/find_no_case.h"
+#include "platform/cp932.h"
 
 namespace zvrx {
 
@@ -36,7 +37,6 @@ inline bool IsSeparatorByte(uint8_t c) {
 }
 
 // CP932 lead bytes, for cutting names on a character boundary.
-inline bool IsCp932Lead(uint8_t c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
 int32_t NormalStrictness(int32_t strictness) {
   return (strictness == kStrictLenient || strictness == kStrictStrict) ? strictness : 0;
@@ -289,7 +289,7 @@ int64_t Threshold(const int32_t (&p)[kThresholdCount], int32_t strictness, int32
 void CopyCategory(const char* name, char (&category)[kCategoryWorkSize]) {
   int i = 0;
   while (name[i] != '\0') {
-    const int width = (IsCp932Lead(static_cast<uint8_t>(name[i])) && name[i + 1] != '\0') ? 2 : 1;
+    const int width = (platform::IsCp932LeadByte(static_cast<uint8_t>(name[i])) && name[i + 1] != '\0') ? 2 : 1;
     if (i + width > kMaxCategoryLength) break;
     for (int k = 0; k < width; ++k) category[i + k] = name[i + k];
     i += width;

@@ -9,12 +9,6 @@
 
 namespace zvrx::platform::ui {
 
-namespace {
-
-bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
-
-}  // namespace
-
 bool TaskbarPresent() { return QSystemTrayIcon::isSystemTrayAvailable(); }
 
 bool CtrlHeld() {
@@ -24,7 +18,7 @@ bool CtrlHeld() {
 std::string CutTip(std::string_view tip) {
   size_t end = 0;
   while (end < tip.size()) {
-    const size_t step = IsLeadByte(static_cast<unsigned char>(tip[end])) ? 2 : 1;
+    const size_t step = IsCp932LeadByte(static_cast<unsigned char>(tip[end])) ? 2 : 1;
     if (end + step > static_cast<size_t>(kTipSize - 1) || end + step > tip.size()) break;
     end += step;
   }

@@ -3,15 +3,13 @@
 #include <cstddef>
 #include <utility>
 
+#include "platform/cp932.h"
+
 namespace zvrx {
 
 namespace {
 
 constexpr unsigned char kLastAccountByte = 0x7E;  // the tilde
-
-bool IsLeadByte(unsigned char byte) {
-  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-}
 
 }  // namespace
 
@@ -26,7 +24,7 @@ bool ValidateAccountText(std::string& text) {
       continue;
     }
     valid = false;
-    if (IsLeadByte(byte)) ++i;  // its trail byte goes with it
+    if (platform::IsCp932LeadByte(byte)) ++i;  // its trail byte goes with it
   }
   text = std::move(kept);
   return valid;

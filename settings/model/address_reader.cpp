@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/cp932.h"
+
 namespace zvrx {
 
 bool IsAddressByte(unsigned char byte) {
@@ -10,13 +12,12 @@ bool IsAddressByte(unsigned char byte) {
   return std::strchr(" \"'()+,:;<=>[]{}", byte) == nullptr;
 }
 
-bool IsLeadByte(unsigned char byte) {
-  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-}
-
 namespace {
 
-bool EndsAddress(unsigned char byte) { return !IsAddressByte(byte) || IsLeadByte(byte); }
+// A lead byte ends an address too.
+bool EndsAddress(unsigned char byte) {
+  return !IsAddressByte(byte) || platform::IsCp932LeadByte(byte);
+}
 
 }  // namespace
 

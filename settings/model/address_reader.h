@@ -14,8 +14,6 @@ inline constexpr size_t kAddressMaxBytes = 254;
 // A byte that may stand in an address: 0x20 and above, except blank and the
 // punctuation that encloses or separates addresses in headers and lists.
 bool IsAddressByte(unsigned char byte);
-// A Shift-JIS lead byte (0x81-0x9F, 0xE0-0xFC); it ends an address too.
-bool IsLeadByte(unsigned char byte);
 
 // Walks the addresses of a text in order.
 class AddressReader {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "platform/cp932.h"
 #include "settings/model/address_reader.h"
 
 namespace zvrx {
@@ -65,14 +66,7 @@ std::string CutAtDoubleStop(std::string_view text) {
 }
 
 std::string CutTyped(std::string_view text, size_t max_bytes) {
-  size_t cut = 0;
-  while (cut < text.size()) {
-    const bool pair = IsLeadByte(static_cast<unsigned char>(text[cut])) && cut + 1 < text.size();
-    const size_t next = cut + (pair ? 2 : 1);
-    if (next > max_bytes) break;
-    cut = next;
-  }
-  return std::string(text.substr(0, cut));
+  return std::string(platform::Cp932Prefix(text, max_bytes));
 }
 
 ListEntries::ListEntries(ListKind kind, TextMeasure measure, int width_limit)

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/cp932.h"
+
 namespace zvrx {
 
 namespace {
@@ -19,23 +21,6 @@ size_t LineLength(const char* text, size_t remaining, bool boundary) {
   }
   if (remaining > static_cast<size_t>(kLogLineMaxBytes)) return kLogLineMaxBytes;
   return boundary ? remaining : 0;
-}
-
-bool IsLeadByte(unsigned char byte) {
-  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-}
-
-// The longest start of `text` within `limit` bytes that does not end in
-// the middle of a double-byte character.
-size_t CutAtCharacter(const char* text, size_t size, size_t limit) {
-  if (size <= limit) return size;
-  size_t end = 0;
-  while (end < limit) {
-    const size_t step = IsLeadByte(static_cast<unsigned char>(text[end])) ? 2 : 1;
-    if (end + step > limit) break;
-    end += step;
-  }
-  return end;
 }
 
 constexpr int kTextCapacity = kLogBufferSize - 1;
@@ -173,7 +158,7 @@ bool LogView::ShowFrom(int top) {
   // The last line's line end is not part of the view.
   if (size > 0 && text[size - 1] == '\n') --size;
   if (size > 0 && text[size - 1] == '\r') --size;
-  text_.assign(text, CutAtCharacter(text, size, kLogViewMaxBytes));
+  text_.assign(platform::Cp932Prefix(std::string_view(text, size), kLogViewMaxBytes));
   return true;
 }
 

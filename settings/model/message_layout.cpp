@@ -1,19 +1,10 @@
 #include "settings/model/message_layout.h"
 
-#include "platform/path_split.h"
+#include "platform/cp932.h"
 
 namespace zvrx {
 
 namespace {
-
-// Bytes of the character starting at `at`: a lead byte takes its trail byte
-// along when there is one.
-size_t CharacterLength(std::string_view text, size_t at) {
-  if (platform::IsCp932LeadByte(static_cast<unsigned char>(text[at])) && at + 1 < text.size()) {
-    return 2;
-  }
-  return 1;
-}
 
 }  // namespace
 
@@ -29,7 +20,7 @@ std::vector<std::string> LayOutMessageLines(std::string_view text, int field_cou
     // The blank line every message has after its first line. A whole
     // character is skipped, so a text without that blank line never shows
     // a stray trail byte.
-    if (field == 0 && position < text.size()) position += CharacterLength(text, position);
+    if (field == 0 && position < text.size()) position += platform::Cp932CharLength(text, position);
   }
   return lines;
 }
@@ -38,14 +29,7 @@ std::string CutMessageText(std::string_view text, size_t buffer_size) {
   const size_t terminator = text.find('\0');
   if (terminator != std::string_view::npos) text = text.substr(0, terminator);
   if (buffer_size == 0) return {};
-  const size_t limit = buffer_size - 1;
-  size_t end = 0;
-  while (end < text.size()) {
-    const size_t next = end + CharacterLength(text, end);
-    if (next > limit) break;
-    end = next;
-  }
-  return std::string(text.substr(0, end));
+  return std::string(platform::Cp932Prefix(text, buffer_size - 1));
 }
 
 platform::ui::PixelRect PlaceMessageDialog(const platform::ui::PixelRect& dialog,

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/cp932.h"
+
 namespace zvrx {
 
 uint16_t OptionBitOfBox(int box_id) {
@@ -44,14 +46,10 @@ uint16_t LaunchFlagsOnOpen(uint16_t option_bits, uint16_t launch_flags) {
   return static_cast<uint16_t>(launch_flags | DeriveLaunchFlags(option_bits));
 }
 
-bool IsCp932LeadByte(unsigned char byte) {
-  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-}
-
 std::string_view CutCp932(std::string_view text, size_t max_bytes) {
   size_t end = 0;
   while (end < text.size()) {
-    const size_t width = IsCp932LeadByte(static_cast<unsigned char>(text[end])) ? 2 : 1;
+    const size_t width = platform::IsCp932LeadByte(static_cast<unsigned char>(text[end])) ? 2 : 1;
     if (end + width > max_bytes || end + width > text.size()) break;
     end += width;
   }
@@ -62,7 +60,7 @@ std::string FileNamePart(std::string_view path) {
   size_t start = 0;
   for (size_t i = 0; i < path.size();) {
     const unsigned char byte = static_cast<unsigned char>(path[i]);
-    if (IsCp932LeadByte(byte)) {
+    if (platform::IsCp932LeadByte(byte)) {
       i += 2;
       continue;
     }

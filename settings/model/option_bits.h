@@ -43,9 +43,6 @@ OptionWords ApplyOptionBox(int box_id, bool ticked, OptionWords words);
 // it never clears one.
 uint16_t LaunchFlagsOnOpen(uint16_t option_bits, uint16_t launch_flags);
 
-// True for a byte that starts a two-byte CP932 character.
-bool IsCp932LeadByte(unsigned char byte);
-
 // The longest prefix of `text` of at most `max_bytes` bytes that does not
 // end inside a two-byte character.
 std::string_view CutCp932(std::string_view text, size_t max_bytes);
