@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/cp932.h"
+#include "platform/path_split.h"
 
 namespace zvrx {
 
@@ -57,17 +58,8 @@ std::string_view CutCp932(std::string_view text, size_t max_bytes) {
 }
 
 std::string FileNamePart(std::string_view path) {
-  size_t start = 0;
-  for (size_t i = 0; i < path.size();) {
-    const unsigned char byte = static_cast<unsigned char>(path[i]);
-    if (platform::IsCp932LeadByte(byte)) {
-      i += 2;
-      continue;
-    }
-    if (byte == '\\') start = i + 1;
-    ++i;
-  }
-  return std::string(path.substr(start <= path.size() ? start : path.size()));
+  const size_t separator = platform::FindLastSeparator(path);
+  return std::string(separator == std::string_view::npos ? path : path.substr(separator + 1));
 }
 
 bool MailerPathFits(std::string_view path) {
