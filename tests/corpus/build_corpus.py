@@ -2,14 +2,20 @@
 """Writes the labelled sample corpus from its readable sources.
 
 Each file in src/ holds messages separated by lines
-    %% NAME LABEL CATEGORY ENCODING
-(LABEL spam or ham, CATEGORY the expected category or -, ENCODING one of
-jis, sjis, euc, ascii, jis-base64, sjis-labelled-jis, euc-raw). The header
-lines and body below it are UTF-8; this script adds the transport lines a
-server would (Return-Path, Received), encodes Japanese header text as
-ISO-2022-JP encoded words (raw 8-bit text for euc-raw, as some bulk
-senders do), encodes the body, and writes NAME.eml with CR LF line ends
-as a POP3 TOP answer holds it, plus labels.tsv.
+    %% NAME LABEL KIND ENCODING
+(LABEL spam or ham; KIND one of the kinds in KINDS below; ENCODING one of
+jis, sjis, euc, ascii, latin1, jis-base64, sjis-labelled-jis, euc-raw).
+The header lines and body below it are UTF-8; this script adds the
+transport lines a server would (Return-Path, Received), encodes non-ASCII
+header text as encoded words (ISO-2022-JP, or ISO-8859-1 for latin1; raw
+8-bit text for euc-raw, as some bulk senders do), encodes the body, and
+writes NAME.eml with CR LF line ends as a POP3 TOP answer holds it, plus
+labels.tsv: file, label, kind, the category the delivered data should give
+(or -), the set (train or check), encoding and language.
+
+The set is fixed by the message's name alone (a hash), so adding messages
+never moves one from one set to the other. The check set is never used to
+choose a word or a weight.
 
 Run it again after editing a source: python3 build_corpus.py
 """
@@ -24,24 +30,68 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 BODY_CODEC = {
     'jis': 'iso2022_jp', 'sjis': 'cp932', 'euc': 'euc_jp', 'ascii': 'ascii',
     'jis-base64': 'iso2022_jp', 'sjis-labelled-jis': 'cp932', 'euc-raw': 'euc_jp',
+    'latin1': 'iso-8859-1',
 }
 TRANSFER = {
     'jis': '7bit', 'sjis': '8bit', 'euc': '8bit', 'ascii': '7bit',
     'jis-base64': 'base64', 'sjis-labelled-jis': '7bit', 'euc-raw': '8bit',
+    'latin1': '8bit',
 }
 
+# Kinds of mail and the category the delivered data should give them.
+KINDS = {
+    'ja-phish-bank': 'フィッシング詐欺メール',
+    'ja-phish-card': 'フィッシング詐欺メール',
+    'ja-phish-shop': 'フィッシング詐欺メール',
+    'ja-phish-telecom': 'フィッシング詐欺メール',
+    'ja-phish-transport': 'フィッシング詐欺メール',
+    'ja-phish-gov': 'フィッシング詐欺メール',
+    'ja-delivery': '不在通知詐欺メール',
+    'ja-prize': '当選詐欺メール',
+    'ja-adult': 'アダルト広告メール',
+    'ja-dating': '出会い系メール',
+    'ja-invest': '投資勧誘メール',
+    'ja-loan': '融資・借金勧誘メール',
+    'ja-sidejob': '副業勧誘メール',
+    'ja-brand': '偽ブランド品広告',
+    'ja-health': '医薬品・健康食品広告',
+    'en-phish': '英文フィッシングメール',
+    'en-delivery': '英文フィッシングメール',
+    'en-advance': '英文詐欺メール',
+    'en-lottery': '英文詐欺メール',
+    'en-sextortion': '英文詐欺メール',
+    'en-pharm': '英文医薬品広告',
+    'en-adult': '英文アダルト・出会い系メール',
+    'en-crypto': '英文金融・カジノ勧誘メール',
+    'en-loan': '英文金融・カジノ勧誘メール',
+    'en-casino': '英文金融・カジノ勧誘メール',
+}
+HAM_KINDS = ('receipt', 'shipping', 'bank', 'security', 'newsletter', 'list', 'school', 'work',
+             'personal')
+for _kind in HAM_KINDS:
+    KINDS['ja-ham-' + _kind] = '-'
+    KINDS['en-ham-' + _kind] = '-'
 
-def encoded_words(text):
+# About 38% of the messages, chosen by the hash of their names.
+CHECK_PERCENT = 38
+
+
+def set_of(name):
+    return 'check' if int(hashlib.sha256(name.encode()).hexdigest(), 16) % 100 < CHECK_PERCENT else 'train'
+
+
+def encoded_words(text, charset='ISO-2022-JP'):
     # Short pieces, one encoded word each, folded like a mail program does.
+    codec = 'iso2022_jp' if charset == 'ISO-2022-JP' else charset.lower()
     pieces = [text[i:i + 20] for i in range(0, len(text), 20)]
     words = []
     for piece in pieces:
-        raw = piece.encode('iso2022_jp')
-        words.append('=?ISO-2022-JP?B?' + base64.b64encode(raw).decode('ascii') + '?=')
+        raw = piece.encode(codec)
+        words.append('=?%s?B?' % charset + base64.b64encode(raw).decode('ascii') + '?=')
     return '\r\n '.join(words)
 
 
-def encode_header(name, value):
+def encode_header(name, value, charset='ISO-2022-JP'):
     if all(ord(c) < 128 for c in value):
         return value
     if name.lower() in ('from', 'to', 'cc', 'reply-to'):
@@ -49,11 +99,11 @@ def encode_header(name, value):
         for part in value.split(','):
             m = re.match(r'\s*"?([^"<]*?)"?\s*(<[^>]*>)\s*$', part)
             if m and any(ord(c) >= 128 for c in m.group(1)):
-                out.append(encoded_words(m.group(1)) + ' ' + m.group(2))
+                out.append(encoded_words(m.group(1), charset) + ' ' + m.group(2))
             else:
                 out.append(part.strip())
         return ', '.join(out)
-    return encoded_words(value)
+    return encoded_words(value, charset)
 
 
 def address_of(value):
@@ -93,7 +143,8 @@ def build(name, encoding, block):
         if encoding.endswith('-raw'):
             out.append(key + ': ' + value.strip())
         else:
-            out.append(key + ': ' + encode_header(key, value.strip()))
+            charset = 'ISO-8859-1' if encoding == 'latin1' else 'ISO-2022-JP'
+            out.append(key + ': ' + encode_header(key, value.strip(), charset))
     if 'mime-version' not in headers and 'content-type' in headers:
         out.append('MIME-Version: 1.0')
     if 'content-transfer-encoding' not in headers and 'multipart' not in headers.get('content-type', ''):
@@ -108,18 +159,29 @@ def build(name, encoding, block):
 
 
 def main():
-    labels = ['file\tlabel\tcategory']
+    labels = ['file\tlabel\tkind\tcategory\tset\tencoding\tlanguage']
+    names = set()
     for source in sorted(os.listdir(os.path.join(HERE, 'src'))):
         with open(os.path.join(HERE, 'src', source), encoding='utf-8') as f:
             text = f.read()
         for chunk in re.split(r'^%% ', text, flags=re.M)[1:]:
             first, _, block = chunk.partition('\n')
-            name, label, category, encoding = first.split()
-            assert label in ('spam', 'ham'), name
-            data = build(name, encoding, block.strip('\n'))
+            name, label, kind, encoding = first.split()
+            where = '%s: %s' % (source, name)
+            assert name not in names, where + ': name used twice'
+            names.add(name)
+            assert label in ('spam', 'ham'), where + ': label'
+            assert kind in KINDS, where + ': unknown kind ' + kind
+            assert (label == 'ham') == ('-ham-' in kind), where + ': label and kind disagree'
+            assert encoding in BODY_CODEC, where + ': unknown encoding ' + encoding
+            try:
+                data = build(name, encoding, block.strip('\n'))
+            except UnicodeEncodeError as e:
+                sys.exit('%s: cannot be written in %s: %r' % (where, encoding, e.object[e.start:e.end]))
             with open(os.path.join(HERE, name + '.eml'), 'wb') as out:
                 out.write(data)
-            labels.append('%s.eml\t%s\t%s' % (name, label, category))
+            labels.append('\t'.join((name + '.eml', label, kind, KINDS[kind], set_of(name),
+                                     encoding, kind[:2])))
     with open(os.path.join(HERE, 'labels.tsv'), 'w', encoding='utf-8') as f:
         f.write('\n'.join(labels) + '\n')
     print('%d messages' % (len(labels) - 1))
