@@ -59,6 +59,35 @@ int32_t CountCommas(const char* header, const char* literal) {
   return commas;
 }
 
+// Converts the header and the body each by the code detected in it: bulk
+// senders put EUC-JP or Shift-JIS bodies behind ISO-2022-JP encoded words,
+// and one code taken from the header's escapes would leave such a body
+// unconverted. Returns the converted length; the converted body follows
+// the converted header directly, and whatever lay behind the body (TOP's
+// last LF, the NUL) moves with it.
+int ConvertHeaderAndBody(char* text, int length, ShiftJisConverter& converter) {
+  const void* blank = memmem(text, static_cast<size_t>(length), kHeaderEnd, kHeaderEndLength);
+  if (blank == nullptr) {
+    return ConvertToShiftJis(text, length, DetectCode(text, length, converter), converter);
+  }
+  const int head = static_cast<int>(static_cast<const char*>(blank) - text) + kHeaderEndLength;
+  // A conversion ends its text with a NUL, which may land on the body's first byte.
+  const char first_body_byte = text[head];
+  const int head_length =
+      ConvertToShiftJis(text, head, DetectCode(text, head, converter), converter);
+  text[head] = first_body_byte;
+
+  char* body = text + head;
+  int body_length = length - head;
+  body_length = ConvertToShiftJis(body, body_length, DetectCode(body, body_length, converter),
+                                  converter);
+  if (head_length < head) {
+    const size_t tail = std::strlen(body + body_length);
+    std::memmove(text + head_length, body, static_cast<size_t>(body_length) + tail + 1);
+  }
+  return head_length + body_length;
+}
+
 }  // namespace
 
 void ParseMessage(char* text, int16_t& text_length, MailRecord& record,
@@ -67,8 +96,7 @@ void ParseMessage(char* text, int16_t& text_length, MailRecord& record,
   int end = length + static_cast<int>(std::strlen(text + length));
 
   DecodeEncodedWords(text, length, end);
-  const TextCode code = DetectCode(text, length, converter);
-  length = ConvertToShiftJis(text, length, code, converter);
+  length = ConvertHeaderAndBody(text, length, converter);
   text_length = static_cast<int16_t>(length);
 
   char* body = nullptr;

@@ -218,7 +218,8 @@ TEST(ParseMessage, ConvertsEucLikeTextsAndKeepsUnknownDesignations) {
       {"only pairs led by 0xE0-0xED: EUC-JP", "Subject: \xe0\xa1\r\n\r\n\xed\xa1\r\n",
        Sjis("燹"), Sjis("蹇") + "\r"},
       {"ESC $ ( D stays as its four bytes in a JIS text",
-       "Subject: \x1b$B$3\x1b(B\r\n\r\n\x1b$(Dab\r\n", Sjis("こ"), "\x1b$(Dab\r"},
+       "Subject: \x1b$B$3\x1b(B\r\n\r\n\x1b$(Dab\x1b$B$3\x1b(B\r\n", Sjis("こ"),
+       "\x1b$(Dab" + Sjis("こ") + "\r"},
   };
   for (const Case& c : cases) {
     MailRecord record = StaleRecord();
@@ -227,6 +228,40 @@ TEST(ParseMessage, ConvertsEucLikeTextsAndKeepsUnknownDesignations) {
     text.Parse(record, converter);
     EXPECT_EQ(std::string(record.subject), c.subject) << c.rule;
     EXPECT_EQ(text.Body(), c.body) << c.rule;
+  }
+}
+
+TEST(ParseMessage, ConvertsHeaderAndBodyEachByItsOwnCode) {
+  // "日本" in each code, and the header's Subject as a JIS run (what an
+  // ISO-2022-JP encoded word decodes to).
+  const std::string jis_subject = "Subject: \x1b$BF|K\\\x1b(B\r\n";
+  const std::string euc = "\xc6\xfc\xcb\xdc";
+  const std::string sjis = Sjis("日本");
+  struct Case {
+    const char* rule;
+    std::string top;
+    std::string body;
+  };
+  const Case cases[] = {
+      {"EUC-JP body behind a JIS header", jis_subject + "\r\n" + euc + "\r\n", sjis + "\r"},
+      {"Shift-JIS body behind a JIS header", jis_subject + "\r\n" + sjis + "\r\n",
+       sjis + "\r\n"},
+      {"JIS body behind a plain header", "Subject: \x1b$BF|K\\\x1b(B\r\n\r\n\x1b$BF|K\\\x1b(B\r\n",
+       sjis + "\r"},
+      {"EUC-JP header and body", "Subject: " + euc + "\r\n\r\n" + euc + "\r\n", sjis + "\r"},
+  };
+  for (const Case& c : cases) {
+    MailRecord record = StaleRecord();
+    ShiftJisConverter converter;
+    TopText text(c.top);
+    text.Parse(record, converter);
+    EXPECT_EQ(std::string(record.subject), sjis) << c.rule;
+    EXPECT_EQ(text.Body(), c.body) << c.rule;
+    // The scored text is the converted header and body, without a gap.
+    const std::string header = "Subject: " + sjis;
+    EXPECT_EQ(text.text_length, static_cast<int16_t>(header.size() + 4 + c.body.size() -
+                                                     (c.body.back() == '\n' ? 1 : 0)))
+        << c.rule;
   }
 }
 
