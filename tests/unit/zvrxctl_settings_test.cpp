@@ -104,6 +104,59 @@ TEST_F(ZvrxctlSettingsTest, SettingsRoundTripThroughShow) {
   EXPECT_EQ(std::string(basic.passwords[0], kAccountFieldSize), std::string(85, '\0'));
 }
 
+// The judgment page's choices and both lists, as the pages save them.
+TEST_F(ZvrxctlSettingsTest, JudgmentChoicesAndListsRoundTripThroughShow) {
+  const std::string dist = prefix_.path() + "/dist";
+  for (const char* name : {"10jp_one", "20en_two", "w10jp_one", "3lib_skipped"}) {
+    test::WriteHostFile(dist + "/Method/" + name, "dictionary");
+  }
+  Ok({"init", "--data", dist});
+  Ok({"handling", "foreign", "1"});
+  Ok({"handling", "unclear", "2"});
+  Ok({"european", "1", "on", "11", "on", "2", "off"});
+  Ok({"dictionaries", "20en_two", "off"});
+  Ok({"accept", "add", "friend@example.jp", "\xe5\xb1\xb1\xe7\x94\xb0", "@club.example"});  // 山田
+  Ok({"accept", "add", "friend@example.jp"});  // already listed: stays once
+  Ok({"accept", "remove", "\xe5\xb1\xb1\xe7\x94\xb0"});
+  Ok({"reject", "add", "spam@bad.example"});
+
+  JudgmentSettings judgment{};
+  ASSERT_TRUE(LoadJudgmentSettings(judgment));
+  EXPECT_EQ(judgment.foreign_handling, 1);
+  EXPECT_EQ(judgment.unknown_format_handling, 2);
+  EXPECT_STREQ(judgment.disabled_dictionaries[0], "20en_two");
+  EXPECT_EQ(judgment.languages_changed, 0);
+  // The dialog's Nordic box: 10, 11 and 12 together.
+  for (int n = 1; n < kEuropeanCharsets; ++n) {
+    EXPECT_EQ(judgment.european_charsets[n][0], (n == 1 || (n >= 10 && n <= 12)) ? 1 : 0) << n;
+  }
+  EXPECT_EQ(test::ReadHostFile(DataFile("ZVRXWhiteList")),
+            "friend@example.jp\r\n@club.example\r\n");
+  EXPECT_EQ(test::ReadHostFile(DataFile("ZVRXBlackList")), "spam@bad.example\r\n");
+
+  CtlResult show = Ctl({"show"});
+  for (const std::string& line :
+       {"mail neither Japanese nor English: 1 (analyse as English)\n",
+        "mail of unrecognised format: 2 (delete without analysing)\n",
+        "dictionaries switched off: 20en_two\n",
+        "European character sets read as English: ISO-8859-1, ISO-8859-10, ISO-8859-11, "
+        "ISO-8859-12\n",
+        "acceptance list: 2 entries\n", "rejection list: 1 entry\n"}) {
+    EXPECT_NE(show.out.find(line), std::string::npos) << line << "in:\n" << show.out;
+  }
+  EXPECT_EQ(Ctl({"dictionaries"}).out, "10jp_one: on\n20en_two: off\n");
+  EXPECT_EQ(Ctl({"accept", "list"}).out, "friend@example.jp\n@club.example\n");
+  EXPECT_NE(Ctl({"european"}).out.find("ISO-8859-10, ISO-8859-11, ISO-8859-12 (Nordic): on\n"),
+            std::string::npos);
+
+  Ok({"dictionaries", "20en_two", "on"});
+  Ok({"reject", "remove", "spam@bad.example"});
+  ASSERT_TRUE(LoadJudgmentSettings(judgment));
+  EXPECT_EQ(std::string(judgment.disabled_dictionaries[0], kDictionaryNameSize),
+            std::string(kDictionaryNameSize, '\0'));
+  EXPECT_EQ(test::ReadHostFile(DataFile("ZVRXBlackList")), "");
+}
+
 TEST_F(ZvrxctlSettingsTest, BadInputIsRefusedAndWritesNothing) {
   Ok({"init"});
   Ok({"account", "2", "jiro@example.jp", "pw"});
@@ -139,6 +192,25 @@ TEST_F(ZvrxctlSettingsTest, BadInputIsRefusedAndWritesNothing) {
       {"init", "--data", prefix_.path() + "/no-such-folder"},
       {"init", "--bogus"},
       {"show", "extra"},
+      {"handling", "foreign", "3"},
+      {"handling", "unclear"},
+      {"handling", "other", "1"},
+      {"european", "5", "on"},  // no box of the dialog stands for it
+      {"european", "1", "yes"},
+      {"european", "1"},
+      {"european", "16", "on"},
+      {"dictionaries", "9none", "off"},
+      {"dictionaries", "1jp", "maybe"},
+      {"accept", "add"},
+      {"accept", "add", ""},
+      {"accept", "add", "a..b@example.jp"},
+      {"accept", "add", "tab\there@example.jp"},
+      {"accept", "add", "\xf0\x9f\x98\x80@example.jp"},  // no Shift-JIS form
+      {"accept", "add", std::string(256, 'a')},
+      {"reject", "add", std::string(60, 'a')},  // the rejection page takes 59
+      {"reject", "remove", "not-listed@example.jp"},
+      {"reject", "list", "extra"},
+      {"accept", "clear"},
   };
   auto before = Machine();
   for (const auto& args : bad) {

@@ -1,6 +1,7 @@
 // zvrxctl init, account, mode, level, options, strictness and show: the
 // settings records of a prefix, saved exactly as the settings program saves
 // them. Every command checks all of its input before it writes anything.
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -9,6 +10,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "checker/analysis/lists.h"
@@ -20,13 +22,10 @@
 #include "shared/record_files.h"
 #include "shared/records.h"
 #include "tools/zvrxctl/commands.h"
+#include "tools/zvrxctl/delivery.h"
 
 namespace zvrx::ctl {
 
-namespace {
-
-// Strict integer: optional '-', decimal digits, or 0x and hex digits when
-// `allow_hex`; nothing else, and within [low, high].
 bool ParseNumber(const std::string& text, bool allow_hex, long low, long high, long* value) {
   if (text.empty()) return false;
   int base = 10;
@@ -49,6 +48,8 @@ bool ParseNumber(const std::string& text, bool allow_hex, long low, long high, l
   *value = parsed;
   return true;
 }
+
+namespace {
 
 bool IsPrintableAscii(const std::string& text) {
   for (unsigned char c : text) {
@@ -241,6 +242,7 @@ int RunStrictness(const Args& args) {
   LoadJudgmentSettings(judgment);
   judgment.strictness = static_cast<int16_t>(strictness);
   if (!SaveJudgmentSettings(judgment)) return Fail("cannot write ZVdi128 (run init first)");
+  DeliverToRunningChecker({});
   return 0;
 }
 
@@ -281,8 +283,10 @@ int RunShow(const Args& args) {
   std::printf("  manual check: report dialog %s, start mail program on new mail %s\n",
               OnOff(bits, kOptManualReport), OnOff(bits, kOptManualStartMailer));
   std::printf("strictness: %d (%s)\n", judgment.strictness, StrictnessName(judgment.strictness));
-  std::printf("mail neither Japanese nor English: %d\n", judgment.foreign_handling);
-  std::printf("mail of unrecognised format: %d\n", judgment.unknown_format_handling);
+  std::printf("mail neither Japanese nor English: %d (%s)\n", judgment.foreign_handling,
+              ForeignHandlingName(judgment.foreign_handling));
+  std::printf("mail of unrecognised format: %d (%s)\n", judgment.unknown_format_handling,
+              UnclearHandlingName(judgment.unknown_format_handling));
   std::string dictionaries;
   for (const auto& slot : judgment.disabled_dictionaries) {
     if (strnlen(slot, kDictionaryNameSize) < kDictionarySlotFreeBelow) continue;
@@ -299,6 +303,12 @@ int RunShow(const Args& args) {
   }
   std::printf("European character sets read as English: %s\n",
               charsets.empty() ? "(none)" : charsets.c_str());
+  for (const auto& [title, name] : {std::pair{"acceptance list", kAcceptanceListName},
+                                    std::pair{"rejection list", kRejectionListName}}) {
+    auto list = platform::ReadFileBytes(DataFolder() + name);
+    const long entries = list ? std::count(list->begin(), list->end(), '\n') : 0;
+    std::printf("%s: %ld entr%s\n", title, entries, entries == 1 ? "y" : "ies");
+  }
   std::string mailer = FieldText(records.mailer.mailer_path, kMailerPathSize);
   std::string arguments = FieldText(records.mailer.mailer_arguments, kMailerArgumentsSize);
   std::printf("mail program: %s\n", mailer.empty() ? "(none)" : mailer.c_str());

@@ -28,6 +28,9 @@ constexpr Command kCommands[] = {
     {"options", RunOptions}, {"strictness", RunStrictness},
     {"show", RunShow},       {"log", RunLog},
     {"judge", RunJudge},     {"check", RunCheck},
+    {"handling", RunHandling}, {"european", RunEuropean},
+    {"dictionaries", RunDictionaries}, {"accept", RunAccept},
+    {"reject", RunReject},
 };
 
 int Usage() {
@@ -40,6 +43,11 @@ int Usage() {
       "  level N                     inspection level 0-2\n"
       "  options N                   option word (decimal or 0x...)\n"
       "  strictness N                -1, 0 or 1\n"
+      "  handling foreign|unclear N  0 keep, 1 analyse, 2 delete without analysing\n"
+      "  european [N on|off ...]     ISO-8859-N read as English; none: list them\n"
+      "  dictionaries [NAME on|off ...]  Method dictionaries; none: list them\n"
+      "  accept add|remove|list [ADDRESS...]  the acceptance list\n"
+      "  reject add|remove|list [ADDRESS...]  the rejection list\n"
       "  show                        every setting, passwords masked\n"
       "  log                         the work log as UTF-8\n"
       "  judge [--level N] FILE...   judge message files as the checker would\n"

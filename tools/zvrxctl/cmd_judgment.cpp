@@ -1,0 +1,186 @@
+// zvrxctl handling, european and dictionaries: the choices of the judgment
+// page and its European-languages dialog, saved in "ZVdi128" as the page
+// saves them and delivered to a running checker.
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/drives.h"
+#include "platform/files.h"
+#include "settings/model/dictionary_list.h"
+#include "shared/locations.h"
+#include "shared/record_files.h"
+#include "shared/records.h"
+#include "tools/zvrxctl/commands.h"
+#include "tools/zvrxctl/delivery.h"
+
+namespace zvrx::ctl {
+
+namespace {
+
+// The checker loads at most this many dictionaries, and so many slots can
+// switch one off.
+constexpr size_t kLoadedDictionaries = kDictionarySlots;
+
+const char* const kForeignNames[] = {"keep without analysing", "analyse as English",
+                                     "delete without analysing"};
+const char* const kUnclearNames[] = {"keep without analysing", "analyse as text",
+                                     "delete without analysing"};
+
+// The dialog's boxes: each switches the ISO-8859 parts its languages use.
+struct EuropeanBox {
+  const char* languages;
+  std::vector<int> parts;
+};
+const EuropeanBox kEuropeanBoxes[] = {
+    {"Western Europe", {1}},  {"Central Europe", {2}}, {"Southern Europe", {3}},
+    {"Northern Europe", {4}}, {"Turkish", {9}},        {"Nordic", {10, 11, 12}},
+    {"Baltic and Celtic", {13, 14}}, {"Euro", {15}},
+};
+
+const EuropeanBox* BoxOf(long part) {
+  for (const EuropeanBox& box : kEuropeanBoxes) {
+    if (std::find(box.parts.begin(), box.parts.end(), part) != box.parts.end()) return &box;
+  }
+  return nullptr;
+}
+
+int SaveJudgment(const JudgmentSettings& judgment, const DeliveryRequest& request) {
+  if (!SaveJudgmentSettings(judgment)) return Fail("cannot write ZVdi128 (run init first)");
+  DeliverToRunningChecker(request);
+  return 0;
+}
+
+// The Method folder's dictionaries as the checker collects them: the first
+// sixteen that qualify, in byte order.
+std::vector<std::string> MethodDictionaries() {
+  std::vector<std::string> names;
+  if (!platform::SetCurrentDirectory(MethodFolder())) return names;
+  for (const std::string& entry : platform::ListFolder("*.*")) {
+    if (names.size() == kLoadedDictionaries) break;
+    if (QualifiesAsDictionary(entry)) names.push_back(entry);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+bool SwitchedOff(const JudgmentSettings& judgment, const std::string& name) {
+  for (const auto& slot : judgment.disabled_dictionaries) {
+    if (SwitchedOffBySlot(slot, name)) return true;
+  }
+  return false;
+}
+
+// The page's rule: switching on clears every slot that switches the name
+// off; switching off stores its first 19 bytes in the first free slot (a
+// slot under five bytes that switches no listed name off).
+bool SwitchDictionary(JudgmentSettings& judgment, const std::vector<std::string>& names,
+                      const std::string& name, bool on) {
+  if (on) {
+    for (auto& slot : judgment.disabled_dictionaries) {
+      if (SwitchedOffBySlot(slot, name)) std::memset(slot, 0, sizeof slot);
+    }
+    return true;
+  }
+  if (SwitchedOff(judgment, name)) return true;
+  for (auto& slot : judgment.disabled_dictionaries) {
+    if (strnlen(slot, kDictionaryNameSize) >= kDictionarySlotFreeBelow) continue;
+    bool holds_a_name = false;
+    for (const std::string& listed : names) holds_a_name = holds_a_name || SwitchedOffBySlot(slot, listed);
+    if (holds_a_name) continue;
+    std::memset(slot, 0, sizeof slot);
+    std::memcpy(slot, name.data(), std::min(name.size(), kSwitchedOffTextMax));
+    return true;
+  }
+  return false;
+}
+
+bool ParseOnOff(const std::string& text, bool* on) {
+  if (text == "on" || text == "off") {
+    *on = text == "on";
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+int RunHandling(const Args& args) {
+  long choice = 0;
+  if (args.size() != 2 || (args[0] != "foreign" && args[0] != "unclear") ||
+      !ParseNumber(args[1], false, 0, 2, &choice)) {
+    return Fail("handling: give foreign N or unclear N, N 0 keep, 1 analyse, 2 delete");
+  }
+  JudgmentSettings judgment{};
+  LoadJudgmentSettings(judgment);
+  (args[0] == "foreign" ? judgment.foreign_handling : judgment.unknown_format_handling) =
+      static_cast<int16_t>(choice);
+  return SaveJudgment(judgment, {});
+}
+
+const char* ForeignHandlingName(int16_t value) {
+  return value >= 0 && value <= 2 ? kForeignNames[value] : "unknown";
+}
+const char* UnclearHandlingName(int16_t value) {
+  return value >= 0 && value <= 2 ? kUnclearNames[value] : "unknown";
+}
+
+int RunEuropean(const Args& args) {
+  JudgmentSettings judgment{};
+  const bool have = LoadJudgmentSettings(judgment);
+  if (args.empty()) {
+    if (!have && !platform::FolderExists(DataFolder())) return Fail("european: run init first");
+    for (const EuropeanBox& box : kEuropeanBoxes) {
+      std::string parts;
+      for (int part : box.parts) parts += (parts.empty() ? "ISO-8859-" : ", ISO-8859-") + std::to_string(part);
+      std::printf("%s (%s): %s\n", parts.c_str(), box.languages,
+                  judgment.european_charsets[box.parts.front()][0] == 1 ? "on" : "off");
+    }
+    return std::fflush(stdout) == 0 ? 0 : 2;
+  }
+  if (args.size() % 2 != 0) return Fail("european: give pairs of N on|off");
+  for (size_t i = 0; i < args.size(); i += 2) {
+    long part = 0;
+    bool on = false;
+    if (!ParseNumber(args[i], false, 1, kEuropeanCharsets - 1, &part) || BoxOf(part) == nullptr) {
+      return Fail("european: N must be one of 1 2 3 4 9 10 11 12 13 14 15 (the dialog's sets)");
+    }
+    if (!ParseOnOff(args[i + 1], &on)) return Fail("european: say on or off after " + args[i]);
+    // The dialog switches a box's parts together.
+    for (int p : BoxOf(part)->parts) judgment.european_charsets[p][0] = on ? 1 : 0;
+  }
+  DeliveryRequest request;
+  request.languages_changed = true;
+  return SaveJudgment(judgment, request);
+}
+
+int RunDictionaries(const Args& args) {
+  JudgmentSettings judgment{};
+  LoadJudgmentSettings(judgment);
+  if (!platform::FolderExists(MethodFolder())) return Fail("dictionaries: run init first");
+  const std::vector<std::string> names = MethodDictionaries();
+  if (args.empty()) {
+    for (const std::string& name : names) {
+      std::printf("%s: %s\n", name.c_str(), SwitchedOff(judgment, name) ? "off" : "on");
+    }
+    return std::fflush(stdout) == 0 ? 0 : 2;
+  }
+  if (args.size() % 2 != 0) return Fail("dictionaries: give pairs of NAME on|off");
+  for (size_t i = 0; i < args.size(); i += 2) {
+    bool on = false;
+    if (std::find(names.begin(), names.end(), args[i]) == names.end()) {
+      return Fail("dictionaries: no dictionary " + args[i] + " in the Method folder");
+    }
+    if (!ParseOnOff(args[i + 1], &on)) return Fail("dictionaries: say on or off after " + args[i]);
+    if (!SwitchDictionary(judgment, names, args[i], on)) {
+      return Fail("dictionaries: no free slot to switch " + args[i] + " off");
+    }
+  }
+  DeliveryRequest request;
+  request.languages_changed = true;
+  return SaveJudgment(judgment, request);
+}
+
+}  // namespace zvrx::ctl

@@ -1,4 +1,0 @@
-// Commands that later work fills in; each moves to its own file then.
-#include "tools/zvrxctl/commands.h"
-
-namespace zvrx::ctl {}  // namespace zvrx::ctl
