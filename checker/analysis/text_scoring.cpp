@@ -55,14 +55,50 @@ struct SentenceEndCache {
   }
 };
 
+constexpr uint32_t kMaskKnown = 1u << 16;
+constexpr int32_t kUnknownStep = -2;
+
+// What every scan of one message computes alike: the prefilter's mask at a
+// position and the next word start behind a position without a match. The
+// scans of a message's dictionaries share it, so each dictionary's walk
+// costs two lookups per position.
+class PositionCache {
+ public:
+  PositionCache(const DictionarySet& set, const char* text, int32_t text_end,
+                AnalysisBuffer& buffer)
+      : set_(set), text_(text), mask_(buffer.position_mask), step_(buffer.position_step) {
+    mask_.assign(static_cast<size_t>(text_end) + 1, 0);
+    step_.assign(static_cast<size_t>(text_end) + 1, kUnknownStep);
+  }
+
+  uint16_t Mask(int32_t p) {
+    uint32_t& mask = mask_[p];
+    if (mask == 0) mask = kMaskKnown | PrefilterCandidatesPadded(set_.prefilter, text_ + p);
+    return static_cast<uint16_t>(mask);
+  }
+
+  int32_t StepFrom(int32_t p) {
+    int32_t& step = step_[p];
+    if (step == kUnknownStep) step = NextWordStart(text_, p + (StartsDoubleByte(text_, p) ? 2 : 1));
+    return step;
+  }
+
+ private:
+  const DictionarySet& set_;
+  const char* text_;
+  std::vector<uint32_t>& mask_;
+  std::vector<int32_t>& step_;
+};
+
 class DictionaryScan {
  public:
   DictionaryScan(MethodDictionary& dictionary, const DictionarySet& set, const char* text,
-                 int32_t text_end, AnalysisBuffer& buffer)
+                 int32_t text_end, AnalysisBuffer& buffer, PositionCache& positions)
       : dictionary_(dictionary),
         set_(set),
         text_(text),
         text_end_(text_end),
+        positions_(positions),
         follow_up_from_(buffer.follow_up_from),
         follow_up_at_(buffer.follow_up_at) {
     follow_up_from_.assign(dictionary.entries.size(), -1);
@@ -82,7 +118,7 @@ class DictionaryScan {
       int32_t length = 0;
       const int winner = IsCandidate(p) ? FirstMatch(p, length) : -1;
       if (winner < 0) {
-        p = NextWordStart(text_, p + (StartsDoubleByte(text_, p) ? 2 : 1));
+        p = positions_.StepFrom(p);
         if (p < 0) return;
         continue;
       }
@@ -103,9 +139,9 @@ class DictionaryScan {
   }
 
  private:
-  bool IsCandidate(int32_t p) const {
+  bool IsCandidate(int32_t p) {
     if (!set_.use_prefilter) return true;
-    return (PrefilterCandidatesPadded(set_.prefilter, text_ + p) & dictionary_.bit) != 0;
+    return (positions_.Mask(p) & dictionary_.bit) != 0;
   }
 
   // The text is padded with zeros, so comparing a word's bytes never leaves
@@ -167,6 +203,7 @@ class DictionaryScan {
   const DictionarySet& set_;
   const char* text_;
   int32_t text_end_;
+  PositionCache& positions_;
   std::vector<int32_t>& follow_up_from_;
   std::vector<int32_t>& follow_up_at_;
   SentenceEndCache sentence_end_;
@@ -327,10 +364,11 @@ TextVerdict AnalyseText(ScoringState& state, const char* body_buffer, int32_t te
   }
 
   DictionarySet& set = state.dictionaries;
+  PositionCache positions(set, text, text_end, state.buffer);
   for (size_t j = 0; j < set.dictionaries.size(); ++j) {
     MethodDictionary& dictionary = set.dictionaries[j];
     if (dictionary.language() != language) continue;
-    DictionaryScan(dictionary, set, text, text_end, state.buffer).Run();
+    DictionaryScan(dictionary, set, text, text_end, state.buffer, positions).Run();
     const int64_t score = DictionaryScore(dictionary) + recipient_score + subject_score;
     if (details != nullptr) {
       details->scores[j] = score;
@@ -348,6 +386,8 @@ void ReleaseAnalysisBuffer(AnalysisBuffer& buffer) {
   buffer.bytes.reset();
   buffer.follow_up_from = {};
   buffer.follow_up_at = {};
+  buffer.position_mask = {};
+  buffer.position_step = {};
 }
 
 }  // namespace zvrx

@@ -32,6 +32,12 @@ struct AnalysisBuffer {
   std::unique_ptr<char[]> bytes;        // kAnalysisBufferSize + padding
   std::vector<int32_t> follow_up_from;  // per entry: where its cached search began
   std::vector<int32_t> follow_up_at;    // per entry: what it found (-1 none)
+  // Per text position, shared by the scans of every dictionary of one
+  // message: the prefilter's candidate mask (with bit 16 set once known)
+  // and the position the scan moves to when nothing matches there
+  // (kUnknownStep until computed, -1 for the end).
+  std::vector<uint32_t> position_mask;
+  std::vector<int32_t> position_step;
 };
 
 // Everything the text analysis reads, owned by the checker's state.
