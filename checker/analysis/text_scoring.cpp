@@ -19,10 +19,17 @@ constexpr int64_t kRecipientCap = 100000;
 
 inline uint8_t Byte(const char* text, int32_t i) { return static_cast<uint8_t>(text[i]); }
 
+// Half-width katakana are single bytes in Shift-JIS (0xA1-0xDF). Taking
+// them for lead bytes would step over a following character's first byte
+// and read the rest of the text out of step, so that no word after an odd
+// run of them could match.
+inline bool IsHalfWidthKatakana(uint8_t c) { return c >= 0xA1 && c <= 0xDF; }
+
 // The scan's notion of a double-byte character.
 inline bool StartsDoubleByte(const char* text, int32_t i) {
   const uint8_t first = Byte(text, i);
-  return first >= 0x81 && first <= 0xEF && Byte(text, i + 1) > 0x39;
+  return first >= 0x81 && first <= 0xEF && !IsHalfWidthKatakana(first) && first != 0xA0 &&
+         Byte(text, i + 1) > 0x39;
 }
 
 inline bool IsWordByte(uint8_t c) {
@@ -252,6 +259,8 @@ int32_t NextWordStart(const char* text, int32_t q) {
   for (;;) {
     const uint8_t c = Byte(text, q);
     if (c == 0) return -1;
+    // Like full-width katakana, each one starts a word.
+    if (IsHalfWidthKatakana(c)) return q;
     if (StartsDoubleByte(text, q)) {
       const int code = c * 256 + Byte(text, q + 1);
       // Kanji, and full-width digits, letters, hiragana and katakana.

@@ -181,6 +181,9 @@ TEST(WordStartTest, NextWordStart) {
        Sj("、") + "a", 1,  // from the trail byte 0x41 'A': no separator yet, then 'a'
        -1},
       {"after a kanji a letter needs a separator", Sj("無料") + "viagra", 4, -1},
+      {"a half-width katakana starts a word", Sj("ｴｯﾁ"), 1, 1},
+      {"and is one byte: the kanji behind an odd run starts at its lead byte",
+       "a " + Sj("ｽﾏﾎ動画"), 5, 5},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(NextWordStart(c.text.c_str(), c.q), c.expected) << c.why;
@@ -280,6 +283,26 @@ TEST_F(ScanTest, JapaneseWordsMatchAnywhereInAKanaOrKanjiRun) {
       // Line breaks vanish from the Japanese copy, so a word broken over
       // two lines still matches.
       {Sj("出会") + "\r\n" + Sj("い"), 1},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Score(c.text, kLanguageJapanese), c.expected) << platform::Cp932ToUtf8(c.text);
+  }
+}
+
+TEST_F(ScanTest, HalfWidthKatakanaKeepTheTextInStep) {
+  DictionaryContents contents;
+  contents.companion_name = "c";
+  contents.entries = {{Sj("エッチ動画"), 10, {Sj("ｴｯﾁ動画")}, {}}, {Sj("見れる"), 1, {}, {}}};
+  AddDictionary(state_, contents);
+  struct Case {
+    std::string text;
+    int64_t expected;
+  };
+  const Case cases[] = {
+      {Sj("ｽﾏﾎでｻｸｻｸ見れるｴｯﾁ動画"), 11},
+      {Sj("ﾎ見れる"), 1},    // one half-width character before a kanji
+      {Sj("ｽﾏﾎ見れる"), 1},  // an odd run of them
+      {Sj("今すぐｴｯﾁ動画を"), 10},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Score(c.text, kLanguageJapanese), c.expected) << platform::Cp932ToUtf8(c.text);
