@@ -68,38 +68,53 @@ bool ParseEntry(const char* bytes, bool scrambled, int32_t entry_count, Dictiona
   return true;
 }
 
-void AddToBuckets(const char* word, int length, int32_t entry,
-                  std::vector<std::pair<int, int32_t>>& pairs) {
+struct BucketedSpelling {
+  int bucket;
+  BucketSpelling spelling;
+};
+
+void AddToBuckets(const char* word, int length, int32_t entry, int32_t item,
+                  std::vector<BucketedSpelling>& spellings) {
   if (length <= 0) return;
-  const uint8_t first = static_cast<uint8_t>(word[0]);
+  BucketSpelling spelling{entry, item, static_cast<uint8_t>(word[0]), 0,
+                          static_cast<uint8_t>(length), length == 1};
   if (length >= 2) {
-    pairs.push_back({EntryBucket(first, static_cast<uint8_t>(word[1])), entry});
+    spelling.second = static_cast<uint8_t>(word[1]);
+    spellings.push_back({EntryBucket(spelling.first, spelling.second), spelling});
     return;
   }
-  // A one-byte word matches whatever follows it.
+  // A one-byte word matches whatever follows it: it goes into every bucket
+  // its first byte can lead to, once each.
+  std::vector<bool> seen(kEntryBuckets, false);
   for (int next = 0; next < 256; ++next) {
-    pairs.push_back({EntryBucket(first, static_cast<uint8_t>(next)), entry});
+    const int bucket = EntryBucket(spelling.first, static_cast<uint8_t>(next));
+    if (seen[bucket]) continue;
+    seen[bucket] = true;
+    spellings.push_back({bucket, spelling});
   }
 }
 
 void BuildEntryBuckets(MethodDictionary& dictionary) {
-  std::vector<std::pair<int, int32_t>> pairs;
+  std::vector<BucketedSpelling> spellings;
   for (size_t i = 0; i < dictionary.entries.size(); ++i) {
     const int32_t entry = static_cast<int32_t>(i);
-    AddToBuckets(dictionary.entries[i].word, dictionary.word_lengths[i], entry, pairs);
+    AddToBuckets(dictionary.entries[i].word, dictionary.word_lengths[i], entry, -1, spellings);
     for (int32_t k = dictionary.item_begin[i]; k < dictionary.item_begin[i + 1]; ++k) {
       const CompanionItem& item = dictionary.items[k];
-      AddToBuckets(dictionary.companion.data() + item.offset, item.length, entry, pairs);
+      AddToBuckets(dictionary.companion.data() + item.offset, item.length, entry, k, spellings);
     }
   }
-  std::sort(pairs.begin(), pairs.end());
-  pairs.erase(std::unique(pairs.begin(), pairs.end()), pairs.end());
+  // Spellings were added in the scan's order; a stable sort by bucket keeps it.
+  std::stable_sort(spellings.begin(), spellings.end(),
+                   [](const BucketedSpelling& a, const BucketedSpelling& b) {
+                     return a.bucket < b.bucket;
+                   });
   dictionary.bucket_begin.assign(kEntryBuckets + 1, 0);
-  dictionary.bucket_entries.clear();
-  dictionary.bucket_entries.reserve(pairs.size());
-  for (const auto& [bucket, entry] : pairs) {
-    ++dictionary.bucket_begin[bucket + 1];
-    dictionary.bucket_entries.push_back(entry);
+  dictionary.bucket_spellings.clear();
+  dictionary.bucket_spellings.reserve(spellings.size());
+  for (const BucketedSpelling& s : spellings) {
+    ++dictionary.bucket_begin[s.bucket + 1];
+    dictionary.bucket_spellings.push_back(s.spelling);
   }
   for (int b = 0; b < kEntryBuckets; ++b) {
     dictionary.bucket_begin[b + 1] += dictionary.bucket_begin[b];
@@ -131,8 +146,13 @@ bool IsSwitchedOff(const JudgmentSettings* settings, const std::string& name) {
   return false;
 }
 
-bool ParseDictionaryFile(const char* bytes, size_t size, MethodDictionary& out) {
-  if (size < static_cast<size_t>(kDictHeaderSize)) return false;
+bool ParseDictionaryFile(const char* bytes, size_t size, MethodDictionary& out,
+                         std::string* why) {
+  auto refuse = [why](const char* reason) {
+    if (why != nullptr) *why = reason;
+    return false;
+  };
+  if (size < static_cast<size_t>(kDictHeaderSize)) return refuse("shorter than its header");
   DictionaryHeader& header = out.header;
   std::memcpy(&header, bytes, kDictTextAreaSize);
   header.companion_text = 0;  // only meaningful in memory; we keep the text beside it
@@ -143,18 +163,29 @@ bool ParseDictionaryFile(const char* bytes, size_t size, MethodDictionary& out) 
   // A name that fills its field is cut so it stays a string; a companion
   // name without its end would name some other file, so that is corrupt.
   header.category[kDictCategorySize - 1] = '\0';
-  if (std::memchr(header.companion_name, '\0', kDictCompanionNameSize) == nullptr) return false;
+  if (std::memchr(header.companion_name, '\0', kDictCompanionNameSize) == nullptr) {
+    return refuse("companion name without its end");
+  }
+  if (header.language != kLanguageJapanese && header.language != kLanguageEnglish) {
+    return refuse("unknown language class");
+  }
+  if ((header.flags & ~kDictFlagScrambled) != 0) return refuse("unknown flags");
 
+  // The compiler writes the entries and nothing after them: a file of any
+  // other size was cut or has something else in it.
   const int32_t count = header.entry_count;
   const size_t room = (size - kDictHeaderSize) / kEntrySize;
-  if (count < 0 || static_cast<size_t>(count) > room) return false;
+  if (count <= 0 || static_cast<size_t>(count) != room ||
+      (size - kDictHeaderSize) % kEntrySize != 0) {
+    return refuse("size does not match its entry count");
+  }
 
   const bool scrambled = (header.flags & kDictFlagScrambled) != 0;
   out.entries.assign(count, DictionaryEntry{});
   out.word_lengths.assign(count, 0);
   for (int32_t i = 0; i < count; ++i) {
     const char* entry_bytes = bytes + kDictHeaderSize + static_cast<size_t>(i) * kEntrySize;
-    if (!ParseEntry(entry_bytes, scrambled, count, out.entries[i])) return false;
+    if (!ParseEntry(entry_bytes, scrambled, count, out.entries[i])) return refuse("garbled entry");
     out.word_lengths[i] = static_cast<uint8_t>(WordLength(out.entries[i].word, kEntryWordSize));
   }
   AttachNoCompanion(out);
@@ -236,26 +267,44 @@ void ClearDictionaries(DictionarySet& set) {
 
 void LoadMethodDictionaries(DictionarySet& set, const JudgmentSettings* settings) {
   ClearDictionaries(set);
+  set.problems.clear();
   const std::string folder = MethodFolder();
   if (!platform::SetCurrentDirectory(folder)) return;
 
   for (const std::string& name : CollectDictionaryNames(platform::ListFolder("*.*"))) {
     if (IsSwitchedOff(settings, name)) continue;
+    const std::string shown = "Method\\" + name;
     // The path and name share a 59-byte working area; a name that does not
     // fit is refused like an unreadable file.
-    if (folder.size() + name.size() >= static_cast<size_t>(kMethodPathWorkSize)) continue;
+    if (folder.size() + name.size() >= static_cast<size_t>(kMethodPathWorkSize)) {
+      set.problems.push_back({shown, "refused (name too long)"});
+      continue;
+    }
     auto bytes = platform::ReadFileBytes(folder + name);
-    if (!bytes) continue;
+    if (!bytes) {
+      set.problems.push_back({shown, UnreadableReason(folder + name)});
+      continue;
+    }
 
     MethodDictionary dictionary;
     dictionary.file_name = name;
-    if (!ParseDictionaryFile(bytes->data(), bytes->size(), dictionary)) continue;
+    std::string why;
+    if (!ParseDictionaryFile(bytes->data(), bytes->size(), dictionary, &why)) {
+      set.problems.push_back({shown, "damaged (" + why + ")"});
+      continue;
+    }
 
     const std::string companion_name = dictionary.header.companion_name;
     if (!companion_name.empty() &&
         folder.size() + companion_name.size() < static_cast<size_t>(kMethodPathWorkSize)) {
       auto companion = platform::ReadFileBytes(folder + companion_name);
-      if (companion && !AttachCompanion(companion->data(), companion->size(), dictionary)) {
+      // Without its companion file the dictionary still works on its words.
+      if (!companion) {
+        set.problems.push_back({"Method\\" + companion_name,
+                                UnreadableReason(folder + companion_name)});
+      } else if (!AttachCompanion(companion->data(), companion->size(), dictionary)) {
+        set.problems.push_back({shown, "damaged (its companion file " + companion_name +
+                                           " does not fit it)"});
         continue;
       }
     }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "checker/analysis/data_problem.h"
 #include "checker/analysis/dictionary_format.h"
 #include "checker/analysis/prefilter.h"
 
@@ -18,6 +19,17 @@ struct JudgmentSettings;
 struct CompanionItem {
   int32_t offset;
   int32_t length;  // 1..kMaxCompanionItemLength
+};
+
+// A spelling of an entry in its bucket: the entry, where its bytes lie and
+// its first two bytes, so most spellings are ruled out without a pointer.
+struct BucketSpelling {
+  int32_t entry;
+  int32_t item;    // index into items, or -1 for the entry's word
+  uint8_t first;   // the spelling's first byte
+  uint8_t second;  // its second byte; with a one-byte spelling, any
+  uint8_t length;  // 1..kMaxWordLength
+  bool one_byte;
 };
 
 struct MethodDictionary {
@@ -34,12 +46,13 @@ struct MethodDictionary {
   std::vector<CompanionItem> items;
   std::vector<int32_t> item_begin;
   uint16_t bit = 0;  // its bit in the prefilter masks
-  // Entries by the first two bytes of their word and forms, each bucket in
-  // entry order, so a candidate position tries only the entries that can
-  // match there: bucket b owns bucket_entries[bucket_begin[b] ..
+  // Every spelling (word and forms) by its first two bytes, each bucket in
+  // the order the scan tries them (entry by entry; the word, then the
+  // forms), so a candidate position tries only spellings that can match
+  // there: bucket b owns bucket_spellings[bucket_begin[b] ..
   // bucket_begin[b + 1]). Built by AddDictionary.
   std::vector<uint32_t> bucket_begin;
-  std::vector<int32_t> bucket_entries;
+  std::vector<BucketSpelling> bucket_spellings;
 
   int32_t language() const { return header.language; }
   // The category name, NUL-terminated inside the header field.
@@ -58,6 +71,8 @@ struct DictionarySet {
   // Benchmarks switch the prefilter off to measure what it saves; with it off
   // every position is a candidate.
   bool use_prefilter = true;
+  // Dictionaries and companion files refused by the last load.
+  std::vector<DataProblem> problems;
 };
 
 // Collects the qualifying names of a folder listing (a digit first, no
@@ -69,9 +84,12 @@ std::vector<std::string> CollectDictionaryNames(const std::vector<std::string>& 
 bool IsSwitchedOff(const JudgmentSettings* settings, const std::string& name);
 
 // Parses a dictionary file's bytes: converts the byte order, unscrambles the
-// words and checks that the entries and their follow-up numbers lie inside
-// the file. False for a corrupt file.
-bool ParseDictionaryFile(const char* bytes, size_t size, MethodDictionary& out);
+// words and checks the file against what the data compiler writes: its size
+// is that of its entries, the language is 0 or 1, no flag but the scramble
+// bit, and the entries and their follow-up numbers lie inside the file.
+// False for a corrupt file, the reason in `why`.
+bool ParseDictionaryFile(const char* bytes, size_t size, MethodDictionary& out,
+                         std::string* why = nullptr);
 
 // Attaches a companion file's raw (scrambled) bytes: unscrambles them, turns
 // CR into TAB and splits every entry's line into its items. False when an
@@ -90,8 +108,8 @@ bool AddDictionary(DictionarySet& set, MethodDictionary&& dictionary);
 void ClearDictionaries(DictionarySet& set);
 
 // Reloads the set from the Method folder, leaving out switched-off names
-// (`settings` may be null). Unreadable or corrupt files take no bit. The
-// Method folder becomes the current folder.
+// (`settings` may be null). Unreadable or corrupt files take no bit and are
+// noted in `set.problems`. The Method folder becomes the current folder.
 void LoadMethodDictionaries(DictionarySet& set, const JudgmentSettings* settings);
 
 }  // namespace zvrx

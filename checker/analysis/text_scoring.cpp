@@ -63,6 +63,7 @@ struct SentenceEndCache {
 };
 
 constexpr uint32_t kMaskKnown = 1u << 16;
+constexpr int32_t kUnknownSpelling = -2;
 constexpr int32_t kUnknownStep = -2;
 
 // What every scan of one message computes alike: the prefilter's mask at a
@@ -106,10 +107,8 @@ class DictionaryScan {
         text_(text),
         text_end_(text_end),
         positions_(positions),
-        follow_up_from_(buffer.follow_up_from),
-        follow_up_at_(buffer.follow_up_at) {
-    follow_up_from_.assign(dictionary.entries.size(), -1);
-    follow_up_at_.assign(dictionary.entries.size(), -1);
+        spelling_at_(buffer.spelling_at) {
+    spelling_at_.assign(dictionary.entries.size() + dictionary.items.size(), kUnknownSpelling);
   }
 
   void Run() {
@@ -151,33 +150,31 @@ class DictionaryScan {
     return (positions_.Mask(p) & dictionary_.bit) != 0;
   }
 
-  // The text is padded with zeros, so comparing a word's bytes never leaves
-  // the buffer, and a word (which holds no NUL) never matches across the NUL.
-  bool TextBeginsWith(int32_t p, const char* word, int32_t length) const {
-    // Most candidates fail on the first two bytes; test those before the call.
-    if (length <= 0 || text_[p] != word[0]) return false;
-    if (length == 1) return true;
-    return text_[p + 1] == word[1] && std::memcmp(text_ + p + 2, word + 2, length - 2) == 0;
-  }
-
+  // The text is padded with zeros, so comparing a spelling's bytes never
+  // leaves the buffer, and a spelling (which holds no NUL) never matches
+  // across the NUL.
   // The first entry in entry order whose word or one of whose forms begins
-  // the text at p. Only the entries of p's bucket can.
+  // the text at p (the word before the forms, the forms in order). Only the
+  // spellings of p's bucket can, and only those with p's first two bytes.
   int FirstMatch(int32_t p, int32_t& length) const {
-    const int bucket = EntryBucket(static_cast<uint8_t>(text_[p]), static_cast<uint8_t>(text_[p + 1]));
+    const uint8_t b0 = static_cast<uint8_t>(text_[p]);
+    const uint8_t b1 = static_cast<uint8_t>(text_[p + 1]);
+    const int bucket = EntryBucket(b0, b1);
     const uint32_t end = dictionary_.bucket_begin[bucket + 1];
     for (uint32_t b = dictionary_.bucket_begin[bucket]; b < end; ++b) {
-      const int i = dictionary_.bucket_entries[b];
-      const int32_t word_length = dictionary_.word_lengths[i];
-      if (TextBeginsWith(p, dictionary_.entries[i].word, word_length)) {
-        length = word_length;
-        return i;
+      const BucketSpelling& s = dictionary_.bucket_spellings[b];
+      if (s.first != b0) continue;
+      if (s.one_byte) {
+        length = 1;
+        return s.entry;
       }
-      for (int32_t k = dictionary_.item_begin[i]; k < dictionary_.item_begin[i + 1]; ++k) {
-        const CompanionItem& item = dictionary_.items[k];
-        if (TextBeginsWith(p, dictionary_.companion.data() + item.offset, item.length)) {
-          length = item.length;
-          return i;
-        }
+      if (s.second != b1) continue;
+      const char* bytes = s.item < 0
+                              ? dictionary_.entries[s.entry].word
+                              : dictionary_.companion.data() + dictionary_.items[s.item].offset;
+      if (std::memcmp(text_ + p + 2, bytes + 2, s.length - 2) == 0) {
+        length = s.length;
+        return s.entry;
       }
     }
     return -1;
@@ -190,19 +187,25 @@ class DictionaryScan {
   }
 
   // The related entry's word from p on, or else its first form that occurs.
-  // p only rises during a scan, so an answer found from `from` holds for
-  // every p up to the position it found.
   int32_t FindFollowUp(int related, int32_t p) {
-    int32_t& from = follow_up_from_[related];
-    int32_t& at = follow_up_at_[related];
-    if (from >= 0 && p >= from && (at < 0 || p <= at)) return at;
-    from = p;
-    at = Find(p, dictionary_.entries[related].word, dictionary_.word_lengths[related]);
+    int32_t at = FindSpelling(related, p, dictionary_.entries[related].word,
+                              dictionary_.word_lengths[related]);
+    const size_t first_item = dictionary_.entries.size();
     for (int32_t k = dictionary_.item_begin[related];
          at < 0 && k < dictionary_.item_begin[related + 1]; ++k) {
       const CompanionItem& item = dictionary_.items[k];
-      at = Find(p, dictionary_.companion.data() + item.offset, item.length);
+      at = FindSpelling(first_item + k, p, dictionary_.companion.data() + item.offset, item.length);
     }
+    return at;
+  }
+
+  // p only rises during a scan, so a spelling found at or after p is the
+  // answer for every p up to there, and one missing from some p is
+  // missing from every later p.
+  int32_t FindSpelling(size_t spelling, int32_t p, const char* bytes, int32_t length) {
+    int32_t& at = spelling_at_[spelling];
+    if (at == -1 || at >= p) return at;
+    at = Find(p, bytes, length);
     return at;
   }
 
@@ -211,8 +214,7 @@ class DictionaryScan {
   const char* text_;
   int32_t text_end_;
   PositionCache& positions_;
-  std::vector<int32_t>& follow_up_from_;
-  std::vector<int32_t>& follow_up_at_;
+  std::vector<int32_t>& spelling_at_;
   SentenceEndCache sentence_end_;
 };
 
@@ -393,8 +395,7 @@ TextVerdict AnalyseText(ScoringState& state, const char* body_buffer, int32_t te
 
 void ReleaseAnalysisBuffer(AnalysisBuffer& buffer) {
   buffer.bytes.reset();
-  buffer.follow_up_from = {};
-  buffer.follow_up_at = {};
+  buffer.spelling_at = {};
   buffer.position_mask = {};
   buffer.position_step = {};
 }

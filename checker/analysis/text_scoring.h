@@ -30,8 +30,10 @@ inline constexpr int kRecipientExponent = 3;
 // of each check.
 struct AnalysisBuffer {
   std::unique_ptr<char[]> bytes;        // kAnalysisBufferSize + padding
-  std::vector<int32_t> follow_up_from;  // per entry: where its cached search began
-  std::vector<int32_t> follow_up_at;    // per entry: what it found (-1 none)
+  // Per spelling of the scanned dictionary (its entries' words, then its
+  // companion items): where a follow-up search last found it, -1 when it
+  // does not occur from there on, kUnknownSpelling before any search.
+  std::vector<int32_t> spelling_at;
   // Per text position, shared by the scans of every dictionary of one
   // message: the prefilter's candidate mask (with bit 16 set once known)
   // and the position the scan moves to when nothing matches there
