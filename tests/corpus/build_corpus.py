@@ -126,7 +126,38 @@ def transport_lines(name, headers):
         'Received: from mail.%s (mail.%s [%s])' % (domain, domain, ip),
         '\tby mx.mail.example.ne.jp (Postfix) with ESMTPS id %s' % qid[::-1],
         '\tfor <%s>; %s' % (address_of(headers.get('to', 'user@example.ne.jp')).split(',')[0], date),
+    ] + relay_lines(name, domain, date)
+
+
+def relay_lines(name, domain, date):
+    # Real mail carries 1 to 5 KB of header before the text (relays, checks,
+    # signatures); the thresholds grow with the whole text's length, so the
+    # corpus carries headers of that size too, their amount fixed by the name.
+    digest = hashlib.sha256((name + 'relay').encode()).digest()
+    lines = [
+        'Authentication-Results: mx.mail.example.ne.jp;',
+        '	spf=%s smtp.mailfrom=%s;' % ('pass' if digest[0] % 3 else 'softfail', domain),
+        '	dkim=%s header.d=%s' % ('pass' if digest[1] % 3 else 'none', domain),
     ]
+    for hop in range(digest[2] % 5):
+        host = 'relay%d.%s' % (hop + 1, domain)
+        lines += [
+            'Received: from %s (%s [198.51.100.%d])' % (host, host, 1 + digest[3 + hop] % 250),
+            '	by %s with ESMTP id %s;' % ('out.' + domain,
+                                        hashlib.md5((name + str(hop)).encode()).hexdigest()[:16]),
+            '	%s' % date,
+        ]
+    if digest[8] % 4:
+        signature = base64.b64encode(hashlib.sha512((name + 'sig').encode()).digest() * 3).decode()
+        body_hash = base64.b64encode(hashlib.sha256((name + 'bh').encode()).digest()).decode()
+        lines += ['DKIM-Signature: v=1; a=rsa-sha256; c=relaxed/relaxed; d=%s; s=mail;' % domain,
+                  '	t=%d; bh=%s;' % (1700000000 + digest[9] * 100000, body_hash),
+                  '	h=From:To:Subject:Date:Message-ID:Content-Type;']
+        lines += ['	b=' + signature[:70]] + ['	 ' + signature[i:i + 70]
+                                               for i in range(70, len(signature), 70)]
+    if digest[10] % 2:
+        lines.append('X-Mailer: %s' % ('Mail Client 4.%d' % (digest[11] % 9)))
+    return lines
 
 
 def build(name, encoding, block):
