@@ -58,8 +58,8 @@ TEST(JudgmentE2eTest, DictionarySwitchedOffOnThePageIsDroppedByTheRunningChecker
   const fs::path method = prefix.InstallRootHost() + "/Method";
   for (const auto& entry : fs::directory_iterator(method)) {
     const std::string name = entry.path().filename().string();
-    const bool kept = name.find("1jp_phish") != std::string::npos ||
-                      name.find("7en_pharm") != std::string::npos;
+    const bool kept = name.find("11jp_phish") != std::string::npos ||
+                      name.find("22en_pharm") != std::string::npos;
     if (!kept) fs::remove(entry.path());
   }
   const test::ProgramRun judged = test::RunZvrxctl(root, {"judge", kPharmacySpam});
@@ -73,7 +73,7 @@ TEST(JudgmentE2eTest, DictionarySwitchedOffOnThePageIsDroppedByTheRunningChecker
     test::SettingsProcess settings(root, "YES");
     ASSERT_TRUE(settings.WaitUntilUp(kStartMs)) << settings.Output();
     ASSERT_EQ(settings.Control("command ZvrxDlg 40002"), "ok");
-    ASSERT_EQ(settings.Control("text 106 1049"), "ok 7en_pharm");
+    ASSERT_EQ(settings.Control("text 106 1049"), "ok 22en_pharm");
     ASSERT_EQ(settings.Control("click 106 1049"), "ok");
     ASSERT_EQ(settings.Control("close HanteiJoken"), "ok");
     ASSERT_TRUE(settings.WaitForTranscript("dialog 142\t", 10000)) << settings.Output();
@@ -87,7 +87,7 @@ TEST(JudgmentE2eTest, DictionarySwitchedOffOnThePageIsDroppedByTheRunningChecker
   // page's own delivery can have told the checker to reload.
   test::SettingsSide side;
   side.LoadRecordsFromFiles();
-  EXPECT_STREQ(side.records().judgment.disabled_dictionaries[0], "7en_pharm");
+  EXPECT_STREQ(side.records().judgment.disabled_dictionaries[0], "22en_pharm");
   EXPECT_EQ(side.records().judgment.languages_changed, 0);
   side.Deliver(true);
   ASSERT_TRUE(side.CollectUntil("300 3 ", kCheckMs)) << checker.Output();
