@@ -94,6 +94,7 @@ class TcpStream final : public SocketStream {
       Close();
       return ConnectResult::kFailed;
     }
+    current_timeout_ms_ = receive_timeout_ms_;
     return ConnectResult::kOk;
   }
 
@@ -121,9 +122,22 @@ class TcpStream final : public SocketStream {
     fd_ = -1;
   }
 
+  void SetReceiveTimeout(int milliseconds) override {
+    if (fd_ < 0) return;
+    // The stream's own time-out stays the longest wait.
+    int wanted = receive_timeout_ms_;
+    if (milliseconds > 0 && (wanted <= 0 || milliseconds < wanted)) wanted = milliseconds;
+    if (wanted == current_timeout_ms_) return;
+    timeval receive = ToTimeval(wanted);
+    if (setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &receive, sizeof(receive)) == 0) {
+      current_timeout_ms_ = wanted;
+    }
+  }
+
  private:
   int connect_timeout_ms_;
   int receive_timeout_ms_;
+  int current_timeout_ms_ = 0;  // what SO_RCVTIMEO holds now
   int fd_ = -1;
 };
 

@@ -21,6 +21,10 @@ class SocketStream {
   // 0 when the peer closed, -1 on failure or time-out.
   virtual int Receive(char* buffer, int capacity) = 0;
   virtual void Close() = 0;
+  // How long the next receive calls may wait before they fail (0 or less:
+  // the stream's own time-out). A reader that owes a whole reply by a
+  // deadline hands each call what is left of it.
+  virtual void SetReceiveTimeout(int /*milliseconds*/) {}
 };
 
 // Time-outs the system never had: a server that stops answering ends that

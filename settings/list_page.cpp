@@ -16,6 +16,7 @@
 #include "settings/message_table.h"
 #include "settings/model/list_entries.h"
 #include "shared/locations.h"
+#include "shared/record_files.h"
 #include "shared/transfer_settings.h"
 
 namespace zvrx {
@@ -281,6 +282,8 @@ class ListPage : public Page {
   // keeps the page open with its entries, so nothing the user typed is lost
   // and the checker is not told to reload an old file.
   bool Save(const std::string& text) {
+    // zvrxctl edits the same list file; one writer at a time.
+    const auto lock = LockSettings();
     if (!platform::WriteFileBytes(ListPath(), text.data(), text.size())) {
       frame_->Focus();
       return false;

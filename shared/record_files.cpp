@@ -24,7 +24,13 @@ bool LoadRecord(std::string_view record_name, void* record, size_t size) {
   return true;
 }
 
+std::unique_ptr<platform::NamedLock> LockSettings(int wait_ms) {
+  return platform::NamedLock::Acquire(kSettingsLockName, wait_ms);
+}
+
 bool SaveRecord(std::string_view record_name, const void* record, size_t size) {
+  auto lock = LockSettings();
+  if (!lock) return false;
   if (!platform::SetCurrentDirectory(DataFolder())) return false;
   return platform::WriteFileBytes(RecordFileName(record_name), record, size);
 }

@@ -3,9 +3,11 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 
+#include "platform/named_lock.h"
 #include "shared/records.h"
 
 namespace zvrx {
@@ -18,8 +20,19 @@ std::string RecordFileName(std::string_view record_name);
 // as missing: the record is all zeros and the result is false.
 bool LoadRecord(std::string_view record_name, void* record, size_t size);
 
-// Replaces the file with exactly `size` bytes. The old file stays intact when
-// the write fails. True only when every byte was written.
+// Every change of the settings files is made under this lock, so that two
+// programs changing settings at once never lose one of the changes: a
+// read-modify-write holds it from its read to its last save (and the
+// delivery to a running checker), and every save takes it.
+inline constexpr char kSettingsLockName[] = "ZvrxSettings";
+// Longer than any holder keeps it: a zvrxctl command waits at most about
+// five seconds for a running checker to take its delivery.
+inline constexpr int kSettingsLockWaitMs = 15000;
+std::unique_ptr<platform::NamedLock> LockSettings(int wait_ms = kSettingsLockWaitMs);
+
+// Replaces the file with exactly `size` bytes, under the settings lock. The
+// old file stays intact when the write fails. True only when every byte was
+// written.
 bool SaveRecord(std::string_view record_name, const void* record, size_t size);
 
 // "ZVmi128" with its passwords unscrambled after loading.

@@ -25,11 +25,13 @@ bool IsMappingError(int error) {
 }
 
 // Opens and maps the checker's block in one call; on failure writes the
-// diagnostic line of the step that failed.
+// diagnostic line of the step that failed. No checker running is the
+// settings program's everyday state, not a failure worth a line on a
+// terminal at every poll.
 std::unique_ptr<platform::SharedMemory> OpenBlock() {
   int error = 0;
   auto block = platform::SharedMemory::Open(kTransferBlockName, kTransferBlockSize, &error);
-  if (!block) {
+  if (!block && error != ENOENT) {
     std::printf(IsMappingError(error) ? "CreateFileMapping failed, error=%d\n"
                                       : "OpenFileMapping failed, error=%d\n",
                 error);

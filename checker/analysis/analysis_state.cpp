@@ -14,8 +14,18 @@ void TakeJudgmentChoices(AnalysisState& state, const JudgmentSettings& judgment)
   state.unknown_format_handling = judgment.unknown_format_handling;
 }
 
-void ReloadLanguageTables(AnalysisState& state, const JudgmentSettings* judgment) {
+void LoadDictionaries(AnalysisState& state, const JudgmentSettings* judgment) {
   LoadMethodDictionaries(state.scoring.dictionaries, judgment);
+  // Loaded all the same, so that a damaged dictionary is still reported.
+  if (state.scoring.tables.text_analysis_off) {
+    std::vector<DataProblem> problems = std::move(state.scoring.dictionaries.problems);
+    ClearDictionaries(state.scoring.dictionaries);
+    state.scoring.dictionaries.problems = std::move(problems);
+  }
+}
+
+void ReloadLanguageTables(AnalysisState& state, const JudgmentSettings* judgment) {
+  LoadDictionaries(state, judgment);
   BuildEuropeanCharsetList(state.european,
                            judgment != nullptr ? &judgment->european_charsets[0][0] : nullptr);
 }
@@ -23,7 +33,7 @@ void ReloadLanguageTables(AnalysisState& state, const JudgmentSettings* judgment
 void LoadAnalysisState(AnalysisState& state, const JudgmentSettings* judgment) {
   LoadAnalysisTables(state.scoring.tables, state.lists);
   if (judgment != nullptr) TakeJudgmentChoices(state, *judgment);
-  LoadMethodDictionaries(state.scoring.dictionaries, judgment);
+  LoadDictionaries(state, judgment);
   LoadRejectionList(state.lists.rejection);
   LoadAcceptanceList(state.lists.acceptance);
   BuildEuropeanCharsetList(state.european,
@@ -32,6 +42,24 @@ void LoadAnalysisState(AnalysisState& state, const JudgmentSettings* judgment) {
 
 int16_t LevelAfterLoading(int16_t stored_level, const AnalysisState& state) {
   return state.scoring.dictionaries.count == 0 ? int16_t{0} : stored_level;
+}
+
+std::vector<DataProblem> DataProblems(const AnalysisState& state) {
+  std::vector<DataProblem> problems = state.scoring.tables.problems;
+  const auto& more = state.scoring.dictionaries.problems;
+  problems.insert(problems.end(), more.begin(), more.end());
+  return problems;
+}
+
+std::vector<std::string> DataProblemLines(const AnalysisState& state) {
+  std::vector<std::string> lines;
+  for (const DataProblem& problem : DataProblems(state)) {
+    lines.push_back(DescribeDataProblem(problem));
+  }
+  if (state.scoring.tables.text_analysis_off) {
+    lines.push_back("text analysis off: mail is judged by the rejection list only");
+  }
+  return lines;
 }
 
 }  // namespace zvrx

@@ -3,7 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
+#include "checker/analysis/data_problem.h"
 #include "checker/analysis/european_charsets.h"
 #include "checker/analysis/lists.h"
 #include "checker/analysis/mail_record.h"
@@ -39,6 +42,11 @@ struct AnalysisState {
 // handling choices. Done for every loaded or delivered record.
 void TakeJudgmentChoices(AnalysisState& state, const JudgmentSettings& judgment);
 
+// Loads the Method dictionaries without the switched-off ones; while the
+// text analysis is off (thresholds or a Subject table refused) none is
+// kept, so the judgment falls back as when no dictionary loads.
+void LoadDictionaries(AnalysisState& state, const JudgmentSettings* judgment);
+
 // Reloads the Method dictionaries without the switched-off ones and
 // rebuilds the European charset list (`judgment` may be null: no record).
 void ReloadLanguageTables(AnalysisState& state, const JudgmentSettings* judgment);
@@ -52,5 +60,13 @@ void LoadAnalysisState(AnalysisState& state, const JudgmentSettings* judgment);
 // without a single dictionary the comprehensive judgment cannot work, so
 // the rejection-list level (0) replaces whatever was stored.
 int16_t LevelAfterLoading(int16_t stored_level, const AnalysisState& state);
+
+// Every refused or missing delivered file of the last loads: the tables and
+// sign lists first, then the dictionaries.
+std::vector<DataProblem> DataProblems(const AnalysisState& state);
+
+// The report of those problems, one line per file, with a last line saying
+// that the text analysis is off when it is; empty when the data is sound.
+std::vector<std::string> DataProblemLines(const AnalysisState& state);
 
 }  // namespace zvrx

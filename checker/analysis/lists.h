@@ -3,7 +3,10 @@
 // file's text, lines ending in CR LF, NUL-terminated in memory.
 #pragma once
 
+#include <string>
 #include <vector>
+
+#include "checker/analysis/data_problem.h"
 
 namespace zvrx {
 
@@ -31,7 +34,18 @@ struct MailLists {
 // a missing or empty file leaves the list absent.
 void LoadAcceptanceList(ListText& list);
 void LoadRejectionList(ListText& list);
-// Reads both delivered lists and unscrambles them in memory.
-void LoadAnonymousLists(ListText& list_a, ListText& list_b);
+// Reads both delivered lists and unscrambles them in memory. A list that is
+// missing, or does not unscramble to lines the data compiler writes (CR LF
+// after every line, no control bytes, at most kMaxSignLineLength bytes a
+// line), is left absent and noted in `problems` when given.
+void LoadAnonymousLists(ListText& list_a, ListText& list_b,
+                        std::vector<DataProblem>* problems = nullptr);
+
+// The judgment's working area for one sign: 63 bytes and a NUL.
+inline constexpr int kMaxSignLineLength = 63;
+
+// Checks an unscrambled sign list (without the terminator the read adds):
+// empty `why` when sound.
+bool CheckSignListText(const char* bytes, size_t size, std::string* why);
 
 }  // namespace zvrx

@@ -98,8 +98,14 @@ bool IsAlreadySeen(MarkerWalk& walk, const MailRecord& record) {
 
 void MarkKept(MarkerWalk& walk) { walk.kept = true; }
 
-void EndMarkerWalk(MarkerWalk& walk) {
-  if (walk.kept && !walk.path.empty()) {
+void HoldMarkerBelow(MarkerWalk& walk) {
+  // The next message met takes the candidate again.
+  walk.kept = false;
+  walk.new_marker = {};
+}
+
+void EndMarkerWalk(MarkerWalk& walk, bool move_marker) {
+  if (move_marker && walk.kept && !walk.path.empty()) {
     platform::WriteFileBytes(walk.path, &walk.new_marker, sizeof walk.new_marker);
   }
   walk.old_marker = {};

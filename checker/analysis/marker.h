@@ -58,8 +58,16 @@ bool IsAlreadySeen(MarkerWalk& walk, const MailRecord& record);
 // The judgment kept the message whose candidate was taken last.
 void MarkKept(MarkerWalk& walk);
 
-// Writes the new marker if anything was kept (a failed write leaves the old
-// file in force), then clears the walk.
-void EndMarkerWalk(MarkerWalk& walk);
+// The message just judged is still on the server although the walk meant
+// to delete it (the server refused): the marker must not pass it, so the
+// next walk judges it again. Only a message kept further down may still
+// become the new marker.
+void HoldMarkerBelow(MarkerWalk& walk);
+
+// Writes the new marker if anything was kept and `move_marker` allows it (a
+// failed write leaves the old file in force), then clears the walk. The
+// check cycle forbids it when the walk ended before the old marker, or the
+// server did not commit the session, so no unexamined mail is hidden.
+void EndMarkerWalk(MarkerWalk& walk, bool move_marker = true);
 
 }  // namespace zvrx

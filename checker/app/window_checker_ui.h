@@ -21,6 +21,8 @@ class WindowCheckerUi : public CheckerUi {
   void ShowFatalMessage(std::string_view text) override;
   void ShowReportDialog(std::string_view text) override;
   std::string PickMailProgram(std::string_view start_folder) override;
+  // Standard error, then one message box that names every refused file.
+  void ShowDataProblems(const std::vector<std::string>& lines) override;
   void RequestQuit() override;
 
  private:

@@ -55,6 +55,10 @@ struct CheckerState {
 
   uint32_t last_check_time = 0;  // LastCheckTime, in PackedMinutes
   bool startup_check_pending = false;  // StartupCheckPending
+  // A due check that found another program checking this machine's mail:
+  // it is due again at every pass until it has run.
+  bool check_deferred = false;
+  bool data_problems_shown = false;  // the refused-data notice of this start
 
   CheckerUi* ui = nullptr;  // the windows; null shows nothing
   CheckerActions actions;
@@ -64,6 +68,10 @@ struct CheckerState {
   std::atomic<bool> stop{false};
   std::atomic<int> fatal_error{0};  // the fatal message shown, 0 while none
 };
+
+// One check of a machine's mailboxes at a time: ZVRX and zvrxctl check
+// hold this lock for the whole of a check.
+inline constexpr char kCheckLockName[] = "ZvrxCheck";
 
 // Fatal messages of group 128.
 inline constexpr int kFatalNoNetwork = 1;

@@ -3,8 +3,10 @@
 // the worker thread and returns only when the user is done with it.
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zvrx {
 
@@ -24,6 +26,12 @@ class CheckerUi {
   // (a Windows path). The chosen program as a Windows path, or empty when
   // the user chose none.
   virtual std::string PickMailProgram(std::string_view start_folder) = 0;
+
+  // Delivered data files that were refused or are missing, one UTF-8 line
+  // each, once per start. Standard error unless the program shows more.
+  virtual void ShowDataProblems(const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) std::fprintf(stderr, "Mail Zevrox: %s\n", line.c_str());
+  }
 
   // Ends the program's message loop: the checker's end after a fatal error.
   virtual void RequestQuit() = 0;

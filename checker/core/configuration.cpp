@@ -71,9 +71,9 @@ bool LoadConfiguration(CheckerState& state) {
   if (state.have_judgment_settings) {
     records.judgment = judgment;
     TakeJudgmentChoices(analysis, records.judgment);
-    LoadMethodDictionaries(analysis.scoring.dictionaries, &records.judgment);
+    LoadDictionaries(analysis, &records.judgment);
   } else {
-    LoadMethodDictionaries(analysis.scoring.dictionaries, nullptr);
+    LoadDictionaries(analysis, nullptr);
   }
 
   // Without a single dictionary the comprehensive judgment cannot work.
@@ -85,6 +85,13 @@ bool LoadConfiguration(CheckerState& state) {
                            state.have_judgment_settings ? EuropeanTable(records.judgment) : nullptr);
 
   records.basic.launch_flags = DeriveLaunchFlags(records.options.option_bits);
+
+  // Refused data is never used quietly: the user hears of it once per start.
+  const std::vector<std::string> problems = DataProblemLines(analysis);
+  if (!problems.empty() && !state.data_problems_shown && state.ui != nullptr) {
+    state.data_problems_shown = true;
+    state.ui->ShowDataProblems(problems);
+  }
   return true;
 }
 

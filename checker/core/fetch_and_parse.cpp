@@ -6,7 +6,7 @@
 
 namespace zvrx {
 
-FetchResult FetchAndParse(PopConnection& connection, int number, MailRecord& record,
+FetchResult FetchAndParse(PopConnection& connection, int64_t number, MailRecord& record,
                           BodyBuffer& body, MarkerWalk& walk, ShiftJisConverter& converter) {
   FetchResult fetched;
 
@@ -14,8 +14,14 @@ FetchResult FetchAndParse(PopConnection& connection, int number, MailRecord& rec
   if (fetched.result != POP_OK) return fetched;
 
   std::memset(record.uidl, 0, sizeof(record.uidl));
-  if (Uidl(connection, number, record.uidl, sizeof(record.uidl)) != POP_OK) {
+  const PopResult uidl = Uidl(connection, number, record.uidl, sizeof(record.uidl));
+  if (uidl != POP_OK) {
     std::memset(record.uidl, 0, sizeof(record.uidl));
+    // No TOP on a connection that can no longer be trusted.
+    if (connection.broken) {
+      fetched.result = uidl;
+      return fetched;
+    }
   }
 
   fetched.result = Top(connection, number, body);

@@ -25,9 +25,9 @@ struct FetchResult {
 };
 
 // On success with already_seen false the body buffer holds the parsed body
-// (see ParseMessage) for the judgment. A UIDL that fails or is refused
-// leaves record.uidl empty and is no error.
-FetchResult FetchAndParse(PopConnection& connection, int number, MailRecord& record,
+// (see ParseMessage) for the judgment. A refused UIDL leaves record.uidl
+// empty and is no error; one that broke the connection is passed back.
+FetchResult FetchAndParse(PopConnection& connection, int64_t number, MailRecord& record,
                           BodyBuffer& body, MarkerWalk& walk, ShiftJisConverter& converter);
 
 }  // namespace zvrx

@@ -15,7 +15,7 @@ constexpr int kMaxPort = 65535;
 // one call. A command that would not fit is not sent at all: a cut password
 // or name would only be refused by the server, or worse, accepted.
 PopResult SendCommand(PopConnection& connection, std::initializer_list<std::string_view> parts) {
-  if (!connection.socket) return POP_SOCKET_ERROR;
+  if (!connection.socket || connection.broken) return POP_SOCKET_ERROR;
   char command[kCommandBufferSize];
   size_t length = 0;
   for (std::string_view part : parts) {
@@ -27,31 +27,45 @@ PopResult SendCommand(PopConnection& connection, std::initializer_list<std::stri
   command[length++] = '\n';
   // A partial send is not repeated; the server's silence shows up as a
   // receive time-out.
-  if (connection.socket->Send(command, static_cast<int>(length)) < 0) return POP_SOCKET_ERROR;
+  if (connection.socket->Send(command, static_cast<int>(length)) < 0) {
+    connection.broken = true;
+    return POP_SOCKET_ERROR;
+  }
   return POP_OK;
 }
 
-PopResult ReadSingle(PopConnection& connection, ReplyLine& reply) {
-  if (!connection.socket) return POP_SOCKET_ERROR;
-  return ReadSingleReply(*connection.socket, connection.receive_buffer, reply);
+// A reply that did not arrive whole and well-formed breaks the session.
+PopResult Broken(PopConnection& connection, PopResult result) {
+  if (result != POP_OK) connection.broken = true;
+  return result;
 }
 
-PopResult ReadAccumulating(PopConnection& connection, ReplyLine& reply) {
-  if (!connection.socket) return POP_SOCKET_ERROR;
-  return ReadAccumulatingReply(*connection.socket, connection.receive_buffer, reply,
-                               connection.carried);
+PopResult ReadSingle(PopConnection& connection, ReplyLine& reply) {
+  if (!connection.socket || connection.broken) return POP_SOCKET_ERROR;
+  return Broken(connection, ReadSingleReply(*connection.socket, connection.receive_buffer, reply,
+                                            DeadlineFor(connection)));
+}
+
+PopResult ReadAccumulating(PopConnection& connection, ReplyLine& reply,
+                           ReplyDeadline deadline) {
+  if (!connection.socket || connection.broken) return POP_SOCKET_ERROR;
+  return Broken(connection, ReadAccumulatingReply(*connection.socket, connection.receive_buffer,
+                                                  reply, connection.carried, deadline));
 }
 
 // Message numbers go out in decimal without leading zeros.
 struct Number {
-  explicit Number(int n) { length = std::snprintf(text, sizeof text, "%d", n); }
+  explicit Number(int64_t n) {
+    length = std::snprintf(text, sizeof text, "%lld", static_cast<long long>(n));
+  }
   std::string_view view() const { return {text, static_cast<size_t>(length)}; }
-  char text[12];
+  char text[24];
   int length;
 };
 
 PopResult Connect(PopConnection& connection, const AccountParts& parts) {
   connection.socket.reset();
+  connection.broken = false;
   std::unique_ptr<platform::SocketStream> stream =
       connection.make_stream ? connection.make_stream() : platform::NewTcpStream();
   if (!stream) return POP_CONNECT_FAILED;
@@ -77,9 +91,19 @@ PopResult CloseWith(PopConnection& connection, PopResult result) {
 PopResult Greet(PopConnection& connection, const AccountParts& parts, ReplyLine& greeting) {
   PopResult result = Connect(connection, parts);
   if (result != POP_OK) return result;
-  if (ReadSingle(connection, greeting) != POP_OK) return CloseWith(connection, POP_SOCKET_ERROR);
+  result = ReadSingle(connection, greeting);
+  if (result == POP_BAD_REPLY) return CloseWith(connection, POP_BAD_GREETING);
+  if (result != POP_OK) return CloseWith(connection, result);
   if (greeting.status != '+') return CloseWith(connection, POP_BAD_GREETING);
   return POP_OK;
+}
+
+// A failed send is a socket error; a failed read keeps its own reason.
+PopResult SendAndRead(PopConnection& connection, std::initializer_list<std::string_view> parts,
+                      ReplyLine& reply) {
+  PopResult result = SendCommand(connection, parts);
+  if (result != POP_OK) return result;
+  return ReadSingle(connection, reply);
 }
 
 PopResult LoginApop(PopConnection& connection, const AccountParts& parts,
@@ -92,10 +116,8 @@ PopResult LoginApop(PopConnection& connection, const AccountParts& parts,
                   digest)) {
     return CloseWith(connection, POP_NO_TIMESTAMP);
   }
-  if (SendCommand(connection, {"APOP ", parts.user, " ", digest}) != POP_OK ||
-      ReadSingle(connection, reply) != POP_OK) {
-    return CloseWith(connection, POP_SOCKET_ERROR);
-  }
+  result = SendAndRead(connection, {"APOP ", parts.user, " ", digest}, reply);
+  if (result != POP_OK) return CloseWith(connection, result);
   if (reply.status != '+') return CloseWith(connection, POP_USER_REJECTED);
   return POP_OK;
 }
@@ -105,28 +127,37 @@ PopResult LoginUserPass(PopConnection& connection, const AccountParts& parts,
   ReplyLine reply;
   PopResult result = Greet(connection, parts, reply);
   if (result != POP_OK) return result;
-  if (SendCommand(connection, {"USER ", parts.user}) != POP_OK ||
-      ReadSingle(connection, reply) != POP_OK) {
-    return CloseWith(connection, POP_SOCKET_ERROR);
-  }
+  result = SendAndRead(connection, {"USER ", parts.user}, reply);
+  if (result != POP_OK) return CloseWith(connection, result);
   if (reply.status != '+') return CloseWith(connection, POP_USER_REJECTED);
   if (SendCommand(connection, {"PASS ", password}) != POP_OK) {
     return CloseWith(connection, POP_SOCKET_ERROR);
   }
+  // The reply's deadline starts with the command, so the wait counts in it.
+  const ReplyDeadline deadline = DeadlineFor(connection);
   platform::Sleep(kPassReplyWaitMs);
-  if (ReadAccumulating(connection, reply) != POP_OK) return CloseWith(connection, POP_SOCKET_ERROR);
+  result = ReadAccumulating(connection, reply, deadline);
+  if (result != POP_OK) return CloseWith(connection, result);
   if (reply.status != '+') return CloseWith(connection, POP_PASS_REJECTED);
   return POP_OK;
 }
 
 // Sends a command about message n and reads its one-line reply.
-PopResult Ask(PopConnection& connection, std::string_view verb, int number, ReplyLine& reply) {
+PopResult Ask(PopConnection& connection, std::string_view verb, int64_t number,
+              ReplyLine& reply) {
   Number n(number);
-  if (SendCommand(connection, {verb, n.view()}) != POP_OK) return POP_SOCKET_ERROR;
-  return ReadSingle(connection, reply);
+  return SendAndRead(connection, {verb, n.view()}, reply);
 }
 
 }  // namespace
+
+ReplyDeadline DeadlineFor(const PopConnection& connection) {
+  ReplyDeadline deadline = ReplyDeadline::FromNow();
+  if (connection.account_end_tick != 0 && connection.account_end_tick < deadline.end_tick) {
+    deadline.end_tick = connection.account_end_tick;
+  }
+  return deadline;
+}
 
 PopResult SplitAccount(std::string_view account, AccountParts& parts) {
   parts = AccountParts{};
@@ -179,32 +210,34 @@ PopResult Login(PopConnection& connection, std::string_view account, std::string
   return result;
 }
 
-PopResult Stat(PopConnection& connection, int16_t& message_count) {
+PopResult Stat(PopConnection& connection, int64_t& message_count) {
   message_count = 0;
   ReplyLine reply;
-  if (SendCommand(connection, {"STAT"}) != POP_OK || ReadSingle(connection, reply) != POP_OK) {
-    return POP_SOCKET_ERROR;
-  }
+  PopResult result = SendAndRead(connection, {"STAT"}, reply);
+  if (result != POP_OK) return result;
   if (reply.status != '+') return POP_COMMAND_FAILED;
-  // Counts are 16-bit; a larger mailbox is walked from its newest 32767.
-  message_count = static_cast<int16_t>(LeadingNumber(reply.text, INT16_MAX));
+  // The count as the server gives it: the newest message is the one with
+  // this number, however large; the walk bounds how many it examines.
+  message_count = LeadingNumber(reply.text, kMaxMessageNumber);
   return POP_OK;
 }
 
-PopResult List(PopConnection& connection, int number, int32_t& size) {
+PopResult List(PopConnection& connection, int64_t number, int32_t& size) {
   size = 0;
   ReplyLine reply;
-  if (Ask(connection, "LIST ", number, reply) != POP_OK) return POP_SOCKET_ERROR;
+  PopResult result = Ask(connection, "LIST ", number, reply);
+  if (result != POP_OK) return result;
   if (reply.status != '+') return POP_OK;
   int pos = SkipWord(reply.text, reply.text_length);
   size = static_cast<int32_t>(LeadingNumber(reply.text + pos, INT32_MAX));
   return POP_OK;
 }
 
-PopResult Uidl(PopConnection& connection, int number, char* uidl, int capacity) {
+PopResult Uidl(PopConnection& connection, int64_t number, char* uidl, int capacity) {
   if (capacity > 0) uidl[0] = '\0';
   ReplyLine reply;
-  if (Ask(connection, "UIDL ", number, reply) != POP_OK) return POP_SOCKET_ERROR;
+  PopResult result = Ask(connection, "UIDL ", number, reply);
+  if (result != POP_OK) return result;
   if (reply.status != '+' || capacity <= 0) return POP_OK;
   int limit = capacity - 1 < kUidlMaxLength ? capacity - 1 : kUidlMaxLength;
   int pos = SkipWord(reply.text, reply.text_length);
@@ -219,34 +252,49 @@ PopResult Uidl(PopConnection& connection, int number, char* uidl, int capacity) 
   return POP_OK;
 }
 
-PopResult Top(PopConnection& connection, int number, BodyBuffer& body) {
+PopResult Top(PopConnection& connection, int64_t number, BodyBuffer& body) {
   Number n(number);
   ReplyLine reply;
-  if (SendCommand(connection, {"TOP ", n.view(), " 150"}) != POP_OK ||
-      ReadAccumulating(connection, reply) != POP_OK) {
-    return POP_SOCKET_ERROR;
-  }
+  PopResult result = SendCommand(connection, {"TOP ", n.view(), " 150"});
+  if (result != POP_OK) return result;
+  // One deadline for the status line and all the data behind it.
+  const ReplyDeadline deadline = DeadlineFor(connection);
+  result = ReadAccumulating(connection, reply, deadline);
+  if (result != POP_OK) return result;
   if (reply.status != '+') {
     connection.carried = CarriedBytes{};
     return POP_COMMAND_FAILED;
   }
-  return ReadMultiLineText(*connection.socket, connection.receive_buffer,
-                           connection.chunk_buffer, connection.carried, body);
+  result = ReadMultiLineText(*connection.socket, connection.receive_buffer,
+                             connection.chunk_buffer, connection.carried, body, deadline);
+  // Out of memory leaves the reply unread: the session cannot go on either.
+  return Broken(connection, result);
 }
 
-PopResult Dele(PopConnection& connection, int number) {
+PopResult Dele(PopConnection& connection, int64_t number) {
   ReplyLine reply;
-  if (Ask(connection, "DELE ", number, reply) != POP_OK) return POP_SOCKET_ERROR;
+  PopResult result = Ask(connection, "DELE ", number, reply);
+  if (result != POP_OK) return result;
   return reply.status == '+' ? POP_OK : POP_COMMAND_FAILED;
 }
 
-PopResult CloseConnection(PopConnection& connection) {
-  if (!connection.socket) return POP_OK;
-  ReplyLine reply;
-  // The QUIT reply is read only to let the server finish; nobody uses it.
-  if (SendCommand(connection, {"QUIT"}) == POP_OK) ReadSingle(connection, reply);
+PopResult Quit(PopConnection& connection) {
+  if (!connection.socket) return POP_SOCKET_ERROR;
+  PopResult result = POP_SOCKET_ERROR;
+  if (!connection.broken) {
+    ReplyLine reply;
+    result = SendAndRead(connection, {"QUIT"}, reply);
+    if (result == POP_OK && reply.status != '+') result = POP_COMMAND_FAILED;
+  }
   connection.socket->Close();
   connection.socket.reset();
+  connection.broken = false;
+  connection.carried = CarriedBytes{};
+  return result;
+}
+
+PopResult CloseConnection(PopConnection& connection) {
+  Quit(connection);
   return POP_OK;
 }
 

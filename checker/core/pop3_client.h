@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <climits>
 #include <functional>
 #include <memory>
 #include <string_view>
@@ -30,7 +31,22 @@ struct PopConnection {
   ReceiveBuffer receive_buffer = {};
   ChunkBuffer chunk_buffer = {};
   CarriedBytes carried;  // bytes behind a TOP status line
+  // A send or a reply failed, timed out or was no POP3 reply: client and
+  // server may disagree about what comes next, so nothing more is sent, not
+  // even QUIT, and the server undoes the session's deletions.
+  bool broken = false;
+  // When set (a tick count), no reply is awaited past it, whatever is left
+  // of the reply's own deadline: the check cycle bounds a whole account.
+  uint64_t account_end_tick = 0;
 };
+
+// A reply's deadline on this connection: its own, or the account's end if
+// that comes first.
+ReplyDeadline DeadlineFor(const PopConnection& connection);
+
+// Messages are numbered as the server counts them (STAT may claim more than
+// 16 bits hold); numbers up to this bound are read, larger ones saturate.
+inline constexpr int64_t kMaxMessageNumber = INT64_MAX / 10;
 
 // An account text split at its first '@'; the host part may end in
 // ":PORT" (our extension), otherwise the port is 110.
@@ -49,12 +65,21 @@ PopResult SplitAccount(std::string_view account, AccountParts& parts);
 // apop_state: 0 undetermined, 1 APOP works, -1 use USER/PASS (in/out).
 PopResult Login(PopConnection& connection, std::string_view account,
                 std::string_view password, int16_t& apop_state);
-PopResult Stat(PopConnection& connection, int16_t& message_count);
-PopResult List(PopConnection& connection, int number, int32_t& size);
+// Besides the results named for each command, a reply that fails, times
+// out or is no POP3 reply gives POP_SOCKET_ERROR, POP_TIMED_OUT or
+// POP_BAD_REPLY and leaves the connection broken.
+PopResult Stat(PopConnection& connection, int64_t& message_count);
+PopResult List(PopConnection& connection, int64_t number, int32_t& size);
 // uidl receives at most 70 bytes plus NUL (capacity >= 71).
-PopResult Uidl(PopConnection& connection, int number, char* uidl, int capacity);
-PopResult Top(PopConnection& connection, int number, BodyBuffer& body);
-PopResult Dele(PopConnection& connection, int number);
+PopResult Uidl(PopConnection& connection, int64_t number, char* uidl, int capacity);
+PopResult Top(PopConnection& connection, int64_t number, BodyBuffer& body);
+PopResult Dele(PopConnection& connection, int64_t number);
+// Ends the session and closes the socket. QUIT goes out only on a connection
+// that is not broken, and only its +OK commits the session's deletions:
+// POP_OK then. Anything else (broken, refused, no reply) means the server
+// keeps every message of the session.
+PopResult Quit(PopConnection& connection);
+// Quit, for callers that have nothing to commit: always POP_OK.
 PopResult CloseConnection(PopConnection& connection);
 
 // The APOP digest: 32 lower-case hex digits of MD5(time stamp + password)

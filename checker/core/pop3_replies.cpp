@@ -1,7 +1,10 @@
 #include "checker/core/pop3_replies.h"
 
+#include <cstdint>
 #include <cstring>
 #include <new>
+
+#include "platform/clock.h"
 
 namespace zvrx {
 
@@ -41,30 +44,66 @@ int Find(const char* text, int from, int length) {
   return -1;
 }
 
+// One receive call that may wait only for what is left of the deadline.
+// Returns the stream's answer; on -1, `failure` tells a time-out from a
+// failed call.
+int ReceiveBefore(platform::SocketStream& stream, char* buffer, int capacity,
+                  const ReplyDeadline& deadline, PopResult& failure) {
+  const int left = deadline.RemainingMs();
+  if (left <= 0) {
+    failure = POP_TIMED_OUT;
+    return -1;
+  }
+  stream.SetReceiveTimeout(left);
+  const int n = stream.Receive(buffer, capacity);
+  if (n < 0) failure = deadline.RemainingMs() <= 0 ? POP_TIMED_OUT : POP_SOCKET_ERROR;
+  return n;
+}
+
+// Receives a status line whole into the buffer and parses it. `total` is
+// how many bytes arrived, `lf_index` where its LF stands.
+PopResult ReadStatusLine(platform::SocketStream& stream, ReceiveBuffer& buffer, ReplyLine& reply,
+                         const ReplyDeadline& deadline, int& total, int& lf_index) {
+  total = 0;
+  for (;;) {
+    // A line that fills the buffer without its LF is no reply we can read;
+    // taking its start as the reply would leave the rest for the next one.
+    if (total == kReceiveBufferSize) return POP_BAD_REPLY;
+    PopResult failure = POP_SOCKET_ERROR;
+    const int n = ReceiveBefore(stream, buffer + total, kReceiveBufferSize - total, deadline,
+                                failure);
+    // No bytes is no reply: the buffer would still hold the last one's status.
+    if (n == 0) return POP_SOCKET_ERROR;
+    if (n < 0) return failure;
+    const bool has_lf = std::memchr(buffer + total, '\n', static_cast<size_t>(n)) != nullptr;
+    total += n;
+    if (has_lf) break;
+  }
+  lf_index = ParseLine(buffer, total, reply);
+  if (reply.status != '+' && reply.status != '-') return POP_BAD_REPLY;
+  return POP_OK;
+}
+
 // Reads and drops the rest of a cut reply up to its terminating line, so
 // that the next command's reply is not taken from it. `tail` holds the last
-// bytes already received, in which the terminator may have begun.
+// bytes already received, in which the terminator may have begun. Only the
+// deadline bounds it: an oversized message is read past, not given up on.
 PopResult DrainReply(platform::SocketStream& stream, ChunkBuffer& chunk_buffer, const char* tail,
-                     int tail_length) {
+                     int tail_length, const ReplyDeadline& deadline) {
   constexpr int kKeep = kTerminatorLength - 1;
   char window[kKeep + kChunkBufferSize];
   int kept = tail_length < kKeep ? tail_length : kKeep;
   std::memcpy(window, tail + tail_length - kept, static_cast<size_t>(kept));
-  int drained = 0;
   for (;;) {
-    int n = stream.Receive(chunk_buffer, kChunkBufferSize);
+    PopResult failure = POP_SOCKET_ERROR;
+    int n = ReceiveBefore(stream, chunk_buffer, kChunkBufferSize, deadline, failure);
     if (n <= 0) {
       stream.Close();
-      return n == 0 ? POP_CLOSED : POP_SOCKET_ERROR;
+      return n == 0 ? POP_CLOSED : failure;
     }
     std::memcpy(window + kept, chunk_buffer, static_cast<size_t>(n));
     int window_length = kept + n;
     if (Find(window, 0, window_length) >= 0) return POP_OK;
-    drained += n;
-    if (drained > kDrainLimit) {
-      stream.Close();
-      return POP_SOCKET_ERROR;
-    }
     kept = window_length < kKeep ? window_length : kKeep;
     std::memmove(window, window + window_length - kept, static_cast<size_t>(kept));
   }
@@ -88,36 +127,44 @@ int64_t LeadingNumber(const char* text, int64_t limit) {
   return value;
 }
 
+ReplyDeadline ReplyDeadline::FromNow(int milliseconds) {
+  return {platform::TickCount() + static_cast<uint64_t>(milliseconds > 0 ? milliseconds : 0)};
+}
+
+int ReplyDeadline::RemainingMs() const {
+  const uint64_t now = platform::TickCount();
+  if (now >= end_tick) return 0;
+  const uint64_t left = end_tick - now;
+  return left > static_cast<uint64_t>(INT32_MAX) ? INT32_MAX : static_cast<int>(left);
+}
+
 PopResult ReadSingleReply(platform::SocketStream& stream, ReceiveBuffer& receive_buffer,
-                          ReplyLine& reply) {
-  int n = stream.Receive(receive_buffer, kReceiveBufferSize);
-  // No bytes is no reply: the buffer would still hold the last one's status.
-  if (n <= 0) return POP_SOCKET_ERROR;
-  ParseLine(receive_buffer, n, reply);
+                          ReplyLine& reply, ReplyDeadline deadline) {
+  int total = 0;
+  int lf_index = -1;
+  PopResult result = ReadStatusLine(stream, receive_buffer, reply, deadline, total, lf_index);
+  if (result != POP_OK) return result;
+  // The server answered more than was asked: client and server no longer
+  // agree on which reply is which.
+  if (total > lf_index + 1) return POP_BAD_REPLY;
   return POP_OK;
 }
 
 PopResult ReadAccumulatingReply(platform::SocketStream& stream, ReceiveBuffer& receive_buffer,
-                                ReplyLine& reply, CarriedBytes& carried) {
+                                ReplyLine& reply, CarriedBytes& carried, ReplyDeadline deadline) {
   carried = CarriedBytes{};
   int total = 0;
-  for (;;) {
-    int n = stream.Receive(receive_buffer + total, kReceiveBufferSize - total);
-    if (n <= 0) return POP_SOCKET_ERROR;
-    bool lf = std::memchr(receive_buffer + total, '\n', static_cast<size_t>(n)) != nullptr;
-    total += n;
-    if (lf || total == kReceiveBufferSize) break;
-  }
-  int lf_index = ParseLine(receive_buffer, total, reply);
-  if (lf_index >= 0) {
-    carried.position = static_cast<int16_t>(lf_index + 1);
-    carried.count = static_cast<int16_t>(total - lf_index - 1);
-  }
+  int lf_index = -1;
+  PopResult result = ReadStatusLine(stream, receive_buffer, reply, deadline, total, lf_index);
+  if (result != POP_OK) return result;
+  carried.position = static_cast<int16_t>(lf_index + 1);
+  carried.count = static_cast<int16_t>(total - lf_index - 1);
   return POP_OK;
 }
 
 PopResult ReadMultiLineText(platform::SocketStream& stream, const ReceiveBuffer& receive_buffer,
-                            ChunkBuffer& chunk_buffer, CarriedBytes& carried, BodyBuffer& body) {
+                            ChunkBuffer& chunk_buffer, CarriedBytes& carried, BodyBuffer& body,
+                            ReplyDeadline deadline) {
   const int capacity = kBodyTextSize + carried.count;
   if (body.bytes.size() < static_cast<size_t>(capacity)) {
     try {
@@ -153,14 +200,15 @@ PopResult ReadMultiLineText(platform::SocketStream& stream, const ReceiveBuffer&
       std::memcpy(tail, text + length - sizeof tail, sizeof tail);
       text[kTopCutLength + 2] = '\0';
       body.text_length = static_cast<int16_t>(kTopCutLength + 1);
-      return DrainReply(stream, chunk_buffer, tail, sizeof tail);
+      return DrainReply(stream, chunk_buffer, tail, sizeof tail, deadline);
     }
     search = length - kTerminatorLength > 0 ? length - kTerminatorLength : 0;
     int room = capacity - 1 - length;  // keep the final NUL
     int want = room < kChunkBufferSize ? room : kChunkBufferSize;
-    int n = stream.Receive(chunk_buffer, want);
+    PopResult failure = POP_SOCKET_ERROR;
+    int n = ReceiveBefore(stream, chunk_buffer, want, deadline, failure);
     if (n == 0) return POP_CLOSED;
-    if (n < 0) return POP_SOCKET_ERROR;
+    if (n < 0) return failure;
     std::memcpy(text + length, chunk_buffer, static_cast<size_t>(n));
     length += n;
   }

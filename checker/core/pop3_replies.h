@@ -16,9 +16,18 @@ inline constexpr int kChunkBufferSize = 1024;    // later parts of a multi-line 
 inline constexpr int kBodyTextSize = 20000;      // TOP text, plus the carried-over bytes
 inline constexpr int kTopCutLength = 18900;      // a longer TOP text is cut here
 inline constexpr int kReplyTextSize = 512;       // argument text of a reply line
-// After a cut TOP text the rest of the reply is read and dropped, up to this
-// many bytes; a longer rest closes the connection instead.
-inline constexpr int kDrainLimit = 1 << 20;
+// Every reply, TOP's with all its data included, must arrive whole within
+// this time from the first receive; a server that sends nothing, or a byte
+// now and then, cannot hold the check longer per reply.
+inline constexpr int kReplyDeadlineMs = 120000;
+
+// The moment (on the platform clock's tick count) by which a reply must be
+// complete.
+struct ReplyDeadline {
+  uint64_t end_tick = 0;
+  static ReplyDeadline FromNow(int milliseconds = kReplyDeadlineMs);
+  int RemainingMs() const;  // 0 once it has passed
+};
 
 // The TOP text of the current message, reused from message to message.
 struct BodyBuffer {
@@ -47,22 +56,33 @@ struct CarriedBytes {
 using ReceiveBuffer = char[kReceiveBufferSize];
 using ChunkBuffer = char[kChunkBufferSize];
 
-// One receive call; the line ends at the first LF. Anything behind it is lost.
-PopResult ReadSingleReply(platform::SocketStream& stream, ReceiveBuffer& receive_buffer,
-                          ReplyLine& reply);
+// Status lines are read whole, however the bytes arrive: receive calls ask
+// for the free rest of the 512-byte buffer until the line's LF is in. The
+// results besides POP_OK: POP_SOCKET_ERROR when a receive fails or the peer
+// closes first, POP_TIMED_OUT when the deadline passes first, and
+// POP_BAD_REPLY for a line that does not fit the buffer or does not start
+// with '+' or '-'. After any of these the session cannot go on.
 
-// Receives until an LF has arrived or the buffer is full; the bytes behind
-// the LF become the carried-over bytes.
+// A one-line reply. Bytes behind its line are a second reply nobody asked
+// for, so they make it POP_BAD_REPLY too.
+PopResult ReadSingleReply(platform::SocketStream& stream, ReceiveBuffer& receive_buffer,
+                          ReplyLine& reply, ReplyDeadline deadline = ReplyDeadline::FromNow());
+
+// The status line of a reply that may go on (PASS, TOP): the bytes behind
+// its LF become the carried-over bytes.
 PopResult ReadAccumulatingReply(platform::SocketStream& stream, ReceiveBuffer& receive_buffer,
-                                ReplyLine& reply, CarriedBytes& carried);
+                                ReplyLine& reply, CarriedBytes& carried,
+                                ReplyDeadline deadline = ReplyDeadline::FromNow());
 
 // The data of a TOP reply, after its status line: into `body` up to
 // CR LF "." CR LF, cut at 18,900 bytes. On POP_OK the text keeps the CR LF in
 // front of the terminating line and body.text_length is the terminator's
-// index + 1. A cut text has the rest of the reply drained; if that fails the
-// stream is closed and the failure returned, so no later reply is misread.
+// index + 1. A cut text has the rest of the reply read and dropped, however
+// long, within the same deadline; if that fails the stream is closed and the
+// failure returned, so no later reply is misread.
 PopResult ReadMultiLineText(platform::SocketStream& stream, const ReceiveBuffer& receive_buffer,
-                            ChunkBuffer& chunk_buffer, CarriedBytes& carried, BodyBuffer& body);
+                            ChunkBuffer& chunk_buffer, CarriedBytes& carried, BodyBuffer& body,
+                            ReplyDeadline deadline = ReplyDeadline::FromNow());
 
 // Decimal digits at the start of `text`, saturating at `limit`; 0 when none.
 int64_t LeadingNumber(const char* text, int64_t limit);

@@ -18,15 +18,19 @@ enum class PopResult : int16_t {
   kCommandFailed = -9,
   kNoTimestamp = -10,
   kOutOfMemory = -102,     // stored as -1
+  kTimedOut = -103,        // a reply missed its deadline; stored as -1
+  kBadReply = -104,        // not a POP3 reply (or a status line too long); stored as -1
   kClosed = 0,
 };
 
-// The 16-bit value kept in an account result: the three failures of the
+// The 16-bit value kept in an account result: the failures of the
 // connection itself share -1.
 constexpr int16_t StoredValue(PopResult result) {
   switch (result) {
     case PopResult::kConnectFailed:
     case PopResult::kOutOfMemory:
+    case PopResult::kTimedOut:
+    case PopResult::kBadReply:
       return -1;
     default:
       return static_cast<int16_t>(result);
@@ -44,6 +48,8 @@ inline constexpr PopResult POP_PASS_REJECTED = PopResult::kPassRejected;
 inline constexpr PopResult POP_COMMAND_FAILED = PopResult::kCommandFailed;
 inline constexpr PopResult POP_NO_TIMESTAMP = PopResult::kNoTimestamp;
 inline constexpr PopResult POP_OUT_OF_MEMORY = PopResult::kOutOfMemory;
+inline constexpr PopResult POP_TIMED_OUT = PopResult::kTimedOut;
+inline constexpr PopResult POP_BAD_REPLY = PopResult::kBadReply;
 inline constexpr PopResult POP_CLOSED = PopResult::kClosed;
 
 }  // namespace zvrx

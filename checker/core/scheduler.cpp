@@ -3,6 +3,7 @@
 #include "checker/core/check_cycle.h"
 #include "checker/core/configuration.h"
 #include "checker/core/notify.h"
+#include "platform/named_lock.h"
 #include "shared/records.h"
 #include "shared/transfer_block.h"
 
@@ -44,7 +45,9 @@ bool ScheduleTest(CheckerState& state, int16_t check_mode) {
     due = true;
   } else {
     // Unsigned: a clock set back wraps round and counts as due.
-    due = IntervalTable(check_mode) < PackedMinutesNow() - state.last_check_time;
+    // A deferred check is still due, unless the user made checks manual.
+    due = (state.check_deferred && check_mode != 0) ||
+          IntervalTable(check_mode) < PackedMinutesNow() - state.last_check_time;
     ApplyDelivery(state, ConsumeSettings(state.transfer));
     if (state.transfer.local.code == TRAN_SETTINGS &&
         state.transfer.records.basic.check_mode == 0 && !state.stop) {
@@ -59,8 +62,13 @@ bool ScheduleTest(CheckerState& state, int16_t check_mode) {
 int ManualCheck(CheckerState& state) {
   const uint16_t options = state.transfer.records.options.option_bits;
   if (state.counters.busy != 0) return -1;
+  // zvrxctl is checking this machine's mail: the request stays (the local
+  // code is still the delivery's) and runs at the first pass after it.
+  auto check_lock = platform::NamedLock::Acquire(kCheckLockName, 0);
+  if (!check_lock) return -1;
   state.counters.busy = 1;
   RunCheck(state);
+  check_lock.reset();  // the report may wait for the user; the mail is done
   state.last_check_time = PackedMinutesNow();
   state.counters.busy = 0;
   if (state.stop) return 1;  // a fatal error ended the check
@@ -72,8 +80,14 @@ int ManualCheck(CheckerState& state) {
 
 void RunSchedulerPass(CheckerState& state) {
   if (!ScheduleTest(state, state.transfer.records.basic.check_mode) || state.stop) return;
+  // Two checks at once would both delete and both log: while zvrxctl checks
+  // this machine's mail, the due check waits for the next pass.
+  auto check_lock = platform::NamedLock::Acquire(kCheckLockName, 0);
+  state.check_deferred = !check_lock;
+  if (!check_lock) return;
   state.counters.busy = 1;
   RunCheck(state);
+  check_lock.reset();  // the report dialog may stay open; the mail is done
   state.last_check_time = PackedMinutesNow();
   state.counters.busy = 0;
   if (state.stop) return;

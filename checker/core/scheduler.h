@@ -29,11 +29,13 @@ uint32_t IntervalTable(int16_t check_mode);
 bool ScheduleTest(CheckerState& state, int16_t check_mode);
 
 // A check the settings program asked for. 1 when it ran, -1 when a check
-// was already running.
+// was already running, here or in another program (zvrxctl check) that
+// holds the machine's check lock; the request then stays for a later pass.
 int ManualCheck(CheckerState& state);
 
 // One pass of the loop: ScheduleTest, and the scheduled check with its
-// notifications when due.
+// notifications when due. A due check that finds the machine's check lock
+// held elsewhere is deferred (state.check_deferred) to the next pass.
 void RunSchedulerPass(CheckerState& state);
 
 // Passes until state.stop is set.

@@ -101,7 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     case 2: {
       zvrx::PopConnection connection;
       connection.socket = std::make_unique<ReplayStream>(segments);
-      int16_t count = 0;
+      int64_t count = 0;
       int32_t message_size = 0;
       char uidl[zvrx::kUidlMaxLength + 1];
       for (int n = 1; n <= 3; ++n) {

@@ -35,10 +35,19 @@ const std::string kCorpus = ZVRX_SOURCE_DIR "/tests/corpus/";
 
 std::string Corpus(const std::string& name) { return test::ReadHostFile(kCorpus + name); }
 
+// A legitimate message with one 2 MB header line behind its own header
+// lines: its top is a hundred times what the client reads.
+std::string WithHugeHeader(const std::string& message) {
+  const size_t end = message.find("\r\n\r\n");
+  return message.substr(0, end + 2) + "X-Scan-Report: " + std::string(2 << 20, 'r') + "\r\n" +
+         message.substr(end + 2);
+}
+
 // What the cycle showed a console: "number:verdict" per judged message.
 class RecordingObserver : public CheckObserver {
  public:
-  void MessageJudged(int k, int number, const MailRecord&, const JudgmentResult& result) override {
+  void MessageJudged(int k, int64_t number, const MailRecord&,
+                     const JudgmentResult& result) override {
     judged.push_back(std::to_string(k) + "/" + std::to_string(number) + ":" +
                      (result.verdict == kVerdictDelete ? "delete" : "keep"));
   }
@@ -67,6 +76,11 @@ class CheckCycleTest : public ::testing::Test {
         {"jiro", "jiro-pw", {Corpus("ja-spam-09.eml")}},
         {"saburo", "saburo-pw", {Corpus("en-ham-04.eml"), Corpus("en-spam-13.eml")}},
         {"shiro", "shiro-pw", {Corpus("ja-ham-03.eml"), Corpus("en-ham-05.eml")}},
+        // Numbered 1..5: spam, spam, the 2 MB message, spam, spam.
+        {"goro", "goro-pw",
+         {Corpus("ja-spam-01.eml"), Corpus("en-spam-02.eml"),
+          WithHugeHeader(Corpus("ja-ham-01.eml")), Corpus("ja-spam-09.eml"),
+          Corpus("en-spam-13.eml")}},
     };
     if (!server_->Start(users)) start_error_ = server_->error();
   }
@@ -155,6 +169,33 @@ TEST_F(CheckCycleTest, DeletesSpamKeepsHamAndTheNextCheckExaminesNothing) {
   EXPECT_EQ(server_->RemainingMessages("taro").size(), 2u);
   EXPECT_EQ(LogEntries(DataFile("ZVRXLog")), 2);
   EXPECT_EQ(clock_.Collect(), (std::vector<std::string>{"300 4 4 4 1", "300 5 2 1 1"}));
+}
+
+// A 2 MB message between spam neither ends the walk nor blocks the spam
+// around it: the walk reads past it, every spam message goes, the log
+// holds exactly what the server deleted, and the next check stops at once.
+TEST_F(CheckCycleTest, TwoMegabyteMessageBetweenSpamLogAndServerAgree) {
+  Configure(1, 0, {{"goro", "goro-pw"}});
+  const auto before = server_->RemainingMessages("goro");
+  RecordingObserver observer;
+  RunCheck(state_, {.observer = &observer});
+
+  EXPECT_EQ(observer.judged, (std::vector<std::string>{"1/5:delete", "1/4:delete", "1/3:keep",
+                                                       "1/2:delete", "1/1:delete"}));
+  EXPECT_EQ(state_.counters.account_results[0], -2);
+  const auto remaining = server_->RemainingMessages("goro");
+  EXPECT_EQ(remaining, std::vector<std::string>{before[2]});
+  const int gone = static_cast<int>(before.size() - remaining.size());
+  EXPECT_EQ(state_.counters.deleted, gone);
+  EXPECT_EQ(LogEntries(DataFile("ZVRXLog")), gone);
+  EXPECT_STREQ(MarkerFile("goro").c_str(), DovecotServer::FixtureUidl(3).c_str());
+
+  observer.judged.clear();
+  RunCheck(state_, {.observer = &observer});
+  EXPECT_TRUE(observer.judged.empty());
+  EXPECT_EQ(state_.counters.account_results[0], 1);
+  EXPECT_EQ(server_->RemainingMessages("goro"), remaining);
+  EXPECT_EQ(LogEntries(DataFile("ZVRXLog")), gone);
 }
 
 // Three accounts, the second with a wrong password: in manual mode with

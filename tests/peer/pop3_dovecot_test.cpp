@@ -115,7 +115,7 @@ TEST_F(Pop3DovecotTest, WrongPasswordAndUnknownUserAreRejected) {
 TEST_F(Pop3DovecotTest, StatListAndUidlDescribeTheMailbox) {
   int16_t state = 0;
   ASSERT_EQ(LogIn("taro", "taro-secret", state), POP_OK);
-  int16_t count = 0;
+  int64_t count = 0;
   ASSERT_EQ(Stat(connection_, count), POP_OK);
   ASSERT_EQ(count, 4);
   const std::string* messages[] = {&short_message_, &many_lines_, &wide_lines_, &japanese_};
@@ -168,7 +168,7 @@ TEST_F(Pop3DovecotTest, DeletionTakesEffectOnlyWithQuit) {
   EXPECT_EQ(Dele(connection_, 1), POP_COMMAND_FAILED);  // already marked
   connection_.socket.reset();  // the line breaks: no QUIT
   ASSERT_EQ(LogIn("hanako", "hanako-pw", state), POP_OK);
-  int16_t count = 0;
+  int64_t count = 0;
   ASSERT_EQ(Stat(connection_, count), POP_OK);
   EXPECT_EQ(count, 3);
   ASSERT_EQ(Dele(connection_, 2), POP_OK);

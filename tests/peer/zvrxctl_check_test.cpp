@@ -108,6 +108,28 @@ TEST_F(ZvrxctlCheckTest, CheckDeletesThenStopsAtSeenMailAndReportsFailedLogins) 
       << run.out;
 }
 
+// A 2 MB message between spam: the check succeeds, the log holds one entry
+// per message the server no longer has, and the oversized one stays.
+TEST_F(ZvrxctlCheckTest, TwoMegabyteMessageBetweenSpamLogAndServerAgree) {
+  std::string huge = Corpus("ja-ham-04.eml");
+  const size_t header_end = huge.find("\r\n\r\n");
+  huge.insert(header_end + 2, "X-Scan-Report: " + std::string(2 << 20, 'r') + "\r\n");
+  DovecotServer server;
+  ASSERT_TRUE(server.Start({{"jiro", "jiro-pw",
+                             {Corpus("en-spam-13.eml"), huge, Corpus("en-spam-13.eml")}}}))
+      << server.error();
+  ASSERT_EQ(Ctl({"account", "1", server.Account("jiro"), "jiro-pw"}).status, 0);
+  CtlResult run = Ctl({"check"});
+  EXPECT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_NE(run.out.find("account 1: examined 3, kept 1, deleted 2\n"), std::string::npos)
+      << run.out;
+  EXPECT_EQ(server.RemainingMessages("jiro"), std::vector<std::string>{huge});
+  const std::string log = test::ReadHostFile(prefix_.DataFolderHost() + "/ZVRXLog");
+  size_t entries = 0;
+  for (size_t at = 0; (at = log.find("\r\n\r\n", at)) != std::string::npos; at += 4) ++entries;
+  EXPECT_EQ(entries, 2u) << log;
+}
+
 TEST_F(ZvrxctlCheckTest, NothingToCheckOrBadArguments) {
   ASSERT_EQ(Ctl({"account", "1", "--clear"}).status, 0);
   CtlResult run = Ctl({"check"});

@@ -21,9 +21,24 @@ int FakeStream::Send(const char* data, int size) {
 
 int FakeStream::Receive(char* buffer, int capacity) {
   script_->receive_capacities.push_back(capacity);
+  script_->receive_timeouts.push_back(script_->receive_timeout_ms);
   if (script_->closed) return -1;
-  if (script_->segments.empty()) return script_->after_end;
+  if (script_->segments.empty()) {
+    // A server that has gone quiet: the receive waits out its time-out.
+    if (script_->after_end < 0 && script_->clock != nullptr && script_->receive_timeout_ms > 0) {
+      script_->clock->Advance(static_cast<uint64_t>(script_->receive_timeout_ms));
+    }
+    return script_->after_end;
+  }
   FakeStreamScript::Segment& segment = script_->segments.front();
+  if (segment.delay_ms > 0) {
+    const int timeout = script_->receive_timeout_ms;
+    const bool times_out = timeout > 0 && segment.delay_ms > timeout;
+    const int waited = times_out ? timeout : segment.delay_ms;
+    if (script_->clock != nullptr) script_->clock->Advance(static_cast<uint64_t>(waited));
+    segment.delay_ms -= waited;
+    if (times_out) return -1;
+  }
   if (segment.fails) {
     script_->segments.pop_front();
     return -1;
@@ -37,6 +52,8 @@ int FakeStream::Receive(char* buffer, int capacity) {
 }
 
 void FakeStream::Close() { script_->closed = true; }
+
+void FakeStream::SetReceiveTimeout(int milliseconds) { script_->receive_timeout_ms = milliseconds; }
 
 std::shared_ptr<FakeStreamScript> FakeStreamFactory::Add() {
   scripts_.push_back(std::make_shared<FakeStreamScript>());

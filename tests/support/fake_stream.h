@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/socket_stream.h"
+#include "tests/support/fake_clock.h"
 
 namespace zvrx::test {
 
@@ -20,12 +21,17 @@ struct FakeStreamScript {
   struct Segment {
     std::string bytes;
     bool fails = false;
+    int delay_ms = 0;  // how long after the receive call the bytes arrive
   };
   std::deque<Segment> segments;
-  // What a receive returns once the script is used up: 0 (closed) or -1.
+  // What a receive returns once the script is used up: 0 (closed) or -1
+  // (silence: with a clock, the receive waits out its time-out first).
   int after_end = 0;
   // Send calls fail from this one on (0-based count); -1 never.
   int fail_send_from = -1;
+  // Delays pass on this clock; a receive whose time-out comes first fails
+  // (-1) after the time-out, and the segment's delay shrinks by it.
+  FakeClock* clock = nullptr;
 
   // Filled in by the stream.
   std::string host;
@@ -33,10 +39,17 @@ struct FakeStreamScript {
   int connects = 0;
   std::vector<std::string> sends;   // one entry per Send call
   std::vector<int> receive_capacities;
+  std::vector<int> receive_timeouts;  // the time-out in force at each receive call
+  int receive_timeout_ms = 0;         // from SetReceiveTimeout; 0: none
   bool closed = false;
 
   FakeStreamScript& Reply(std::string bytes) {
     segments.push_back({std::move(bytes), false});
+    return *this;
+  }
+  // Bytes that arrive `delay_ms` after the receive call that gets them.
+  FakeStreamScript& After(int delay_ms, std::string bytes) {
+    segments.push_back({std::move(bytes), false, delay_ms});
     return *this;
   }
   FakeStreamScript& FailReceive() {
@@ -52,6 +65,7 @@ class FakeStream : public platform::SocketStream {
   int Send(const char* data, int size) override;
   int Receive(char* buffer, int capacity) override;
   void Close() override;
+  void SetReceiveTimeout(int milliseconds) override;
 
  private:
   std::shared_ptr<FakeStreamScript> script_;

@@ -18,6 +18,7 @@
 #include "shared/records.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/fake_pop3_server.h"
+#include "tests/support/fake_stream.h"
 #include "tests/support/temp_prefix.h"
 
 namespace zvrx {
@@ -140,6 +141,40 @@ TEST_F(CheckCycleWireTest, LostConnectionEndsOnlyThatWalk) {
   EXPECT_EQ(state_.counters.account_results[1], -2);
   EXPECT_EQ(state_.counters.examined, 2);
   EXPECT_EQ(state_.counters.deleted, 1);
+}
+
+// A mailbox larger than one walk may examine: STAT's count is the newest
+// message, the walk examines the newest 32767 from there down, and the
+// marker stays where it was, as older mail was left unexamined.
+TEST_F(CheckCycleWireTest, WalkExaminesAtMostTheLimitFromTheNewest) {
+  constexpr int kCount = 40000;
+  test::FakeStreamFactory factory;
+  auto script = factory.Add();
+  script->Reply("+OK ready\r\n").Reply("+OK\r\n").Reply("+OK\r\n");
+  script->Reply("+OK " + std::to_string(kCount) + " 0\r\n");
+  for (int n = kCount; n > kCount - kWalkLimit; --n) {
+    const std::string number = std::to_string(n);
+    script->Reply("+OK " + number + " 900\r\n").Reply("+OK " + number + " u" + number + "\r\n");
+    script->Reply(Top("friend@good.example", "note " + number));
+  }
+  script->Reply("+OK\r\n");  // QUIT
+  const std::string account = "taro@pop.example.jp";
+  Configure({account});
+  state_.connection.make_stream = std::ref(factory);
+  WriteMarker(account, "u1");
+
+  RunCheck(state_);
+  EXPECT_EQ(state_.counters.examined, kWalkLimit);
+  EXPECT_EQ(state_.counters.kept, kWalkLimit);
+  EXPECT_EQ(state_.counters.account_results[0], -2);
+  const std::vector<std::string>& sends = script->sends;
+  ASSERT_GE(sends.size(), 6u);
+  EXPECT_EQ(sends[3], "LIST 40000\r\n");
+  EXPECT_EQ(sends[sends.size() - 2], "TOP " + std::to_string(kCount - kWalkLimit + 1) + " 150\r\n");
+  EXPECT_EQ(sends.back(), "QUIT\r\n");
+  MarkerWalk walk;
+  BeginMarkerWalk(walk, account);
+  EXPECT_STREQ(walk.old_marker.uidl, "u1");
 }
 
 }  // namespace

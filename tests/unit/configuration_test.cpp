@@ -36,9 +36,10 @@ class ConfigurationTest : public ::testing::Test {
     std::strcpy(basic_.passwords[0], "secret");
   }
 
+  // The dictionaries with the thresholds and Subject tables they need:
+  // without those the text analysis is off and the level falls back.
   void InstallDictionaries() {
-    ASSERT_TRUE(prefix_.InstallDeliveredData(/*method_only=*/true))
-        << "build the delivered data first";
+    ASSERT_TRUE(prefix_.InstallDeliveredData()) << "build the delivered data first";
   }
 
   test::TempPrefix prefix_;

@@ -351,16 +351,15 @@ TEST(PrefilterTest, KeysFollowTheirFormulasModulo65536) {
 TEST(AnalysisTablesTest, LoadsThresholdsAndUnscramblesSubjectTables) {
   test::TempPrefix prefix;
   const std::string data = prefix.DataFolderHost() + "/";
-  test::WriteHostFile(data + "kZVj-128", test::BuildThresholds({-5, 10, 300, -20, 2000, 70000,
+  test::WriteHostFile(data + "kZVj-128", test::BuildThresholds({-5, 70, -300, 20, -2000, 0,
                                                                  500, 1}) + "ignored tail");
   test::WriteHostFile(data + "ZVRd-128",
                       test::BuildSubjectTable(false, 100, 300, {{Sj("未承諾広告"), 500}}));
-  test::WriteHostFile(data + "ZVRd-129", test::BuildSubjectTable(true, -1, 2000,
-                                                                 {{"viagra", 80}, {"", 9}}));
+  test::WriteHostFile(data + "ZVRd-129", test::BuildSubjectTable(true, 0, 2000, {{"viagra", 80}}));
   AnalysisTables tables;
   MailLists lists;
   LoadAnalysisTables(tables, lists);
-  const int32_t expected[kThresholdCount] = {-5, 10, 300, -20, 2000, 70000, 500, 1};
+  const int32_t expected[kThresholdCount] = {-5, 70, -300, 20, -2000, 0, 500, 1};
   for (int i = 0; i < kThresholdCount; ++i) EXPECT_EQ(tables.thresholds[i], expected[i]) << i;
 
   const SubjectTable& ja = tables.subject[kLanguageJapanese];
@@ -375,8 +374,8 @@ TEST(AnalysisTablesTest, LoadsThresholdsAndUnscramblesSubjectTables) {
   const SubjectTable& en = tables.subject[kLanguageEnglish];
   ASSERT_TRUE(en.present);
   EXPECT_TRUE(en.ignore_case);
-  EXPECT_EQ(en.lower, -1);
-  ASSERT_EQ(en.keywords.size(), 1u);  // the empty keyword is not one
+  EXPECT_EQ(en.lower, 0);
+  ASSERT_EQ(en.keywords.size(), 1u);
   EXPECT_EQ(en.keywords[0].keyword, "viagra");
 }
 

@@ -94,6 +94,10 @@ TEST(FetchAndParse, PassesListAndTopFailuresBackUnchanged) {
        POP_COMMAND_FAILED, 3},
       {"server gone in the middle of TOP", {{"+OK 3 812\r\n"}, {"+OK 3 u\r\n"}, {"+OK\r\nSubj"}},
        POP_CLOSED, 3},
+      // A LIST or UIDL reply that is no POP3 reply: no further command.
+      {"garbage for LIST", {{std::string(700, 'g')}}, POP_BAD_REPLY, 1},
+      {"garbage for UIDL", {{"+OK 3 812\r\n"}, {"garbage\r\n"}}, POP_BAD_REPLY, 2},
+      {"UIDL unanswered", {{"+OK 3 812\r\n"}}, POP_SOCKET_ERROR, 2},
   };
   for (const Case& c : cases) {
     auto script = std::make_shared<test::FakeStreamScript>();

@@ -63,6 +63,9 @@ class JudgmentTest : public ::testing::Test {
     test::WriteDictionary(prefix_.InstallRootHost(), "2en", en);
     const std::string data = prefix_.DataFolderHost() + "/";
     WriteHostFile(data + "kZVj-128", test::BuildThresholds({50, 0, 50, 0, 50, 0, 20000, 0}));
+    // Without both Subject tables the text analysis would be off.
+    WriteHostFile(data + "ZVRd-128", test::BuildSubjectTable(false, 1500, 6000, {}));
+    WriteHostFile(data + "ZVRd-129", test::BuildSubjectTable(true, 1500, 6000, {}));
     WriteHostFile(data + "ZVRXWhiteList", "friend@example.jp\r\nboss@corp.example\r\n");
     WriteHostFile(data + "ZVRXBlackList", "boss@corp.example\r\n@junk.example\r\n");
     WriteHostFile(data + "ZVRk-128", Scrambled("anon-mailer@\r\n"));

@@ -165,6 +165,49 @@ TEST_F(MarkerTest, NewMarkerIsTheNewestKeptMessage) {
   EXPECT_EQ(test::ReadHostFile(MarkerHost()), MarkerBytes(m6));
 }
 
+// A message the server would not delete must be judged again: the marker
+// lands only on a kept message below it, or stays where it was. And a walk
+// the check cycle does not let move the marker (cut short, or not
+// committed by the server) leaves the file alone.
+TEST_F(MarkerTest, RefusedDeletionAndUnfinishedWalkDoNotMoveTheMarker) {
+  Fields m4 = {"u4", "", "", "", ""};
+  Fields m3 = {"u3", "", "", "", ""};
+  Fields m2 = {"u2", "", "", "", ""};
+  Fields m1 = {"u1", "", "", "", ""};
+  const std::string old_bytes = MarkerBytes({"u0", "", "", "", ""});
+  struct Step {
+    const Fields* message;
+    enum { kKept, kDeleted, kRefused } fate;
+  };
+  struct Case {
+    const char* why;
+    std::vector<Step> walk;
+    bool move_marker;
+    std::string marker_after;
+  } cases[] = {
+      {"kept above a refusal: the marker goes below it",
+       {{&m4, Step::kKept}, {&m3, Step::kRefused}, {&m2, Step::kKept}, {&m1, Step::kKept}}, true,
+       MarkerBytes(m2)},
+      {"nothing kept below the refusal: the marker stays",
+       {{&m4, Step::kKept}, {&m3, Step::kDeleted}, {&m2, Step::kRefused}, {&m1, Step::kDeleted}},
+       true, old_bytes},
+      {"a walk that may not move the marker",
+       {{&m4, Step::kKept}, {&m3, Step::kKept}}, false, old_bytes},
+  };
+  for (const Case& c : cases) {
+    test::WriteHostFile(MarkerHost(), old_bytes);
+    MarkerWalk walk;
+    BeginMarkerWalk(walk, kAccount);
+    for (const Step& step : c.walk) {
+      ASSERT_FALSE(IsAlreadySeen(walk, Record(*step.message))) << c.why;
+      if (step.fate == Step::kKept) MarkKept(walk);
+      if (step.fate == Step::kRefused) HoldMarkerBelow(walk);
+    }
+    EndMarkerWalk(walk, c.move_marker);
+    EXPECT_EQ(test::ReadHostFile(MarkerHost()), c.marker_after) << c.why;
+  }
+}
+
 TEST_F(MarkerTest, NothingKeptLeavesTheFileAlone) {
   Fields m2 = {"u2", "", "", "", ""};
   Fields m1 = {"u1", "", "", "", ""};

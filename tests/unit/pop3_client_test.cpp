@@ -32,6 +32,7 @@ class Pop3ClientTest : public ::testing::Test {
     int16_t state = 1;
     EXPECT_EQ(Login(connection_, "mrose@pop.example.jp", "tanstaaf", state), POP_OK);
     script->sends.clear();
+    script->receive_capacities.clear();
     return script;
   }
 
@@ -151,7 +152,12 @@ TEST_F(Pop3ClientTest, LoginChoosesTheMethodByApopState) {
        POP_USER_REJECTED, -1},
       {"state 0: a bad greeting is returned and decides nothing", 0,
        {{{"-ERR busy\r\n"}, {"QUIT\r\n"}}}, POP_BAD_GREETING, 0},
-      {"state 0: no greeting at all", 0, {{{}, {"QUIT\r\n"}}}, POP_SOCKET_ERROR, 0},
+      // Nothing is awaited from a connection that failed: no QUIT.
+      {"state 0: no greeting at all", 0, {{{}, {}}}, POP_SOCKET_ERROR, 0},
+      {"state 0: a greeting that is no POP3 reply", 0, {{{"HTTP/1.1 400\r\n"}, {}}},
+       POP_BAD_GREETING, 0},
+      {"state -1: a USER reply that is no POP3 reply ends the session", -1,
+       {{{kPlainGreeting, "OK\r\n"}, {"USER taro\r\n"}}}, POP_BAD_REPLY, -1},
   };
   for (const Case& c : cases) {
     FakeStreamFactory factory;
@@ -171,6 +177,52 @@ TEST_F(Pop3ClientTest, LoginChoosesTheMethodByApopState) {
     }
     // A failed login leaves no connection behind.
     EXPECT_EQ(connection.socket == nullptr, c.result != POP_OK) << c.what;
+  }
+}
+
+// A server that never completes a reply holds a login no longer than one
+// reply's deadline (120 s, counted from the command, the 1 s wait after
+// PASS included), and after a time-out nothing more is sent: no QUIT.
+TEST_F(Pop3ClientTest, SilentOrDrippingServerHoldsALoginOneDeadlineAtMost) {
+  struct Piece {
+    int delay_ms;
+    std::string bytes;
+  };
+  std::vector<Piece> dripping_greeting;
+  for (char c : std::string(kRfcGreeting)) dripping_greeting.push_back({10000, std::string(1, c)});
+  struct Case {
+    const char* what;
+    int16_t state;
+    std::vector<Piece> replies;
+    PopResult result;
+    uint64_t held_ms;
+    Sends sends;
+  } cases[] = {
+      {"silence before the greeting", 0, {}, POP_TIMED_OUT, 120000, {}},
+      {"a greeting byte every 10 s", 0, dripping_greeting, POP_TIMED_OUT, 120000, {}},
+      {"silence after APOP", 1, {{0, kRfcGreeting}}, POP_TIMED_OUT, 120000,
+       {"APOP taro fee8bb0d4776c9e211f670be1263cbaa\r\n"}},
+      {"PASS answered 119 s after the command", -1,
+       {{0, kPlainGreeting}, {0, "+OK\r\n"}, {118000, "+OK Logged in.\r\n"}}, POP_OK, 119000,
+       {"USER taro\r\n", "PASS pw\r\n"}},
+      {"PASS answered 121 s after the command", -1,
+       {{0, kPlainGreeting}, {0, "+OK\r\n"}, {120000, "+OK Logged in.\r\n"}}, POP_TIMED_OUT,
+       120000, {"USER taro\r\n", "PASS pw\r\n"}},
+  };
+  for (const Case& c : cases) {
+    FakeStreamFactory factory;
+    auto script = factory.Add();
+    script->clock = &clock_;
+    script->after_end = -1;  // silence once the replies are used up
+    for (const Piece& piece : c.replies) script->After(piece.delay_ms, piece.bytes);
+    PopConnection connection;
+    connection.make_stream = std::ref(factory);
+    int16_t state = c.state;
+    const uint64_t start = clock_.TickCount();
+    EXPECT_EQ(Login(connection, "taro@pop.example.jp", "pw", state), c.result) << c.what;
+    EXPECT_EQ(clock_.TickCount() - start, c.held_ms) << c.what;
+    EXPECT_EQ(script->sends, c.sends) << c.what;
+    EXPECT_EQ(factory.made(), 1) << c.what;  // a time-out is no reason to try USER/PASS
   }
 }
 
@@ -201,7 +253,7 @@ TEST_F(Pop3ClientTest, PassReplyIsReadWholeAfterTheWait) {
   ASSERT_EQ(Login(connection_, "taro@host", "pw", state), POP_OK);
   EXPECT_EQ(clock_.TotalSlept(), 1000u);
   // The second half of the PASS reply was not left for STAT to read.
-  int16_t count = 0;
+  int64_t count = 0;
   ASSERT_EQ(Stat(connection_, count), POP_OK);
   EXPECT_EQ(count, 2);
 }
@@ -234,7 +286,7 @@ TEST_F(Pop3ClientTest, WalkSendsEachCommandInOneCall) {
       .Reply("+OK\r\nSubject: hi\r\n\r\nbody\r\n.\r\n")
       .Reply("+OK Marked to be deleted.\r\n")
       .Reply("+OK Logging out.\r\n");
-  int16_t count = 0;
+  int64_t count = 0;
   int32_t size = 0;
   char uidl[kUidlMaxLength + 1];
   BodyBuffer body;
@@ -261,7 +313,7 @@ TEST_F(Pop3ClientTest, NegativeRepliesGiveEachCommandsResult) {
   auto script = LoggedIn();
   script->Reply("-ERR\r\n").Reply("-ERR There's no message 9.\r\n").Reply("-ERR\r\n");
   script->Reply("-ERR\r\nstray").Reply("-ERR Message is deleted.\r\n").Reply("-ERR\r\n");
-  int16_t count = 5;
+  int64_t count = 5;
   int32_t size = 5;
   char uidl[kUidlMaxLength + 1] = "old";
   BodyBuffer body;
@@ -305,20 +357,72 @@ TEST_F(Pop3ClientTest, UidlIsCutAt70AndEndsAtBytesOutsidePrintableAscii) {
   EXPECT_STREQ(small, "abc");
 }
 
-TEST_F(Pop3ClientTest, SplitStatusLineCountsOnlyItsFirstSegmentOutsidePassAndTop) {
+// Every status line is read up to its line end, however it arrives, so the
+// next command's reply is never taken from the rest of this one.
+TEST_F(Pop3ClientTest, SplitStatusLineIsReadWholeForEveryCommand) {
   auto script = LoggedIn();
-  script->Reply("+OK 3").Reply(" 3742\r\n").Reply("+OK 2 200\r\n");
-  int16_t count = 0;
+  script->Reply("+OK 3").Reply(" 3742\r\n").Reply("+OK 2 2").Reply("00\r").Reply("\n");
+  int64_t count = 0;
   int32_t size = 0;
   ASSERT_EQ(Stat(connection_, count), POP_OK);
   EXPECT_EQ(count, 3);
-  // LIST now reads the rest of the STAT reply.
-  EXPECT_EQ(List(connection_, 3, size), POP_OK);
-  EXPECT_EQ(size, 0);
+  EXPECT_EQ(List(connection_, 2, size), POP_OK);
+  EXPECT_EQ(size, 200);
+  // Each receive asks only for the free rest of the 512-byte buffer.
+  EXPECT_EQ(script->receive_capacities, (std::vector<int>{512, 507, 512, 505, 502}));
+}
+
+// A reply that breaks the session (no POP3 status, an over-long line, a
+// second reply behind the first) leaves nothing to send: the next command
+// fails at once and closing sends no QUIT, so the server undoes the
+// session's deletions.
+TEST_F(Pop3ClientTest, BrokenSessionSendsNothingMore) {
+  struct Case {
+    const char* what;
+    std::string reply;
+    PopResult result;
+  } cases[] = {
+      {"garbage with a line end", "garbage\r\n", POP_BAD_REPLY},
+      {"700 bytes without a line end", std::string(700, 'g'), POP_BAD_REPLY},
+      {"two replies at once", "+OK\r\n+OK\r\n", POP_BAD_REPLY},
+      {"closed before the line end", "+OK 1 2", POP_SOCKET_ERROR},
+  };
+  for (const Case& c : cases) {
+    auto script = LoggedIn();
+    script->Reply(c.reply);
+    EXPECT_EQ(Dele(connection_, 4), c.result) << c.what;
+    EXPECT_TRUE(connection_.broken) << c.what;
+    int32_t size = 0;
+    EXPECT_EQ(List(connection_, 3, size), POP_SOCKET_ERROR) << c.what;
+    EXPECT_EQ(Quit(connection_), POP_SOCKET_ERROR) << c.what;
+    EXPECT_EQ(script->sends, (Sends{"DELE 4\r\n"})) << c.what;
+    EXPECT_TRUE(script->closed) << c.what;
+    EXPECT_FALSE(connection_.broken) << c.what;  // the next connection starts clean
+  }
+}
+
+// Only QUIT's +OK commits the session.
+TEST_F(Pop3ClientTest, QuitTellsWhetherTheServerCommitted) {
+  struct Case {
+    std::string reply;
+    PopResult result;
+  } cases[] = {
+      {"+OK Logging out, messages deleted.\r\n", POP_OK},
+      {"-ERR Some deleted messages not removed\r\n", POP_COMMAND_FAILED},
+      {"", POP_SOCKET_ERROR},  // closed without a reply
+  };
+  for (const Case& c : cases) {
+    auto script = LoggedIn();
+    if (!c.reply.empty()) script->Reply(c.reply);
+    EXPECT_EQ(Quit(connection_), c.result) << c.reply;
+    EXPECT_EQ(script->sends, (Sends{"QUIT\r\n"})) << c.reply;
+    EXPECT_EQ(connection_.socket, nullptr);
+  }
+  EXPECT_EQ(Quit(connection_), POP_SOCKET_ERROR);  // nothing to quit
 }
 
 TEST_F(Pop3ClientTest, SendOrReceiveFailureIsASocketError) {
-  int16_t count = 0;
+  int64_t count = 0;
   int32_t size = 0;
   char uidl[kUidlMaxLength + 1];
   BodyBuffer body;
@@ -339,12 +443,27 @@ TEST_F(Pop3ClientTest, SendOrReceiveFailureIsASocketError) {
   }
 }
 
-TEST_F(Pop3ClientTest, StatCountStaysWithinSixteenBits) {
-  auto script = LoggedIn();
-  script->Reply("+OK 40000 123456789\r\n");
-  int16_t count = 0;
-  ASSERT_EQ(Stat(connection_, count), POP_OK);
-  EXPECT_EQ(count, 32767);
+// The walk starts at the newest message, so STAT's count is kept whole,
+// beyond 16 bits too; message numbers go out as large as they come.
+TEST_F(Pop3ClientTest, StatCountIsKeptWholeAndNumbersGoOutWhole) {
+  struct Case {
+    const char* reply;
+    int64_t count;
+  } cases[] = {
+      {"+OK 40000 123456789\r\n", 40000},
+      {"+OK 1099511627776 0\r\n", int64_t{1} << 40},
+      {"+OK 99999999999999999999999 0\r\n", kMaxMessageNumber},  // saturates
+  };
+  for (const Case& c : cases) {
+    auto script = LoggedIn();
+    script->Reply(c.reply).Reply("+OK\r\n");
+    int64_t count = 0;
+    ASSERT_EQ(Stat(connection_, count), POP_OK) << c.reply;
+    EXPECT_EQ(count, c.count) << c.reply;
+    EXPECT_EQ(Dele(connection_, count), POP_OK);
+    EXPECT_EQ(script->sends.back(), "DELE " + std::to_string(c.count) + "\r\n");
+    connection_.socket.reset();
+  }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // faults that depend on how segments arrive, on drops and on silence.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -48,27 +49,28 @@ class Pop3FakeServerTest : public ::testing::Test {
   PopConnection connection_;
 };
 
-TEST_F(Pop3FakeServerTest, SplitStatusLineIsReadWholeOnlyForPassAndTop) {
+TEST_F(Pop3FakeServerTest, SplitStatusLinesAreReadWholeForEveryCommand) {
   FakePop3Script script = {
-      SendBytes("+OK ready\r\n"), ExpectLine(), SendBytes("+OK\r\n"),
+      SendBytes("+OK re"), Pause(kSegmentGapMs), SendBytes("ady\r\n"),
+      ExpectLine(), SendBytes("+OK\r\n"),
       ExpectLine(), SendBytes("+OK Logged"), Pause(kSegmentGapMs), SendBytes(" in.\r\n"),
       ExpectLine(), SendBytes("+OK"), Pause(kSegmentGapMs),
       SendBytes(" top follows\r\nSubject: split\r\n\r\nbody\r\n.\r\n"),
       ExpectLine(), SendBytes("+OK 3"), Pause(kSegmentGapMs), SendBytes(" 3742\r\n"),
-      ExpectLine(), ExpectLine(), SendBytes("+OK\r\n")};
+      ExpectLine(), SendBytes("+OK 3 2"), Pause(kSegmentGapMs), SendBytes("00\r\n"),
+      ExpectLine(), SendBytes("+OK\r"), Pause(kSegmentGapMs), SendBytes("\n")};
   FakePop3Server server({script});
   ASSERT_EQ(LoginUserPass(server), POP_OK);
   BodyBuffer body;
   ASSERT_EQ(Top(connection_, 1, body), POP_OK);
   EXPECT_STREQ(body.data(), "Subject: split\r\n\r\nbody\r\n");
-  int16_t count = 0;
+  int64_t count = 0;
   ASSERT_EQ(Stat(connection_, count), POP_OK);
-  EXPECT_EQ(count, 3);  // only the first segment counted
-  // LIST takes the STAT reply's second half, which is not "+": size 0.
+  EXPECT_EQ(count, 3);
   int32_t size = -1;
   EXPECT_EQ(List(connection_, 3, size), POP_OK);
-  EXPECT_EQ(size, 0);
-  CloseConnection(connection_);
+  EXPECT_EQ(size, 200);  // not the rest of the STAT reply
+  EXPECT_EQ(Quit(connection_), POP_OK);
   EXPECT_EQ(server.Lines(),
             (std::vector<Lines>{{"USER taro", "PASS pw", "TOP 1 150", "STAT", "LIST 3", "QUIT"}}));
 }
@@ -138,11 +140,38 @@ TEST_F(Pop3FakeServerTest, ServerThatStopsAnsweringEndsWithASocketError) {
   {
     FakePop3Server server({in_stat});
     ASSERT_EQ(LoginUserPass(server), POP_OK);
-    int16_t count = 0;
-    EXPECT_EQ(Stat(connection_, count), POP_SOCKET_ERROR);
+    int64_t count = 0;
+    EXPECT_EQ(Stat(connection_, count), POP_SOCKET_ERROR);  // the stream's own time-out
     CloseConnection(connection_);
   }
   receive_timeout_ms = 5000;
+}
+
+// The reply readers hand each receive what is left of the reply's deadline;
+// on a real socket that must shorten the wait below the stream's own
+// time-out, and never lengthen it past it.
+TEST_F(Pop3FakeServerTest, ReceiveWaitsOnlyWhatIsLeftOfTheDeadline) {
+  FakePop3Server server({{Hang()}});  // a second connection waits unaccepted
+  struct Case {
+    int stream_timeout_ms;
+    int asked_ms;
+    int waits_at_least_ms;
+    int waits_less_than_ms;
+  } cases[] = {{5000, 150, 140, 2000}, {150, 60000, 140, 2000}};
+  for (const Case& c : cases) {
+    auto stream = platform::NewTcpStream(5000, c.stream_timeout_ms);
+    ASSERT_EQ(stream->Connect("127.0.0.1", server.port()), platform::ConnectResult::kOk);
+    stream->SetReceiveTimeout(c.asked_ms);
+    const auto start = std::chrono::steady_clock::now();
+    char byte;
+    EXPECT_EQ(stream->Receive(&byte, 1), -1);
+    const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            std::chrono::steady_clock::now() - start)
+                            .count();
+    EXPECT_GE(waited, c.waits_at_least_ms) << c.asked_ms;
+    EXPECT_LT(waited, c.waits_less_than_ms) << c.asked_ms;
+    stream->Close();
+  }
 }
 
 TEST_F(Pop3FakeServerTest, GreetingWithoutTimeStampSwitchesToUserPassWithoutApop) {

@@ -10,11 +10,13 @@
 
 #include "checker/core/checker_state.h"
 #include "checker/core/scheduler.h"
+#include "platform/named_lock.h"
 #include "shared/records.h"
 #include "shared/transfer_checker.h"
 #include "tests/support/settings_side_clock.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/temp_prefix.h"
+#include "tests/unit/platform_child.h"
 
 namespace zvrx {
 namespace {
@@ -189,6 +191,58 @@ TEST_F(SchedulerTest, BusyManualCheckIsRefused) {
   state_.counters.busy = 0;
   EXPECT_EQ(ManualCheck(state_), 1);
   EXPECT_EQ(Checks(), 1);
+}
+
+// While another process checks this machine's mail (zvrxctl check holds the
+// check lock), a due check waits: it is due again at every pass, deliveries
+// are still taken, and it runs once the other check is over. A request to
+// check now stays until then too.
+TEST_F(SchedulerTest, ADueCheckWaitsWhileAnotherCheckRuns) {
+  platform::ChildProcess other([](const platform::ChildProcess::Side& side) {
+    auto lock = platform::NamedLock::Acquire(kCheckLockName, 0);
+    side.Ready(lock ? 'r' : 'f');
+    side.Wait();
+    return 0;
+  });
+  ASSERT_EQ(other.WaitReady(), 'r');
+  SetMode(1);
+  for (int pass = 0; pass < 4; ++pass) {
+    clock_.SetNow(At(2001, 6, 1 + pass, 10, 50));
+    RunSchedulerPass(state_);
+  }
+  EXPECT_EQ(Checks(), 0);
+  EXPECT_TRUE(state_.check_deferred);
+  Deliver(1, /*check_now=*/false);
+  RunSchedulerPass(state_);
+  EXPECT_EQ(Checks(), 0);
+  EXPECT_EQ(state_.transfer.local.code, TRAN_IDLE) << "the delivery was taken";
+
+  other.Finish();
+  RunSchedulerPass(state_);
+  EXPECT_EQ(Checks(), 1);
+  EXPECT_FALSE(state_.check_deferred);
+  RunSchedulerPass(state_);
+  EXPECT_EQ(Checks(), 0) << "mode 1 checks once per start";
+}
+
+TEST_F(SchedulerTest, ACheckRequestWaitsWhileAnotherCheckRuns) {
+  platform::ChildProcess other([](const platform::ChildProcess::Side& side) {
+    auto lock = platform::NamedLock::Acquire(kCheckLockName, 0);
+    side.Ready(lock ? 'r' : 'f');
+    side.Wait();
+    return 0;
+  });
+  ASSERT_EQ(other.WaitReady(), 'r');
+  SetMode(0);
+  Deliver(0, /*check_now=*/true);
+  RunSchedulerPass(state_);
+  RunSchedulerPass(state_);
+  EXPECT_EQ(Checks(), 0);
+  other.Finish();
+  RunSchedulerPass(state_);
+  EXPECT_EQ(Checks(), 1);
+  RunSchedulerPass(state_);
+  EXPECT_EQ(Checks(), 0) << "the request was served once";
 }
 
 TEST_F(SchedulerTest, StopEndsTheLoop) {

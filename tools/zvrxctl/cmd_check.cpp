@@ -14,6 +14,7 @@
 #include "checker/core/configuration.h"
 #include "checker/core/fetch_and_parse.h"
 #include "platform/cp932.h"
+#include "platform/named_lock.h"
 #include "tools/zvrxctl/commands.h"
 
 namespace zvrx::ctl {
@@ -42,6 +43,8 @@ const char* FailureReason(PopResult result) {
     case POP_COMMAND_FAILED: return "the server refused a command";
     case POP_NO_TIMESTAMP: return "the server offered no APOP time stamp";
     case POP_CLOSED: return "the server closed the connection";
+    case POP_TIMED_OUT: return "the server did not answer in time";
+    case POP_BAD_REPLY: return "the server's reply was not a POP3 reply";
     default: return "unknown failure";
   }
 }
@@ -60,70 +63,78 @@ class ConsoleUi : public CheckerUi {
   void RequestQuit() override {}
 };
 
-struct AccountTally {
-  bool checked = false;
-  bool login_failed = false;
-  int examined = 0;
-  int kept = 0;
-  int deleted = 0;
-};
-
 class ConsoleObserver : public CheckObserver {
  public:
   explicit ConsoleObserver(bool dry_run) : dry_run_(dry_run) {}
 
   void AccountStarted(int k, std::string_view account) override {
-    tally_[k - 1] = AccountTally{};
-    tally_[k - 1].checked = true;
     std::printf("account %d (%s): logging in\n", k, Printable(account).c_str());
     std::fflush(stdout);
   }
   void LoggedIn(int k, PopResult result) override {
+    login_failed_[k - 1] = result != POP_OK;
     if (result == POP_OK) return;
-    tally_[k - 1].login_failed = true;
     std::printf("account %d: login failed: %s\n", k, FailureReason(result));
   }
-  void MailboxCounted(int k, int total) override {
-    std::printf("account %d: %d message%s on the server\n", k, total, total == 1 ? "" : "s");
+  void MailboxCounted(int k, int64_t total) override {
+    std::printf("account %d: %lld message%s on the server\n", k, static_cast<long long>(total),
+                total == 1 ? "" : "s");
     std::fflush(stdout);
   }
-  void MessageJudged(int k, int number, const MailRecord& record,
+  void MessageJudged(int /*k*/, int64_t number, const MailRecord& record,
                      const JudgmentResult& result) override {
-    AccountTally& tally = tally_[k - 1];
-    ++tally.examined;
     const bool remove = result.verdict == kVerdictDelete;
-    remove ? ++tally.deleted : ++tally.kept;
-    const char* verdict = remove ? (dry_run_ ? "would delete" : "deleted")
+    // A deletion is final only when the server accepts QUIT; the account's
+    // line says whether it did.
+    const char* verdict = remove ? (dry_run_ ? "would delete" : "deleting")
                                  : (dry_run_ ? "would keep" : "kept");
-    std::printf("  message %d: %s", number, verdict);
+    std::printf("  message %lld: %s", static_cast<long long>(number), verdict);
     if (remove) std::printf(" (%s)", Printable(result.category).c_str());
     std::printf("\n    From: %s\n    Subject: %s\n", Printable(record.from).c_str(),
                 Printable(record.subject).c_str());
     std::fflush(stdout);
   }
-  void AccountFinished(int k, int16_t result) override {
-    const AccountTally& tally = tally_[k - 1];
-    if (tally.login_failed) return;
-    std::printf("account %d: examined %d, kept %d, deleted %d", k, tally.examined, tally.kept,
-                tally.deleted);
+  void DeleteFailed(int /*k*/, int64_t number, PopResult result) override {
+    if (result == POP_COMMAND_FAILED) {
+      std::printf("  message %lld: the server refused to delete it; kept, to be judged again\n",
+                  static_cast<long long>(number));
+    } else {
+      std::printf("  message %lld: not deleted: %s\n", static_cast<long long>(number),
+                  FailureReason(result));
+    }
+  }
+  void AccountFinished(int k, int16_t result, const AccountOutcome& outcome) override {
+    const bool done = result == StoredValue(POP_OK) || result == kAlreadySeenCode;
+    if (!done) any_failed_ = true;
+    if (login_failed_[k - 1]) return;  // its reason was shown
+    std::printf("account %d: examined %d, kept %d, deleted %d", k, outcome.examined, outcome.kept,
+                outcome.deleted);
+    if (outcome.refused > 0) {
+      std::printf(" (the server refused to delete %d)", outcome.refused);
+    }
     if (result == kAlreadySeenCode) {
       std::printf(" (stopped at mail seen by an earlier check)");
-    } else if (result != StoredValue(POP_OK)) {
-      std::printf(" (the walk ended early: the connection failed)");
+    } else if (!done) {
+      std::printf(" (the check failed: %s", FailureReason(outcome.ended_by));
+      if (!dry_run_ && !outcome.committed && outcome.uncommitted > 0) {
+        std::printf("; nothing was deleted, the server keeps every message");
+      } else if (outcome.committed) {
+        std::printf("; older mail was not examined");
+      }
+      std::printf(")");
+    } else if (!outcome.walk_complete) {
+      std::printf(" (older mail was not examined: one check examines at most %lld messages)",
+                  static_cast<long long>(kWalkLimit));
     }
     std::printf("\n");
   }
 
-  bool AnyLoginFailed() const {
-    for (const AccountTally& tally : tally_) {
-      if (tally.login_failed) return true;
-    }
-    return false;
-  }
+  bool AnyFailed() const { return any_failed_; }
 
  private:
   bool dry_run_;
-  AccountTally tally_[kAccountCount];
+  bool any_failed_ = false;
+  bool login_failed_[kAccountCount] = {};
 };
 
 }  // namespace
@@ -136,6 +147,13 @@ int RunCheck(const Args& args) {
     } else {
       return Fail("check: unknown argument " + arg);
     }
+  }
+
+  // One check per machine: a second one would delete and log the same mail.
+  auto check_lock = platform::NamedLock::Acquire(kCheckLockName, 0);
+  if (!check_lock) {
+    std::fprintf(stderr, "zvrxctl: check: a check is running on this machine; try again later\n");
+    return 1;
   }
 
   CheckerState state;
@@ -155,7 +173,9 @@ int RunCheck(const Args& args) {
   std::printf("total: examined %d, kept %d, %s %d\n", counters.examined, counters.kept,
               dry_run ? "would delete" : "deleted", counters.deleted);
   if (std::fflush(stdout) != 0) return 2;
-  return observer.AnyLoginFailed() ? 1 : 0;
+  // An account whose check failed (login, a lost connection, a QUIT the
+  // server did not accept) makes the whole check fail.
+  return observer.AnyFailed() ? 1 : 0;
 }
 
 }  // namespace zvrx::ctl

@@ -88,6 +88,10 @@ int RunJudge(const Args& args) {
   const bool have_judgment = LoadJudgmentSettings(judgment);
   AnalysisState state;
   LoadAnalysisState(state, have_judgment ? &judgment : nullptr);
+  // A verdict from refused data would not be the checker's; say what is off.
+  for (const std::string& line : DataProblemLines(state)) {
+    std::fprintf(stderr, "zvrxctl: judge: %s\n", line.c_str());
+  }
   int16_t level = LevelAfterLoading(basic.inspection_level, state);
   // An explicit level works like settings delivered after start-up.
   if (level_override >= 0) level = static_cast<int16_t>(level_override);

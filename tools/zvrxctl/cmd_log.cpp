@@ -12,8 +12,15 @@ namespace zvrx::ctl {
 
 int RunLog(const Args& args) {
   if (!args.empty()) return Fail("log takes no arguments");
-  auto bytes = platform::ReadFileBytes(DataFolder() + kWorkLogName);
-  if (!bytes || bytes->empty()) return 0;  // no deletions yet
+  const std::string path = DataFolder() + kWorkLogName;
+  auto bytes = platform::ReadFileBytes(path);
+  if (!bytes) {
+    // Only a log that does not exist means no deletions yet.
+    if (!platform::FileExists(path) && !platform::FolderExists(path)) return 0;
+    return Fail(std::string("log: the work log ") + kWorkLogName + " cannot be read" +
+                (platform::FolderExists(path) ? " (a folder stands in its place)" : ""));
+  }
+  if (bytes->empty()) return 0;  // no deletions yet
   std::string text;
   text.reserve(bytes->size());
   for (size_t i = 0; i < bytes->size(); ++i) {

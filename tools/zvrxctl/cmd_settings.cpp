@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "checker/analysis/analysis_state.h"
 #include "checker/analysis/lists.h"
 #include "checker/analysis/work_log.h"
 #include "platform/cp932.h"
@@ -72,6 +73,7 @@ int SaveBasic(BasicSettings& basic) {
   basic.launch_flags = DeriveLaunchFlags(options.option_bits);
   basic.account_mask = AccountMaskOnClose(basic);
   if (!SaveBasicSettings(basic)) return Fail("cannot write ZVmi128 (run init first)");
+  DeliverToRunningChecker({});
   return 0;
 }
 
@@ -142,6 +144,96 @@ std::string FieldText(const char* field, size_t size) {
 }
 
 const char* OnOff(uint16_t bits, uint16_t bit) { return (bits & bit) ? "on" : "off"; }
+
+bool FieldEnds(const char* field, size_t size) { return strnlen(field, size) < size; }
+
+// Why a settings file holds what no program writes (every program saves
+// the whole record and only values of its choices); empty when it is sound
+// or missing.
+std::string SizeDamage(std::string_view record_name, size_t size) {
+  const int64_t file_size = platform::FileSize(DataFolder() + RecordFileName(record_name));
+  if (file_size <= 0 || static_cast<size_t>(file_size) == size) return {};
+  return std::to_string(file_size) + " bytes, " + std::to_string(size) + " expected";
+}
+
+std::string BasicDamage(const BasicSettings& basic) {
+  std::string size = SizeDamage(kBasicSettingsName, sizeof basic);
+  if (!size.empty()) return size;
+  if (basic.check_mode < 0 || basic.check_mode >= kCheckModeCount) return "no such check mode";
+  if (basic.inspection_level < 0 || basic.inspection_level >= kInspectionLevelCount) {
+    return "no such inspection level";
+  }
+  if ((basic.account_mask & ~0x7u) != 0 || (basic.launch_flags & ~0x3u) != 0) {
+    return "bits no program sets";
+  }
+  for (int n = 0; n < kAccountCount; ++n) {
+    if (!FieldEnds(basic.accounts[n], kAccountFieldSize) ||
+        !FieldEnds(basic.passwords[n], kAccountFieldSize)) {
+      return "an account or password without its end";
+    }
+  }
+  return {};
+}
+
+std::string OptionsDamage(const NotifyOptions& options) {
+  std::string size = SizeDamage(kNotifyOptionsName, sizeof options);
+  if (!size.empty()) return size;
+  if ((options.option_bits & ~kOptValidBits) != 0 || options.word1 != 0) {
+    return "bits no program sets";
+  }
+  return {};
+}
+
+std::string JudgmentDamage(const JudgmentSettings& judgment) {
+  std::string size = SizeDamage(kJudgmentSettingsName, sizeof judgment);
+  if (!size.empty()) return size;
+  if (judgment.strictness < -1 || judgment.strictness > 1) return "no such strictness";
+  if (judgment.foreign_handling < 0 || judgment.foreign_handling > 2 ||
+      judgment.unknown_format_handling < 0 || judgment.unknown_format_handling > 2) {
+    return "no such handling";
+  }
+  for (const auto& slot : judgment.disabled_dictionaries) {
+    if (!FieldEnds(slot, kDictionaryNameSize)) return "a dictionary name without its end";
+  }
+  for (const auto& entry : judgment.european_charsets) {
+    if (entry[0] > 1) return "a European character set neither on nor off";
+  }
+  return {};
+}
+
+std::string MailerDamage(const MailerSettings& mailer) {
+  std::string size = SizeDamage(kMailerSettingsName, sizeof mailer);
+  if (!size.empty()) return size;
+  if (!FieldEnds(mailer.mailer_path, kMailerPathSize) ||
+      !FieldEnds(mailer.mailer_arguments, kMailerArgumentsSize)) {
+    return "a text without its end";
+  }
+  return {};
+}
+
+const char* FileState(bool present, const std::string& damage) {
+  if (!present) return "missing";
+  return damage.empty() ? "present" : "damaged";
+}
+
+// The delivered data as the checker would load it: what was refused or is
+// missing, and whether the text analysis works.
+std::string DataLine(const JudgmentSettings* judgment) {
+  AnalysisState state;
+  LoadAnalysisState(state, judgment);
+  std::string line;
+  for (const DataProblem& problem : DataProblems(state)) {
+    line += (line.empty() ? "" : "; ") + DescribeDataProblem(problem);
+  }
+  const int count = state.scoring.dictionaries.count;
+  if (state.scoring.tables.text_analysis_off) {
+    line += (line.empty() ? "" : "; ") + std::string("text analysis off");
+  } else {
+    line += (line.empty() ? "sound; " : "; ") + std::to_string(count) + " dictionar" +
+            (count == 1 ? "y" : "ies") + " loaded";
+  }
+  return line;
+}
 
 }  // namespace
 
@@ -230,6 +322,7 @@ int RunOptions(const Args& args) {
   LoadNotifyOptions(options);
   options.option_bits = static_cast<uint16_t>(bits);
   if (!SaveNotifyOptions(options)) return Fail("cannot write ZVoi128 (run init first)");
+  DeliverToRunningChecker({});
   return 0;
 }
 
@@ -257,24 +350,42 @@ int RunShow(const Args& args) {
   const NotifyOptions& options = records.options;
   const JudgmentSettings& judgment = records.judgment;
 
+  const std::string basic_damage = have_basic ? BasicDamage(basic) : std::string();
+  const std::string options_damage = have_options ? OptionsDamage(options) : std::string();
+  const std::string judgment_damage = have_judgment ? JudgmentDamage(judgment) : std::string();
+  const std::string mailer_damage = have_mailer ? MailerDamage(records.mailer) : std::string();
+
   std::printf("prefix: %s\n", platform::Prefix().c_str());
   std::printf("data folder: %s\n", platform::Cp932ToUtf8(DataFolder()).c_str());
   std::printf("files: ZVmi128 %s, ZVoi128 %s, ZVdi128 %s, ZVad128 %s\n",
-              have_basic ? "present" : "missing", have_options ? "present" : "missing",
-              have_judgment ? "present" : "missing", have_mailer ? "present" : "missing");
-  std::printf("check mode: %d (%s)\n", basic.check_mode,
-              NameOf(kModeNames, kCheckModeCount, basic.check_mode));
-  std::printf("inspection level: %d (%s)\n", basic.inspection_level,
-              NameOf(kLevelNames, kInspectionLevelCount, basic.inspection_level));
-  for (int n = 0; n < kAccountCount; ++n) {
-    std::string account = FieldText(basic.accounts[n], kAccountFieldSize);
-    std::printf("account %d: %s, password %s, %s\n", n + 1,
-                account.empty() ? "(none)" : account.c_str(),
-                basic.passwords[n][0] != '\0' ? "********" : "(none)",
-                (basic.account_mask >> n) & 1 ? "enabled" : "disabled");
+              FileState(have_basic, basic_damage), FileState(have_options, options_damage),
+              FileState(have_judgment, judgment_damage), FileState(have_mailer, mailer_damage));
+  for (const auto& [name, damage] :
+       {std::pair{"ZVmi128", &basic_damage}, std::pair{"ZVoi128", &options_damage},
+        std::pair{"ZVdi128", &judgment_damage}, std::pair{"ZVad128", &mailer_damage}}) {
+    if (!damage->empty()) std::printf("%s is damaged (%s)\n", name, damage->c_str());
   }
-  std::printf("account mask: 0x%04x\n", basic.account_mask);
-  std::printf("launch flags: 0x%04x\n", basic.launch_flags);
+  std::printf("data: %s\n", DataLine(have_judgment && judgment_damage.empty() ? &judgment
+                                                                              : nullptr)
+                                 .c_str());
+  if (!basic_damage.empty()) {
+    // Garbage shown as settings would look like settings.
+    std::printf("basic settings: damaged (save them again with account, mode and level)\n");
+  } else {
+    std::printf("check mode: %d (%s)\n", basic.check_mode,
+                NameOf(kModeNames, kCheckModeCount, basic.check_mode));
+    std::printf("inspection level: %d (%s)\n", basic.inspection_level,
+                NameOf(kLevelNames, kInspectionLevelCount, basic.inspection_level));
+    for (int n = 0; n < kAccountCount; ++n) {
+      std::string account = FieldText(basic.accounts[n], kAccountFieldSize);
+      std::printf("account %d: %s, password %s, %s\n", n + 1,
+                  account.empty() ? "(none)" : account.c_str(),
+                  basic.passwords[n][0] != '\0' ? "********" : "(none)",
+                  (basic.account_mask >> n) & 1 ? "enabled" : "disabled");
+    }
+    std::printf("account mask: 0x%04x\n", basic.account_mask);
+    std::printf("launch flags: 0x%04x\n", basic.launch_flags);
+  }
   uint16_t bits = options.option_bits;
   std::printf("options: 0x%04x\n", bits);
   std::printf("  automatic check, new mail: sound %s, dialog %s, start mail program %s\n",

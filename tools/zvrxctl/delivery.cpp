@@ -1,5 +1,7 @@
 #include "tools/zvrxctl/delivery.h"
 
+#include <cstdio>
+
 #include "platform/clock.h"
 #include "platform/shared_memory.h"
 #include "shared/record_files.h"
@@ -31,9 +33,14 @@ void DeliverToRunningChecker(const DeliveryRequest& request) {
   // command right after this one could overwrite this one's flags: wait
   // until the checker has taken it (it looks about once a second).
   for (int waited = 0; waited < kTakeOverWaitMs; waited += kTakeOverStepMs) {
-    if (ReadBlock(transfer) && transfer.local.code != TRAN_SETTINGS) return;
+    if (ReadBlock(transfer) && transfer.local.code != TRAN_SETTINGS) {
+      std::printf("delivered to the running checker\n");
+      return;
+    }
     platform::Sleep(kTakeOverStepMs);
   }
+  // A checker in the middle of a check takes it when the check is over.
+  std::printf("handed to the running checker, which takes it after its check\n");
 }
 
 }  // namespace zvrx::ctl

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/drives.h"
+#include "shared/record_files.h"
 #include "tools/zvrxctl/commands.h"
 
 namespace zvrx::ctl {
@@ -19,19 +20,38 @@ namespace {
 struct Command {
   const char* name;
   int (*run)(const Args&);
+  // Reads, changes and saves settings or lists: the whole command runs
+  // under the settings lock, so a concurrent change is never lost.
+  bool changes_settings = false;
 };
-
 
 constexpr Command kCommands[] = {
-    {"init", RunInit},       {"account", RunAccount},
-    {"mode", RunMode},       {"level", RunLevel},
-    {"options", RunOptions}, {"strictness", RunStrictness},
-    {"show", RunShow},       {"log", RunLog},
-    {"judge", RunJudge},     {"check", RunCheck},
-    {"handling", RunHandling}, {"european", RunEuropean},
-    {"dictionaries", RunDictionaries}, {"accept", RunAccept},
-    {"reject", RunReject},
+    {"init", RunInit},
+    {"account", RunAccount, true},
+    {"mode", RunMode, true},
+    {"level", RunLevel, true},
+    {"options", RunOptions, true},
+    {"strictness", RunStrictness, true},
+    {"show", RunShow},
+    {"log", RunLog},
+    {"judge", RunJudge},
+    {"check", RunCheck},
+    {"handling", RunHandling, true},
+    {"european", RunEuropean, true},
+    {"dictionaries", RunDictionaries, true},
+    {"accept", RunAccept, true},
+    {"reject", RunReject, true},
 };
+
+int RunCommand(const Command& command, const Args& args) {
+  if (!command.changes_settings) return command.run(args);
+  auto lock = LockSettings();
+  if (!lock) {
+    return Fail(std::string(command.name) +
+                ": another program keeps changing the settings; nothing was changed");
+  }
+  return command.run(args);
+}
 
 int Usage() {
   std::fputs(
@@ -74,7 +94,7 @@ int main(int argc, char** argv) {
   std::string name = argv[i++];
   ctl::Args args(argv + i, argv + argc);
   for (const auto& command : ctl::kCommands) {
-    if (name == command.name) return command.run(args);
+    if (name == command.name) return ctl::RunCommand(command, args);
   }
   return ctl::Usage();
 }
