@@ -19,6 +19,7 @@ namespace zvrx::platform {
 namespace {
 
 constexpr mode_t kNewFileMode = 0644;
+constexpr mode_t kPrivateFileMode = 0600;
 constexpr mode_t kNewFolderMode = 0755;
 constexpr size_t kMaxNameBytes = 255;      // NAME_MAX of the host's file systems
 constexpr size_t kTempSuffixLength = 13;   // "." + ".zvrx-XXXXXX"
@@ -122,7 +123,11 @@ std::optional<std::vector<char>> ReadFileBytes(std::string_view path, size_t max
   return bytes;
 }
 
-bool WriteFileBytes(std::string_view path, const void* data, size_t size) {
+namespace {
+
+// The temporary file gets the final mode before it is renamed, so the file
+// never exists with a wider mode, not even for a moment.
+bool ReplaceFile(std::string_view path, const void* data, size_t size, bool owner_only) {
   std::string target = HostPath(path);
   if (target.empty()) return false;
   target = ResolveLink(target);
@@ -135,7 +140,9 @@ bool WriteFileBytes(std::string_view path, const void* data, size_t size) {
   int fd = mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) return false;
   struct stat old_info;
-  mode_t mode = stat(target.c_str(), &old_info) == 0 ? (old_info.st_mode & 07777) : kNewFileMode;
+  mode_t mode = owner_only                                  ? kPrivateFileMode
+                : stat(target.c_str(), &old_info) == 0 ? (old_info.st_mode & 07777)
+                                                       : kNewFileMode;
   bool ok = fchmod(fd, mode) == 0 && WriteAll(fd, static_cast<const char*>(data), size) &&
             fsync(fd) == 0;
   ok = close(fd) == 0 && ok;
@@ -151,6 +158,16 @@ bool WriteFileBytes(std::string_view path, const void* data, size_t size) {
     close(folder_fd);
   }
   return true;
+}
+
+}  // namespace
+
+bool WriteFileBytes(std::string_view path, const void* data, size_t size) {
+  return ReplaceFile(path, data, size, false);
+}
+
+bool WritePrivateFileBytes(std::string_view path, const void* data, size_t size) {
+  return ReplaceFile(path, data, size, true);
 }
 
 bool AppendFileBytes(std::string_view path, const void* data, size_t size) {

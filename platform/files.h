@@ -21,6 +21,10 @@ std::optional<std::vector<char>> ReadFileBytes(std::string_view path,
 // leaves a truncated file behind. True only when every byte was written.
 bool WriteFileBytes(std::string_view path, const void* data, size_t size);
 
+// The same replacement for a file that only its owner may read: the new
+// file has mode 0600 whatever mode an older one had.
+bool WritePrivateFileBytes(std::string_view path, const void* data, size_t size);
+
 // Appends the bytes, creating the file if missing. True when all were
 // written; when not, the file is cut back to its old length, so it never
 // ends in half a record.

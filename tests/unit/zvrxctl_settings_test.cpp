@@ -211,6 +211,11 @@ TEST_F(ZvrxctlSettingsTest, BadInputIsRefusedAndWritesNothing) {
       {"reject", "remove", "not-listed@example.jp"},
       {"reject", "list", "extra"},
       {"accept", "clear"},
+      {"modern"},
+      {"modern", "yes"},
+      {"modern", "ON"},
+      {"modern", ""},
+      {"modern", "on", "off"},
   };
   auto before = Machine();
   for (const auto& args : bad) {
@@ -223,6 +228,44 @@ TEST_F(ZvrxctlSettingsTest, BadInputIsRefusedAndWritesNothing) {
     EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1);
     EXPECT_EQ(Machine(), before);
   }
+}
+
+// modern keeps its choice in ZVRXExt.ini, which show reads back together
+// with whatever is wrong in the file; a missing key means on.
+TEST_F(ZvrxctlSettingsTest, ModernMailRoundTripThroughShow) {
+  const std::string on = "modern mail (UTF-8, Base64, HTML): on\n";
+  const std::string off = "modern mail (UTF-8, Base64, HTML): off\n";
+  CtlResult before_init = Ctl({"modern", "off"});
+  EXPECT_EQ(before_init.status, 2);
+  EXPECT_EQ(before_init.err, "zvrxctl: modern: no data folder (run init first)\n");
+  EXPECT_FALSE(fs::exists(prefix_.DataFolderHost()));
+
+  Ok({"init"});
+  EXPECT_NE(Ctl({"show"}).out.find(on), std::string::npos) << "a new installation";
+  CtlResult run = Ctl({"modern", "off"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "") << "nothing is handed to a running checker, so nothing says so";
+  EXPECT_EQ(test::ReadHostFile(DataFile("ZVRXExt.ini")),
+            "# UTF-8 \xe3\x81\xa8 Base64 \xe3\x81\xae\xe3\x83\xa1\xe3\x83\xbc\xe3\x83\xab"
+            "\xe3\x82\x82\xe8\xa7\xa3\xe6\x9e\x90\xe3\x81\x99\xe3\x82\x8b (on|off)\n"
+            "modern_mail = off\n");  // UTF-8 と Base64 のメールも解析する
+  CtlResult show = Ctl({"show"});
+  EXPECT_NE(show.out.find(off), std::string::npos) << show.out;
+  EXPECT_EQ(show.out.find("ZVRXExt.ini"), std::string::npos) << "no problem to report";
+  Ok({"modern", "on"});
+  EXPECT_NE(Ctl({"show"}).out.find(on), std::string::npos);
+
+  // A hand-edited value that means nothing: show says so, and the default
+  // holds; a later modern replaces it.
+  test::WriteHostFile(DataFile("ZVRXExt.ini"), "# mine\nmodern_mail = of\n");
+  show = Ctl({"show"});
+  EXPECT_EQ(show.status, 0);
+  EXPECT_NE(show.out.find(on + "ZVRXExt.ini line 2: modern_mail must be on or off; the default "
+                               "on is used\n"),
+            std::string::npos)
+      << show.out;
+  Ok({"modern", "off"});
+  EXPECT_EQ(test::ReadHostFile(DataFile("ZVRXExt.ini")), "# mine\nmodern_mail = off\n");
 }
 
 TEST_F(ZvrxctlSettingsTest, CommandsBeforeInitWriteNothing) {

@@ -398,6 +398,7 @@ int RunShow(const Args& args) {
               ForeignHandlingName(judgment.foreign_handling));
   std::printf("mail of unrecognised format: %d (%s)\n", judgment.unknown_format_handling,
               UnclearHandlingName(judgment.unknown_format_handling));
+  ShowExtensionSettings();
   std::string dictionaries;
   for (const auto& slot : judgment.disabled_dictionaries) {
     if (strnlen(slot, kDictionaryNameSize) < kDictionarySlotFreeBelow) continue;

@@ -36,5 +36,9 @@ int RunShow(const Args& args);
 int RunLog(const Args& args);
 int RunJudge(const Args& args);
 int RunCheck(const Args& args);
+int RunModern(const Args& args);
+
+// show's lines for the extension settings file: its values and problems.
+void ShowExtensionSettings();
 
 }  // namespace zvrx::ctl

@@ -41,6 +41,7 @@ constexpr Command kCommands[] = {
     {"dictionaries", RunDictionaries, true},
     {"accept", RunAccept, true},
     {"reject", RunReject, true},
+    {"modern", RunModern, true},
 };
 
 int RunCommand(const Command& command, const Args& args) {
@@ -68,6 +69,7 @@ int Usage() {
       "  dictionaries [NAME on|off ...]  Method dictionaries; none: list them\n"
       "  accept add|remove|list [ADDRESS...]  the acceptance list\n"
       "  reject add|remove|list [ADDRESS...]  the rejection list\n"
+      "  modern on|off               also analyse UTF-8, Base64 and HTML mail\n"
       "  show                        every setting, passwords masked\n"
       "  log                         the work log as UTF-8\n"
       "  judge [--level N] FILE...   judge message files as the checker would\n"
