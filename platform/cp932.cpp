@@ -1,6 +1,6 @@
 #include "platform/cp932.h"
 
-#include <iconv.h>
+#include "platform/text_converter.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -8,48 +8,13 @@
 namespace zvrx::platform {
 namespace {
 
-// One converter per thread and direction: an iconv_t carries state and must
-// not be shared, and opening one per call costs more than the conversion.
-class Converter {
- public:
-  Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
-  ~Converter() {
-    if (ok()) iconv_close(cd_);
-  }
-  Converter(const Converter&) = delete;
-  Converter& operator=(const Converter&) = delete;
-
-  bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
-
-  // Converts as much as possible; returns false at a sequence it cannot
-  // convert, with *in and *in_left pointing at it.
-  bool Run(const char** in, size_t* in_left, std::string& out, int* error) {
-    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-    char chunk[1024];
-    while (*in_left > 0) {
-      char* out_ptr = chunk;
-      size_t out_left = sizeof(chunk);
-      size_t done = iconv(cd_, const_cast<char**>(in), in_left, &out_ptr, &out_left);
-      out.append(chunk, static_cast<size_t>(out_ptr - chunk));
-      if (done != static_cast<size_t>(-1)) continue;
-      if (errno == E2BIG) continue;
-      *error = errno;
-      return false;
-    }
-    return true;
-  }
-
- private:
-  iconv_t cd_;
-};
-
-Converter& ToUtf8() {
-  thread_local Converter converter("UTF-8", "CP932");
+TextConverter& ToUtf8() {
+  thread_local TextConverter converter("UTF-8", "CP932");
   return converter;
 }
 
-Converter& FromUtf8() {
-  thread_local Converter converter("CP932", "UTF-8");
+TextConverter& FromUtf8() {
+  thread_local TextConverter converter("CP932", "UTF-8");
   return converter;
 }
 
@@ -77,7 +42,7 @@ std::string Cp932ToUtf8(std::string_view cp932) {
   out.reserve(cp932.size() * 3 / 2);
   const char* in = cp932.data();
   size_t left = cp932.size();
-  Converter& converter = ToUtf8();
+  TextConverter& converter = ToUtf8();
   while (left > 0) {
     int error = 0;
     if (converter.ok() && converter.Run(&in, &left, out, &error)) break;
@@ -101,7 +66,7 @@ std::string Utf8ToCp932(std::string_view utf8) {
   out.reserve(utf8.size());
   const char* in = utf8.data();
   size_t left = utf8.size();
-  Converter& converter = FromUtf8();
+  TextConverter& converter = FromUtf8();
   while (left > 0) {
     int error = 0;
     if (converter.ok() && converter.Run(&in, &left, out, &error)) break;

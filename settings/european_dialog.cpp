@@ -1,8 +1,7 @@
 #include "settings/european_dialog.h"
 
-#include <initializer_list>
-
 #include "platform/ui/transcript.h"
+#include "settings/model/european_sets.h"
 #include "settings/page_window.h"
 
 namespace zvrx {
@@ -11,15 +10,10 @@ namespace {
 
 namespace ui = platform::ui;
 
-// Each box stands for the ISO-8859 parts its languages are written in.
-struct EuropeanBox {
-  int id;
-  std::initializer_list<int> entries;
-};
-const EuropeanBox kEuropeanBoxes[] = {
-    {kIdWesternEurope, {1}},   {kIdCentralEurope, {2}},     {kIdSouthernEurope, {3}},
-    {kIdNorthernEurope, {4}},  {kIdTurkish, {9}},           {kIdNordic, {10, 11, 12}},
-    {kIdBalticCeltic, {13, 14}}, {kIdEuro, {15}},
+// The boxes' ids, in the order of kEuropeanSets.
+constexpr int kEuropeanBoxIds[kEuropeanSetCount] = {
+    kIdWesternEurope, kIdCentralEurope, kIdSouthernEurope, kIdNorthernEurope,
+    kIdTurkish,       kIdNordic,        kIdBalticCeltic,   kIdEuro,
 };
 
 class EuropeanDialog : public ui::DialogEvents {
@@ -28,8 +22,9 @@ class EuropeanDialog : public ui::DialogEvents {
 
   void OnInit(ui::Dialog& dialog) override {
     const JudgmentSettings& judgment = state_.records.judgment;
-    for (const EuropeanBox& box : kEuropeanBoxes) {
-      dialog.CheckButton(box.id, judgment.european_charsets[*box.entries.begin()][0] == 1);
+    for (int k = 0; k < kEuropeanSetCount; ++k) {
+      dialog.CheckButton(kEuropeanBoxIds[k],
+                         judgment.european_charsets[*kEuropeanSets[k].parts.begin()][0] == 1);
     }
     const ui::PixelRect rect = dialog.Rect();
     dialog.Move(page_.x + (page_.width - rect.width) / 2, rect.y);
@@ -39,9 +34,9 @@ class EuropeanDialog : public ui::DialogEvents {
   void OnCommand(ui::Dialog& dialog, int id, int /*code*/) override {
     if (id == ui::kIdOk) {
       JudgmentSettings& judgment = state_.records.judgment;
-      for (const EuropeanBox& box : kEuropeanBoxes) {
-        const uint8_t value = dialog.IsButtonChecked(box.id) ? 1 : 0;
-        for (int entry : box.entries) judgment.european_charsets[entry][0] = value;
+      for (int k = 0; k < kEuropeanSetCount; ++k) {
+        const uint8_t value = dialog.IsButtonChecked(kEuropeanBoxIds[k]) ? 1 : 0;
+        for (int part : kEuropeanSets[k].parts) judgment.european_charsets[part][0] = value;
       }
       judgment.languages_changed = 1;
       state_.changed_marks |= kChangedJudgment;

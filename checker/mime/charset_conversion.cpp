@@ -1,56 +1,33 @@
 #include "checker/mime/charset_conversion.h"
 
-#include <iconv.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
 
 #include "platform/cp932.h"
+#include "platform/text_converter.h"
 
 namespace zvrx::mime {
 namespace {
 
 char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 
-// One iconv converter per thread and direction, kept for reuse: opening one
-// costs more than converting a whole top. It carries no state between calls.
-class Converter {
- public:
-  Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
-  ~Converter() {
-    if (ok()) iconv_close(cd_);
+// Converts `text`; at a sequence the converter cannot take, appends a blank
+// and skips skip_length(rest) bytes. A sequence cut off by the end is dropped.
+template <typename SkipLength>
+void ConvertWithBlanks(platform::TextConverter& converter, std::string_view text,
+                       std::string& out, SkipLength skip_length) {
+  const char* in = text.data();
+  size_t left = text.size();
+  while (left > 0) {
+    int error = 0;
+    if (converter.Run(&in, &left, out, &error) || error == EINVAL) return;
+    const size_t skip = std::min(left, std::max<size_t>(1, skip_length(in, left)));
+    out.push_back(' ');
+    in += skip;
+    left -= skip;
   }
-  Converter(const Converter&) = delete;
-  Converter& operator=(const Converter&) = delete;
-  bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
-
-  // Converts `in`; at a sequence it cannot take, appends a blank and skips
-  // skip_length(rest) bytes. A sequence cut off by the end is dropped.
-  template <typename SkipLength>
-  void Run(std::string_view text, std::string& out, SkipLength skip_length) {
-    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-    const char* in = text.data();
-    size_t left = text.size();
-    char chunk[2048];
-    while (left > 0) {
-      char* out_ptr = chunk;
-      size_t out_left = sizeof(chunk);
-      const size_t done = iconv(cd_, const_cast<char**>(&in), &left, &out_ptr, &out_left);
-      out.append(chunk, static_cast<size_t>(out_ptr - chunk));
-      if (done != static_cast<size_t>(-1) || errno == E2BIG) continue;
-      if (errno == EINVAL) break;  // cut off by the end of the text
-      const size_t skip = std::min(left, std::max<size_t>(1, skip_length(in, left)));
-      out.push_back(' ');
-      in += skip;
-      left -= skip;
-      iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-    }
-  }
-
- private:
-  iconv_t cd_;
-};
+}
 
 // Length of the UTF-8 sequence at `s` when it is well formed, else 1.
 size_t Utf8SequenceLength(const char* text, size_t left) {
@@ -333,15 +310,15 @@ bool ToUtf8(std::string_view bytes, Charset charset, std::string& out) {
       out = Latin1ToUtf8(bytes);
       return true;
     case Charset::kEucJp: {
-      thread_local Converter converter("UTF-8", "EUC-JP-MS");
+      thread_local platform::TextConverter converter("UTF-8", "EUC-JP-MS");
       if (!converter.ok()) return false;
-      converter.Run(bytes, out, OneByte);
+      ConvertWithBlanks(converter, bytes, out, OneByte);
       return true;
     }
     case Charset::kWindows1252: {
-      thread_local Converter converter("UTF-8", "CP1252");
+      thread_local platform::TextConverter converter("UTF-8", "CP1252");
       if (!converter.ok()) return false;
-      converter.Run(bytes, out, OneByte);
+      ConvertWithBlanks(converter, bytes, out, OneByte);
       return true;
     }
   }
@@ -368,12 +345,12 @@ std::string Utf8ToCp932Blank(std::string_view utf8) {
   }
   std::string out;
   out.reserve(clean.size());
-  thread_local Converter converter("CP932", "UTF-8");
+  thread_local platform::TextConverter converter("CP932", "UTF-8");
   if (!converter.ok()) {
     for (char c : clean) out.push_back(static_cast<unsigned char>(c) < 0x80 ? c : ' ');
     return out;
   }
-  converter.Run(clean, out, Utf8SequenceLength);
+  ConvertWithBlanks(converter, clean, out, Utf8SequenceLength);
   return out;
 }
 

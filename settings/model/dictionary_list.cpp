@@ -18,9 +18,9 @@ size_t SlotLength(const char (&slot)[kDictionaryNameSize]) {
 
 // A slot shorter than five bytes counts as free, unless it still switches
 // off a listed name: overwriting it would switch that one on unasked.
-bool SlotFree(const char (&slot)[kDictionaryNameSize], const DictionaryList& list) {
+bool SlotFree(const char (&slot)[kDictionaryNameSize], const std::vector<std::string>& listed) {
   if (SlotLength(slot) >= kDictionarySlotFreeBelow) return false;
-  for (const std::string& name : list.names) {
+  for (const std::string& name : listed) {
     if (SwitchedOffBySlot(slot, name)) return false;
   }
   return true;
@@ -75,20 +75,30 @@ int ToggleDictionary(DictionaryList& list, int box, bool was_ticked, JudgmentSet
 
   if (!was_ticked) {
     list.switch_mask |= bit;
-    for (auto& slot : judgment.disabled_dictionaries) {
-      if (SwitchedOffBySlot(slot, name)) std::memset(slot, 0, sizeof slot);
-    }
+    SwitchDictionaryOn(judgment, name);
     return a;
   }
   list.switch_mask &= static_cast<uint16_t>(~bit);
+  SwitchDictionaryOff(judgment, list.names, name);
+  return a;
+}
+
+void SwitchDictionaryOn(JudgmentSettings& judgment, std::string_view name) {
   for (auto& slot : judgment.disabled_dictionaries) {
-    if (!SlotFree(slot, list)) continue;
+    if (SwitchedOffBySlot(slot, name)) std::memset(slot, 0, sizeof slot);
+  }
+}
+
+bool SwitchDictionaryOff(JudgmentSettings& judgment, const std::vector<std::string>& listed,
+                         std::string_view name) {
+  for (auto& slot : judgment.disabled_dictionaries) {
+    if (!SlotFree(slot, listed)) continue;
     const size_t length = std::min(name.size(), kSwitchedOffTextMax);
     std::memset(slot, 0, sizeof slot);
     std::memcpy(slot, name.data(), length);
-    break;
+    return true;
   }
-  return a;
+  return false;
 }
 
 DictionaryBox BoxContents(const DictionaryList& list, int box) {

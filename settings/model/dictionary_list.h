@@ -51,6 +51,15 @@ DictionaryList BuildDictionaryList(const std::vector<std::string>& entries,
 // shows no entry.
 int ToggleDictionary(DictionaryList& list, int box, bool was_ticked, JudgmentSettings& judgment);
 
+// The two halves of a click, for any list of names (zvrxctl reaches all the
+// checker loads, not only the page's eight): switching on clears every slot
+// that switches `name` off; switching off stores its first 19 bytes in the
+// first free slot, one under five bytes that switches none of `listed` off,
+// and is false when there is none.
+void SwitchDictionaryOn(JudgmentSettings& judgment, std::string_view name);
+bool SwitchDictionaryOff(JudgmentSettings& judgment, const std::vector<std::string>& listed,
+                         std::string_view name);
+
 // What box `box` shows for the current first entry: nothing when no entry
 // lies there.
 struct DictionaryBox {

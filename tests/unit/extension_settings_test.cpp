@@ -16,6 +16,7 @@
 #include "platform/named_lock.h"
 #include "shared/extension_settings.h"
 #include "shared/record_files.h"
+#include "tests/support/file_size_limit.h"
 #include "tests/support/temp_prefix.h"
 #include "tests/unit/platform_child.h"
 
@@ -254,26 +255,7 @@ TEST(ExtensionSettings, TheTableOfKeysIsSound) {
   EXPECT_EQ(none.Text(), "# UTF-8 と Base64 のメールも解析する (on|off)\nmodern_mail = off\n");
 }
 
-// Makes writes past `limit` bytes fail (EFBIG) for the scope: a full disk,
-// even for root.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t limit) {
-    old_handler_ = signal(SIGXFSZ, SIG_IGN);
-    getrlimit(RLIMIT_FSIZE, &old_);
-    rlimit small = old_;
-    small.rlim_cur = limit;
-    setrlimit(RLIMIT_FSIZE, &small);
-  }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &old_);
-    signal(SIGXFSZ, old_handler_);
-  }
-
- private:
-  rlimit old_{};
-  sighandler_t old_handler_;
-};
+using zvrx::test::FileSizeLimit;
 
 class ExtensionSettingsFileTest : public ::testing::Test {
  protected:

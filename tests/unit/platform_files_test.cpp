@@ -12,6 +12,7 @@
 
 #include "platform/drives.h"
 #include "platform/files.h"
+#include "tests/support/file_size_limit.h"
 #include "tests/support/temp_prefix.h"
 
 namespace zvrx::platform {
@@ -32,26 +33,7 @@ size_t EntriesIn(const std::string& host_folder) {
   return static_cast<size_t>(std::distance(fs::directory_iterator(host_folder), {}));
 }
 
-// Makes writes past `limit` bytes fail (EFBIG) for the scope: a full disk,
-// even for root.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t limit) {
-    old_handler_ = signal(SIGXFSZ, SIG_IGN);
-    getrlimit(RLIMIT_FSIZE, &old_);
-    rlimit small = old_;
-    small.rlim_cur = limit;
-    setrlimit(RLIMIT_FSIZE, &small);
-  }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &old_);
-    signal(SIGXFSZ, old_handler_);
-  }
-
- private:
-  rlimit old_{};
-  sighandler_t old_handler_;
-};
+using zvrx::test::FileSizeLimit;
 
 TEST(PlatformFiles, WriteReplacesWholeFileAndLeavesNoTemporaryFile) {
   test::TempPrefix prefix;

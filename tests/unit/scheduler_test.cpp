@@ -193,17 +193,21 @@ TEST_F(SchedulerTest, BusyManualCheckIsRefused) {
   EXPECT_EQ(Checks(), 1);
 }
 
+// Another process checking this machine's mail: it holds the check lock
+// until it is told to finish.
+int HoldCheckLock(const platform::ChildProcess::Side& side) {
+  auto lock = platform::NamedLock::Acquire(kCheckLockName, 0);
+  side.Ready(lock ? 'r' : 'f');
+  side.Wait();
+  return 0;
+}
+
 // While another process checks this machine's mail (zvrxctl check holds the
 // check lock), a due check waits: it is due again at every pass, deliveries
 // are still taken, and it runs once the other check is over. A request to
 // check now stays until then too.
 TEST_F(SchedulerTest, ADueCheckWaitsWhileAnotherCheckRuns) {
-  platform::ChildProcess other([](const platform::ChildProcess::Side& side) {
-    auto lock = platform::NamedLock::Acquire(kCheckLockName, 0);
-    side.Ready(lock ? 'r' : 'f');
-    side.Wait();
-    return 0;
-  });
+  platform::ChildProcess other(HoldCheckLock);
   ASSERT_EQ(other.WaitReady(), 'r');
   SetMode(1);
   for (int pass = 0; pass < 4; ++pass) {
@@ -226,12 +230,7 @@ TEST_F(SchedulerTest, ADueCheckWaitsWhileAnotherCheckRuns) {
 }
 
 TEST_F(SchedulerTest, ACheckRequestWaitsWhileAnotherCheckRuns) {
-  platform::ChildProcess other([](const platform::ChildProcess::Side& side) {
-    auto lock = platform::NamedLock::Acquire(kCheckLockName, 0);
-    side.Ready(lock ? 'r' : 'f');
-    side.Wait();
-    return 0;
-  });
+  platform::ChildProcess other(HoldCheckLock);
   ASSERT_EQ(other.WaitReady(), 'r');
   SetMode(0);
   Deliver(0, /*check_now=*/true);

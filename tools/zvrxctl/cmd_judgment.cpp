@@ -10,6 +10,7 @@
 #include "platform/drives.h"
 #include "platform/files.h"
 #include "settings/model/dictionary_list.h"
+#include "settings/model/european_sets.h"
 #include "shared/locations.h"
 #include "shared/record_files.h"
 #include "shared/records.h"
@@ -29,20 +30,9 @@ const char* const kForeignNames[] = {"keep without analysing", "analyse as Engli
 const char* const kUnclearNames[] = {"keep without analysing", "analyse as text",
                                      "delete without analysing"};
 
-// The dialog's boxes: each switches the ISO-8859 parts its languages use.
-struct EuropeanBox {
-  const char* languages;
-  std::vector<int> parts;
-};
-const EuropeanBox kEuropeanBoxes[] = {
-    {"Western Europe", {1}},  {"Central Europe", {2}}, {"Southern Europe", {3}},
-    {"Northern Europe", {4}}, {"Turkish", {9}},        {"Nordic", {10, 11, 12}},
-    {"Baltic and Celtic", {13, 14}}, {"Euro", {15}},
-};
-
-const EuropeanBox* BoxOf(long part) {
-  for (const EuropeanBox& box : kEuropeanBoxes) {
-    if (std::find(box.parts.begin(), box.parts.end(), part) != box.parts.end()) return &box;
+const EuropeanSet* SetOf(long part) {
+  for (const EuropeanSet& set : kEuropeanSets) {
+    if (std::find(set.parts.begin(), set.parts.end(), part) != set.parts.end()) return &set;
   }
   return nullptr;
 }
@@ -73,28 +63,14 @@ bool SwitchedOff(const JudgmentSettings& judgment, const std::string& name) {
   return false;
 }
 
-// The page's rule: switching on clears every slot that switches the name
-// off; switching off stores its first 19 bytes in the first free slot (a
-// slot under five bytes that switches no listed name off).
+// An already switched-off name keeps its slot rather than taking a second.
 bool SwitchDictionary(JudgmentSettings& judgment, const std::vector<std::string>& names,
                       const std::string& name, bool on) {
   if (on) {
-    for (auto& slot : judgment.disabled_dictionaries) {
-      if (SwitchedOffBySlot(slot, name)) std::memset(slot, 0, sizeof slot);
-    }
+    SwitchDictionaryOn(judgment, name);
     return true;
   }
-  if (SwitchedOff(judgment, name)) return true;
-  for (auto& slot : judgment.disabled_dictionaries) {
-    if (strnlen(slot, kDictionaryNameSize) >= kDictionarySlotFreeBelow) continue;
-    bool holds_a_name = false;
-    for (const std::string& listed : names) holds_a_name = holds_a_name || SwitchedOffBySlot(slot, listed);
-    if (holds_a_name) continue;
-    std::memset(slot, 0, sizeof slot);
-    std::memcpy(slot, name.data(), std::min(name.size(), kSwitchedOffTextMax));
-    return true;
-  }
-  return false;
+  return SwitchedOff(judgment, name) || SwitchDictionaryOff(judgment, names, name);
 }
 
 bool ParseOnOff(const std::string& text, bool* on) {
@@ -132,11 +108,13 @@ int RunEuropean(const Args& args) {
   const bool have = LoadJudgmentSettings(judgment);
   if (args.empty()) {
     if (!have && !platform::FolderExists(DataFolder())) return Fail("european: run init first");
-    for (const EuropeanBox& box : kEuropeanBoxes) {
+    for (const EuropeanSet& set : kEuropeanSets) {
       std::string parts;
-      for (int part : box.parts) parts += (parts.empty() ? "ISO-8859-" : ", ISO-8859-") + std::to_string(part);
-      std::printf("%s (%s): %s\n", parts.c_str(), box.languages,
-                  judgment.european_charsets[box.parts.front()][0] == 1 ? "on" : "off");
+      for (int part : set.parts) {
+        parts += (parts.empty() ? "ISO-8859-" : ", ISO-8859-") + std::to_string(part);
+      }
+      std::printf("%s (%s): %s\n", parts.c_str(), set.languages,
+                  judgment.european_charsets[*set.parts.begin()][0] == 1 ? "on" : "off");
     }
     return std::fflush(stdout) == 0 ? 0 : 2;
   }
@@ -144,12 +122,12 @@ int RunEuropean(const Args& args) {
   for (size_t i = 0; i < args.size(); i += 2) {
     long part = 0;
     bool on = false;
-    if (!ParseNumber(args[i], false, 1, kEuropeanCharsets - 1, &part) || BoxOf(part) == nullptr) {
+    if (!ParseNumber(args[i], false, 1, kEuropeanCharsets - 1, &part) || SetOf(part) == nullptr) {
       return Fail("european: N must be one of 1 2 3 4 9 10 11 12 13 14 15 (the dialog's sets)");
     }
     if (!ParseOnOff(args[i + 1], &on)) return Fail("european: say on or off after " + args[i]);
     // The dialog switches a box's parts together.
-    for (int p : BoxOf(part)->parts) judgment.european_charsets[p][0] = on ? 1 : 0;
+    for (int p : SetOf(part)->parts) judgment.european_charsets[p][0] = on ? 1 : 0;
   }
   DeliveryRequest request;
   request.languages_changed = true;
