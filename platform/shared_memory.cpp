@@ -1,6 +1,7 @@
 #include "platform/shared_memory.h"
 
 #include <fcntl.h>
+#include <dirent.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -29,13 +30,17 @@ uint64_t Fnv1a64(std::string_view text) {
   return hash;
 }
 
-// "/zvrx-<name>-<hash of the prefix>": two prefixes (two test machines)
-// never share a block. False when it does not fit.
-bool MakeShmName(std::string_view name, char* out, size_t capacity) {
+std::string PrefixHash() {
   char hash[17];
   std::snprintf(hash, sizeof(hash), "%016llx",
                 static_cast<unsigned long long>(Fnv1a64(Prefix())));
-  std::string full = "/zvrx-" + RunFileName(name) + "-" + hash;
+  return hash;
+}
+
+// "/zvrx-<name>-<hash of the prefix>": two prefixes (two test machines)
+// never share a block. False when it does not fit.
+bool MakeShmName(std::string_view name, char* out, size_t capacity) {
+  std::string full = "/zvrx-" + RunFileName(name) + "-" + PrefixHash();
   if (full.size() >= capacity || full.size() > NAME_MAX) return false;
   std::memcpy(out, full.c_str(), full.size() + 1);
   return true;
@@ -125,6 +130,25 @@ std::unique_ptr<SharedMemory> SharedMemory::Open(std::string_view name, size_t s
   block->size_ = size;
   SetError(error, 0);
   return block;
+}
+
+int RemoveStaleSharedMemory() {
+  // Linux keeps POSIX shared memory as files in /dev/shm.
+  DIR* folder = opendir("/dev/shm");
+  if (folder == nullptr) return 0;
+  const std::string tail = "-" + PrefixHash();
+  int removed = 0;
+  while (dirent* entry = readdir(folder)) {
+    std::string_view file = entry->d_name;
+    if (!file.starts_with("zvrx-") || !file.ends_with(tail) || file.size() <= 5 + tail.size()) {
+      continue;
+    }
+    std::string_view run_name = file.substr(5, file.size() - 5 - tail.size());
+    if (LockFileHeld(Prefix() + "/run/" + std::string(run_name) + ".lock")) continue;
+    if (shm_unlink(("/" + std::string(file)).c_str()) == 0) ++removed;
+  }
+  closedir(folder);
+  return removed;
 }
 
 SharedMemory::~SharedMemory() {

@@ -41,4 +41,9 @@ class SharedMemory {
   char shm_name_[128] = {};
 };
 
+// Unlinks every block of the current prefix whose creator is gone: a
+// creator killed before its destructor ran leaves its block in /dev/shm.
+// Returns how many were removed.
+int RemoveStaleSharedMemory();
+
 }  // namespace zvrx::platform

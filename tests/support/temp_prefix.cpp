@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "platform/drives.h"
+#include "platform/shared_memory.h"
 
 namespace zvrx::test {
 
@@ -28,6 +29,8 @@ TempPrefix::TempPrefix(bool with_data_folder) {
 TempPrefix::~TempPrefix() {
   std::error_code ec;
   if (!old_cwd_.empty()) fs::current_path(old_cwd_, ec);
+  // Checkers the test killed leave their transfer blocks behind.
+  platform::RemoveStaleSharedMemory();
   platform::SetPrefix(old_prefix_);
   fs::remove_all(path_, ec);
 }

@@ -76,6 +76,38 @@ TEST(PlatformSharedMemory, KilledCreatorLeavesNoBlockAndIsTakenOver) {
   EXPECT_NE(OpenBlock(&error), nullptr);
 }
 
+TEST(PlatformSharedMemory, StaleBlocksOfThisPrefixAreRemovedLiveOnesKept) {
+  test::TempPrefix prefix;
+  ChildProcess killed([](const ChildProcess::Side& side) {
+    auto block = SharedMemory::Create("ZvrxDead", kSize, nullptr);
+    if (!block) return 2;
+    side.Ready();
+    side.Wait();
+    return 0;
+  });
+  ASSERT_EQ(killed.WaitReady(), 'r');
+  killed.Kill();
+  auto live = SharedMemory::Create(kName, kSize, nullptr);
+  ASSERT_NE(live, nullptr);
+  {
+    test::TempPrefix other;  // another machine's stale block stays
+    ChildProcess other_killed([](const ChildProcess::Side& side) {
+      auto block = SharedMemory::Create("ZvrxDead", kSize, nullptr);
+      side.Ready();
+      side.Wait();
+      return block ? 0 : 2;
+    });
+    ASSERT_EQ(other_killed.WaitReady(), 'r');
+    other_killed.Kill();
+    ASSERT_EQ(RemoveStaleSharedMemory(), 1);  // cleans up its own on leaving, too
+  }
+
+  EXPECT_EQ(RemoveStaleSharedMemory(), 1) << "the killed creator's block";
+  EXPECT_EQ(RemoveStaleSharedMemory(), 0);
+  int error = 0;
+  EXPECT_NE(OpenBlock(&error), nullptr) << "a live block was removed";
+}
+
 // A program the creator started must not keep the creator's lock alive
 // after the creator died.
 TEST(PlatformSharedMemory, ProgramStartedByTheCreatorDoesNotKeepItAlive) {
