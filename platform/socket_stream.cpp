@@ -6,6 +6,10 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
+#include <arpa/inet.h>
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+#include <openssl/x509v3.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -54,6 +58,25 @@ bool WaitConnected(int fd, int timeout_ms) {
   }
 }
 
+// The last error OpenSSL queued, as one line; the queue is emptied so that
+// an old error cannot be blamed on the next connection.
+std::string TakeTlsError() {
+  std::string text;
+  unsigned long code;
+  while ((code = ERR_get_error()) != 0) {
+    char line[256];
+    ERR_error_string_n(code, line, sizeof line);
+    text = line;
+  }
+  return text;
+}
+
+bool IsIpLiteral(const std::string& host) {
+  in_addr v4;
+  in6_addr v6;
+  return inet_pton(AF_INET, host.c_str(), &v4) == 1 || inet_pton(AF_INET6, host.c_str(), &v6) == 1;
+}
+
 class TcpStream final : public SocketStream {
  public:
   TcpStream(int connect_timeout_ms, int receive_timeout_ms)
@@ -76,6 +99,7 @@ class TcpStream final : public SocketStream {
     sockaddr_in address{};
     std::memcpy(&address, found->ai_addr, sizeof(address));
     freeaddrinfo(found);
+    loopback_ = (ntohl(address.sin_addr.s_addr) >> 24) == 127;
 
     fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd_ < 0) return ConnectResult::kFailed;
@@ -100,6 +124,12 @@ class TcpStream final : public SocketStream {
 
   int Send(const char* data, int size) override {
     if (fd_ < 0 || size < 0) return -1;
+    if (ssl_ != nullptr) {
+      // One record per command: SSL_write returns only when all of it went.
+      ERR_clear_error();
+      int sent = size == 0 ? 0 : SSL_write(ssl_, data, size);
+      return sent > 0 || size == 0 ? sent : -1;
+    }
     ssize_t sent;
     do {
       sent = send(fd_, data, static_cast<size_t>(size), MSG_NOSIGNAL);
@@ -110,6 +140,17 @@ class TcpStream final : public SocketStream {
   int Receive(char* buffer, int capacity) override {
     // A zero-byte read would look like the peer closing.
     if (fd_ < 0 || capacity <= 0) return -1;
+    if (ssl_ != nullptr) {
+      ERR_clear_error();
+      int got = SSL_read(ssl_, buffer, capacity);
+      if (got > 0) return got;
+      // A peer that closes, with or without close_notify, is a close as on
+      // a plain socket: every POP3 reply carries its own end, so a cut one
+      // is still noticed. A time-out or broken record is a failure.
+      int error = SSL_get_error(ssl_, got);
+      if (error == SSL_ERROR_ZERO_RETURN) return 0;
+      return -1;
+    }
     ssize_t got;
     do {
       got = recv(fd_, buffer, static_cast<size_t>(capacity), 0);
@@ -118,8 +159,59 @@ class TcpStream final : public SocketStream {
   }
 
   void Close() override {
+    if (ssl_ != nullptr) {
+      // Our close_notify, without waiting for the peer's.
+      SSL_shutdown(ssl_);
+      SSL_free(ssl_);
+      ssl_ = nullptr;
+    }
+    if (context_ != nullptr) SSL_CTX_free(context_);
+    context_ = nullptr;
     if (fd_ >= 0) close(fd_);
     fd_ = -1;
+    ERR_clear_error();
+  }
+
+  bool PeerIsLoopback() const override { return fd_ >= 0 && loopback_; }
+
+  TlsResult StartTls(std::string_view host, std::string* detail) override {
+    if (fd_ < 0 || ssl_ != nullptr) return TlsResult::kFailed;
+    ERR_clear_error();
+    const std::string name(host);
+    context_ = SSL_CTX_new(TLS_client_method());
+    if (context_ == nullptr) return Fail(TlsResult::kFailed, detail);
+    SSL_CTX_set_min_proto_version(context_, TLS1_2_VERSION);
+    SSL_CTX_set_verify(context_, SSL_VERIFY_PEER, nullptr);
+    SSL_CTX_set_options(context_, SSL_OP_IGNORE_UNEXPECTED_EOF);
+    // The system's store, or SSL_CERT_FILE / SSL_CERT_DIR as OpenSSL reads them.
+    if (SSL_CTX_set_default_verify_paths(context_) != 1) return Fail(TlsResult::kFailed, detail);
+    ssl_ = SSL_new(context_);
+    if (ssl_ == nullptr || SSL_set_fd(ssl_, fd_) != 1) return Fail(TlsResult::kFailed, detail);
+    X509_VERIFY_PARAM* param = SSL_get0_param(ssl_);
+    if (IsIpLiteral(name)) {
+      // An address is checked against the certificate's IP entries; SNI
+      // carries host names only.
+      if (X509_VERIFY_PARAM_set1_ip_asc(param, name.c_str()) != 1) {
+        return Fail(TlsResult::kFailed, detail);
+      }
+    } else {
+      X509_VERIFY_PARAM_set_hostflags(param, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
+      if (SSL_set_tlsext_host_name(ssl_, name.c_str()) != 1 ||
+          SSL_set1_host(ssl_, name.c_str()) != 1) {
+        return Fail(TlsResult::kFailed, detail);
+      }
+    }
+    // Blocking, bounded by the socket's time-outs.
+    if (SSL_connect(ssl_) == 1) return TlsResult::kOk;
+    const long verify = SSL_get_verify_result(ssl_);
+    TlsResult result = TlsResult::kFailed;
+    if (verify == X509_V_ERR_HOSTNAME_MISMATCH || verify == X509_V_ERR_IP_ADDRESS_MISMATCH) {
+      result = TlsResult::kWrongHost;
+    } else if (verify != X509_V_OK) {
+      result = TlsResult::kUntrusted;
+    }
+    return Fail(result, detail,
+                verify != X509_V_OK ? X509_verify_cert_error_string(verify) : "");
   }
 
   void SetReceiveTimeout(int milliseconds) override {
@@ -137,8 +229,23 @@ class TcpStream final : public SocketStream {
  private:
   int connect_timeout_ms_;
   int receive_timeout_ms_;
+  // Ends a TLS start that failed: the connection cannot be used any more.
+  // No close_notify on a handshake that never finished.
+  TlsResult Fail(TlsResult result, std::string* detail, std::string why = {}) {
+    std::string queued = TakeTlsError();
+    if (why.empty()) why = queued;
+    if (detail != nullptr) *detail = why.empty() ? "the TLS handshake failed" : why;
+    if (ssl_ != nullptr) SSL_free(ssl_);
+    ssl_ = nullptr;
+    Close();
+    return result;
+  }
+
   int current_timeout_ms_ = 0;  // what SO_RCVTIMEO holds now
   int fd_ = -1;
+  bool loopback_ = false;
+  SSL_CTX* context_ = nullptr;
+  SSL* ssl_ = nullptr;  // set once TLS runs over fd_
 };
 
 }  // namespace
