@@ -40,12 +40,12 @@ int RunTls(const Args& args) {
 
 void ShowExtensionSettings() {
   const ExtensionSettings settings = LoadExtensionSettings();
-  std::printf("modern mail (UTF-8, Base64, HTML): %s\n",
-              settings.Bool(kModernMailKey) ? "on" : "off");
   // auto: TLS on port 995, else STLS, plain text only to this machine.
-  std::printf("transport (auto|tls|starttls|plain): %s, %s, %s\n",
+  std::printf("transport of accounts 1-3 (auto|tls|starttls|plain): %s, %s, %s\n",
               settings.Value(kTransportKeys[0]).c_str(), settings.Value(kTransportKeys[1]).c_str(),
               settings.Value(kTransportKeys[2]).c_str());
+  std::printf("modern mail (UTF-8, Base64, HTML): %s\n",
+              settings.Bool(kModernMailKey) ? "on" : "off");
   for (const std::string& problem : settings.problems()) std::printf("%s\n", problem.c_str());
 }
 
