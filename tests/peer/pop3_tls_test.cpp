@@ -8,6 +8,9 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <map>
+#include <optional>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -24,6 +27,7 @@
 #include "shared/transfer_checker.h"
 #include "tests/support/dovecot_fixture.h"
 #include "tests/support/fake_clock.h"
+#include "tests/support/run_program.h"
 #include "tests/support/settings_side_clock.h"
 #include "tests/support/temp_prefix.h"
 
@@ -274,6 +278,72 @@ TEST_F(TlsCheckTest, CertificateForAnotherNameChangesNothing) {
   RunCheck(state_);
   EXPECT_EQ(state_.counters.account_results[0], -2);
   EXPECT_EQ(server_->RemainingMessages("jiro"), std::vector<std::string>{Corpus("en-ham-04.eml")});
+}
+
+// zvrxctl as a person would run it against a TLS-only server whose
+// authority is in SSL_CERT_FILE: the dry run lists the messages over TLS;
+// with a host name the certificate does not name, the check says so, exits
+// 1 and changes nothing on the server or in the machine.
+class TlsZvrxctlTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(server_.StartWithTls({{"saburo", "saburo-pw",
+                                       {Corpus("ja-spam-01.eml"), Corpus("ja-ham-01.eml"),
+                                        Corpus("en-spam-02.eml"), Corpus("en-ham-03.eml")}}},
+                                     DovecotTls{}))
+        << server_.error();
+    cert_file_.emplace(server_.CaFile());
+    ASSERT_EQ(test::RunZvrxctl(prefix_.path(),
+                               {"init", "--data", ZVRX_BINARY_DIR "/Installer Resources"}, {})
+                  .status,
+              0);
+  }
+  DovecotServer server_;
+  test::TempPrefix prefix_{false};
+  std::optional<ScopedCertFile> cert_file_;
+};
+
+TEST_F(TlsZvrxctlTest, ChecksOverTlsAndRefusesAnotherHostName) {
+  DovecotServer* server = &server_;
+
+  namespace fs = std::filesystem;
+  auto ctl = [&](std::vector<std::string> args) {
+    return test::RunZvrxctl(prefix_.path(), std::move(args), {});
+  };
+  auto machine = [&] {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(fs::path(prefix_.path()) / "drive_c")) {
+      if (entry.is_regular_file()) files[entry.path().string()] = test::ReadHostFile(entry.path());
+    }
+    return files;
+  };
+  ASSERT_EQ(ctl({"level", "1"}).status, 0);
+  ASSERT_EQ(ctl({"account", "1",
+                 DovecotServer::AccountAt("saburo", "localhost", server->tls_port()), "saburo-pw"})
+                .status,
+            0);
+  ASSERT_EQ(ctl({"tls", "1", "tls"}).status, 0);
+  test::ProgramRun run = ctl({"check", "--dry-run"});
+  EXPECT_EQ(run.status, 0) << run.out << run.err;
+  for (const char* line : {"account 1: 4 messages on the server", "  message 4: would keep",
+                           "  message 3: would delete", "  message 1: would delete"}) {
+    EXPECT_NE(run.out.find(line), std::string::npos) << line << "\n" << run.out;
+  }
+
+  ASSERT_EQ(ctl({"account", "1",
+                 DovecotServer::AccountAt("saburo", "127.0.0.1", server->tls_port()), "saburo-pw"})
+                .status,
+            0);
+  const auto before = machine();
+  run = ctl({"check"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.out.find("account 1: login failed: the server's certificate is for another host "
+                         "name; nothing was sent"),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("account 1: TLS: "), std::string::npos) << run.out;
+  EXPECT_EQ(server->RemainingMessages("saburo").size(), 4u);
+  EXPECT_EQ(machine(), before);
 }
 
 }  // namespace
