@@ -41,6 +41,25 @@ DovecotServer& Server() {
   return *server;
 }
 
+// One connection with nothing but its login and QUIT: what a handshake costs.
+void LoginOnly(benchmark::State& state, zvrx::TransportChoice choice, bool tls_port) {
+  DovecotServer& server = Server();
+  zvrx::test::FakeClock clock;
+  zvrx::test::ScopedClock scoped(clock);
+  const std::string account = DovecotServer::AccountAt(
+      "taro", "localhost", tls_port ? server.tls_port() : server.port());
+  for (auto _ : state) {
+    zvrx::PopConnection connection;
+    connection.transport = choice;
+    int16_t apop_state = 1;
+    if (zvrx::Login(connection, account, "taro-pw", apop_state) != zvrx::POP_OK) {
+      state.SkipWithError("login failed");
+      break;
+    }
+    zvrx::Quit(connection);
+  }
+}
+
 void WalkMailbox(benchmark::State& state, zvrx::TransportChoice choice, bool tls_port) {
   DovecotServer& server = Server();
   zvrx::test::FakeClock clock;
@@ -85,6 +104,18 @@ void BM_Check100Stls(benchmark::State& state) {
 void BM_Check100ImplicitTls(benchmark::State& state) {
   WalkMailbox(state, zvrx::TransportChoice::kTls, true);
 }
+void BM_LoginPlain(benchmark::State& state) {
+  LoginOnly(state, zvrx::TransportChoice::kPlain, false);
+}
+void BM_LoginStls(benchmark::State& state) {
+  LoginOnly(state, zvrx::TransportChoice::kStartTls, false);
+}
+void BM_LoginImplicitTls(benchmark::State& state) {
+  LoginOnly(state, zvrx::TransportChoice::kTls, true);
+}
+BENCHMARK(BM_LoginPlain)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LoginStls)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LoginImplicitTls)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Check100Plain)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Check100Stls)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Check100ImplicitTls)->Unit(benchmark::kMillisecond)->UseRealTime();
