@@ -112,7 +112,7 @@ struct TransportItem {
   const char* text;  // UTF-8
 };
 constexpr TransportItem kTransportItems[] = {
-    {"auto", "自動"}, {"tls", "TLS"}, {"starttls", "STARTTLS"}, {"plain", "平文"}};
+    {"auto", "TLS 自動"}, {"tls", "TLS"}, {"starttls", "STARTTLS"}, {"plain", "暗号化なし"}};
 constexpr int kTransportItemCount = 4;
 
 int TransportIndex(const std::string& word) {

@@ -508,7 +508,7 @@ TEST_F(BasicPageTest, EachReportCodeShowsItsDialog) {
        true},
       {{kTranPlainRefused, 3, 0, 0, 3}, kNoticeDialogId,
        {Sjis("暗号化できないサーバーにはログインしません。"),
-        Sjis("3つ目の接続方式を「平文」にすると"), Sjis("暗号化なしで接続します。")},
+        Sjis("3つ目の接続方式を「暗号化なし」にすると"), Sjis("暗号化せずに接続します。")},
        true},
       {{kTranNothingToExamine, 0, 0, 0, 0}, kDialogOkId,
        {Sjis("検査が完了しました。"), Sjis("　検査の対象となる新しいメールは届いて"),
