@@ -4,6 +4,8 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <arpa/inet.h>
@@ -71,6 +73,40 @@ std::string TakeTlsError() {
   return text;
 }
 
+// OpenSSL writes to the socket without MSG_NOSIGNAL: a server that has gone
+// would end the whole program with SIGPIPE. While one exists, the signal is
+// held back on this thread and a SIGPIPE it caused is taken away unseen.
+class NoSigpipe {
+ public:
+  NoSigpipe() {
+    sigemptyset(&pipe_);
+    sigaddset(&pipe_, SIGPIPE);
+    sigset_t pending;
+    sigpending(&pending);
+    was_pending_ = sigismember(&pending, SIGPIPE) == 1;
+    pthread_sigmask(SIG_BLOCK, &pipe_, &old_);
+  }
+  ~NoSigpipe() {
+    if (!was_pending_) {
+      sigset_t pending;
+      sigpending(&pending);
+      if (sigismember(&pending, SIGPIPE) == 1) {
+        const timespec now{0, 0};
+        while (sigtimedwait(&pipe_, nullptr, &now) < 0 && errno == EINTR) {
+        }
+      }
+    }
+    pthread_sigmask(SIG_SETMASK, &old_, nullptr);
+  }
+  NoSigpipe(const NoSigpipe&) = delete;
+  NoSigpipe& operator=(const NoSigpipe&) = delete;
+
+ private:
+  sigset_t pipe_;
+  sigset_t old_;
+  bool was_pending_ = false;
+};
+
 bool IsIpLiteral(const std::string& host) {
   in_addr v4;
   in6_addr v6;
@@ -126,9 +162,13 @@ class TcpStream final : public SocketStream {
     if (fd_ < 0 || size < 0) return -1;
     if (ssl_ != nullptr) {
       // One record per command: SSL_write returns only when all of it went.
+      if (size == 0) return 0;
       ERR_clear_error();
-      int sent = size == 0 ? 0 : SSL_write(ssl_, data, size);
-      return sent > 0 || size == 0 ? sent : -1;
+      NoSigpipe no_sigpipe;
+      int sent = SSL_write(ssl_, data, size);
+      if (sent > 0) return sent;
+      tls_broken_ = true;
+      return -1;
     }
     ssize_t sent;
     do {
@@ -149,6 +189,7 @@ class TcpStream final : public SocketStream {
       // is still noticed. A time-out or broken record is a failure.
       int error = SSL_get_error(ssl_, got);
       if (error == SSL_ERROR_ZERO_RETURN) return 0;
+      tls_broken_ = true;
       return -1;
     }
     ssize_t got;
@@ -160,11 +201,16 @@ class TcpStream final : public SocketStream {
 
   void Close() override {
     if (ssl_ != nullptr) {
-      // Our close_notify, without waiting for the peer's.
-      SSL_shutdown(ssl_);
+      // Our close_notify, without waiting for the peer's; none after a
+      // failure, which leaves the session unusable.
+      if (!tls_broken_) {
+        NoSigpipe no_sigpipe;
+        SSL_shutdown(ssl_);
+      }
       SSL_free(ssl_);
       ssl_ = nullptr;
     }
+    tls_broken_ = false;
     if (context_ != nullptr) SSL_CTX_free(context_);
     context_ = nullptr;
     if (fd_ >= 0) close(fd_);
@@ -202,7 +248,12 @@ class TcpStream final : public SocketStream {
       }
     }
     // Blocking, bounded by the socket's time-outs.
-    if (SSL_connect(ssl_) == 1) return TlsResult::kOk;
+    int connected;
+    {
+      NoSigpipe no_sigpipe;
+      connected = SSL_connect(ssl_);
+    }
+    if (connected == 1) return TlsResult::kOk;
     const long verify = SSL_get_verify_result(ssl_);
     TlsResult result = TlsResult::kFailed;
     if (verify == X509_V_ERR_HOSTNAME_MISMATCH || verify == X509_V_ERR_IP_ADDRESS_MISMATCH) {
@@ -246,6 +297,7 @@ class TcpStream final : public SocketStream {
   bool loopback_ = false;
   SSL_CTX* context_ = nullptr;
   SSL* ssl_ = nullptr;  // set once TLS runs over fd_
+  bool tls_broken_ = false;  // a TLS read or write failed
 };
 
 }  // namespace

@@ -6,6 +6,8 @@
 // changing nothing when the certificate is refused.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -181,6 +183,29 @@ TEST_F(Pop3TlsTest, LogsInOverTlsOrRefusesBeforeSendingAnything) {
     EXPECT_NE(std::string(body.data()).find("Subject: two"), std::string::npos);
     EXPECT_EQ(Quit(connection), POP_OK);
   }
+}
+
+// A server gone after QUIT: writing to it over TLS fails as on a plain
+// socket, without the SIGPIPE that would end the checker.
+TEST_F(Pop3TlsTest, WritingToAServerThatHasGoneFailsWithoutEndingTheProgram) {
+  ScopedCertFile cert_file(trusted_->CaFile());
+  auto stream = platform::NewTcpStream();
+  ASSERT_EQ(stream->Connect("localhost", trusted_->tls_port()), platform::ConnectResult::kOk);
+  std::string detail;
+  ASSERT_EQ(stream->StartTls("localhost", &detail), platform::TlsResult::kOk) << detail;
+  char reply[512];
+  ASSERT_GT(stream->Receive(reply, sizeof reply), 0);
+  const std::string quit = "QUIT\r\n";
+  ASSERT_EQ(stream->Send(quit.data(), static_cast<int>(quit.size())), 6);
+  ASSERT_GT(stream->Receive(reply, sizeof reply), 0);
+  bool failed = false;
+  for (int i = 0; i < 50 && !failed; ++i) {
+    const std::string noop = "NOOP\r\n";
+    failed = stream->Send(noop.data(), static_cast<int>(noop.size())) < 0;
+    usleep(20000);
+  }
+  EXPECT_TRUE(failed) << "the server closed its side";
+  stream->Close();
 }
 
 // The whole check over TLS, as the checker runs it: the transport comes from
