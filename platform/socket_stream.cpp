@@ -182,6 +182,8 @@ class TcpStream final : public SocketStream {
     if (fd_ < 0 || capacity <= 0) return -1;
     if (ssl_ != nullptr) {
       ERR_clear_error();
+      // A read may write too (a key update the server asked for).
+      NoSigpipe no_sigpipe;
       int got = SSL_read(ssl_, buffer, capacity);
       if (got > 0) return got;
       // A peer that closes, with or without close_notify, is a close as on
