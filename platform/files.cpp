@@ -21,6 +21,10 @@ namespace {
 constexpr mode_t kNewFileMode = 0644;
 constexpr mode_t kPrivateFileMode = 0600;
 constexpr mode_t kNewFolderMode = 0755;
+// The emulated machine holds the passwords, lists, log and markers: its
+// files are its owner's alone, as the mail tools keep theirs.
+constexpr mode_t kPrivateFolderMode = 0700;
+constexpr mode_t kOthersBits = 077;
 constexpr size_t kMaxNameBytes = 255;      // NAME_MAX of the host's file systems
 constexpr size_t kTempSuffixLength = 13;   // "." + ".zvrx-XXXXXX"
 
@@ -53,6 +57,46 @@ std::string ResolveLink(const std::string& host) {
   std::string resolved = real;
   std::free(real);
   return resolved;
+}
+
+// A host path inside the prefix (the C: drive and the run folder).
+std::string PrefixFolder() {
+  std::string prefix = Prefix();
+  while (prefix.size() > 1 && prefix.back() == '/') prefix.pop_back();
+  return prefix;
+}
+
+// A relative host path (a name in the current folder) made absolute.
+std::string AbsoluteHost(const std::string& host) {
+  if (host.empty() || host[0] == '/') return host;
+  char* cwd = getcwd(nullptr, 0);
+  if (cwd == nullptr) return host;
+  std::string absolute = std::string(cwd) + "/" + host;
+  std::free(cwd);
+  return absolute;
+}
+
+bool InPrefix(const std::string& raw_host) {
+  const std::string host = AbsoluteHost(raw_host);
+  const std::string prefix = PrefixFolder();
+  return !prefix.empty() && prefix != "/" && host.size() > prefix.size() &&
+         host.starts_with(prefix) && host[prefix.size()] == '/';
+}
+
+// A folder an earlier version made readable by others loses those bits, and
+// so do the folders above it up to the prefix itself.
+void TightenFolders(const std::string& folder) {
+  const std::string prefix = PrefixFolder();
+  std::string level = folder;
+  for (;;) {
+    struct stat info;
+    if (stat(level.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
+        (info.st_mode & kOthersBits) != 0) {
+      chmod(level.c_str(), info.st_mode & 07700);
+    }
+    if (level == prefix || !InPrefix(level)) return;
+    level = ParentOf(level);
+  }
 }
 
 bool StatIs(std::string_view path, mode_t type) {
@@ -130,7 +174,7 @@ namespace {
 bool ReplaceFile(std::string_view path, const void* data, size_t size, bool owner_only) {
   std::string target = HostPath(path);
   if (target.empty()) return false;
-  target = ResolveLink(target);
+  target = AbsoluteHost(ResolveLink(target));
   std::string folder = ParentOf(target);
   std::string name = target.substr(target.rfind('/') + 1);
   // The temporary name carries the file's name when it fits in a name.
@@ -140,9 +184,14 @@ bool ReplaceFile(std::string_view path, const void* data, size_t size, bool owne
   int fd = mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) return false;
   struct stat old_info;
-  mode_t mode = owner_only                                  ? kPrivateFileMode
-                : stat(target.c_str(), &old_info) == 0 ? (old_info.st_mode & 07777)
-                                                       : kNewFileMode;
+  const bool in_prefix = InPrefix(target);
+  const bool existed = stat(target.c_str(), &old_info) == 0;
+  mode_t mode = owner_only ? kPrivateFileMode
+                : existed  ? (old_info.st_mode & 07777)
+                           : kNewFileMode;
+  // Inside the machine, a save also takes away what others could read.
+  if (in_prefix) mode = existed && !owner_only ? (mode & 07700) : kPrivateFileMode;
+  if (in_prefix) TightenFolders(folder);
   bool ok = fchmod(fd, mode) == 0 && WriteAll(fd, static_cast<const char*>(data), size) &&
             fsync(fd) == 0;
   ok = close(fd) == 0 && ok;
@@ -171,10 +220,17 @@ bool WritePrivateFileBytes(std::string_view path, const void* data, size_t size)
 }
 
 bool AppendFileBytes(std::string_view path, const void* data, size_t size) {
-  int fd = open(HostPath(path).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, kNewFileMode);
+  const std::string host = HostPath(path);
+  const bool in_prefix = InPrefix(host);
+  int fd = open(host.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC,
+                in_prefix ? kPrivateFileMode : kNewFileMode);
   if (fd < 0) return false;
   struct stat before;
   bool have_size = fstat(fd, &before) == 0;
+  if (in_prefix) {
+    if (have_size && (before.st_mode & kOthersBits) != 0) fchmod(fd, before.st_mode & 07700);
+    TightenFolders(ParentOf(AbsoluteHost(host)));
+  }
   bool ok = WriteAll(fd, static_cast<const char*>(data), size);
   // A record cut off half-way (a full disk) is taken back, so the file stays
   // a sequence of whole records.
@@ -196,7 +252,8 @@ int64_t FileSize(std::string_view path) {
 }
 
 bool CreateFolder(std::string_view path) {
-  return mkdir(HostPath(path).c_str(), kNewFolderMode) == 0;
+  const std::string host = HostPath(path);
+  return mkdir(host.c_str(), InPrefix(host) ? kPrivateFolderMode : kNewFolderMode) == 0;
 }
 
 bool RemoveFolder(std::string_view path) { return rmdir(HostPath(path).c_str()) == 0; }

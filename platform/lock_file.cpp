@@ -27,7 +27,10 @@ std::string RunFolder() {
   std::string folder = Prefix() + "/run";
   std::error_code error;
   std::filesystem::create_directories(folder, error);
-  return error ? std::string() : folder;
+  if (error) return std::string();
+  // Lock files name the programs' windows: the owner's business alone.
+  std::filesystem::permissions(folder, std::filesystem::perms::owner_all, error);
+  return folder;
 }
 
 std::string RunFileName(std::string_view cp932_name) {
@@ -41,7 +44,7 @@ std::string RunFileName(std::string_view cp932_name) {
 
 int LockFileExclusive(const std::string& path) {
   for (int attempt = 0; attempt < kLockAttempts; ++attempt) {
-    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0) return -1;
     if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
       // The previous owner may have removed the file between our open and

@@ -43,7 +43,7 @@ std::string LockPath(const std::string& run, std::string_view name) {
 // The file stays in place when released: a waiter that opened it keeps
 // locking the same file as everybody else.
 int TryLock(const std::string& path) {
-  int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
   if (fd < 0) return -1;
   if (flock(fd, LOCK_EX | LOCK_NB) == 0) return fd;
   close(fd);

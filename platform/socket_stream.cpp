@@ -4,8 +4,14 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <sys/time.h>
+#include <arpa/inet.h>
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+#include <openssl/x509v3.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -54,6 +60,59 @@ bool WaitConnected(int fd, int timeout_ms) {
   }
 }
 
+// The last error OpenSSL queued, as one line; the queue is emptied so that
+// an old error cannot be blamed on the next connection.
+std::string TakeTlsError() {
+  std::string text;
+  unsigned long code;
+  while ((code = ERR_get_error()) != 0) {
+    char line[256];
+    ERR_error_string_n(code, line, sizeof line);
+    text = line;
+  }
+  return text;
+}
+
+// OpenSSL writes to the socket without MSG_NOSIGNAL: a server that has gone
+// would end the whole program with SIGPIPE. While one exists, the signal is
+// held back on this thread and a SIGPIPE it caused is taken away unseen.
+class NoSigpipe {
+ public:
+  NoSigpipe() {
+    sigemptyset(&pipe_);
+    sigaddset(&pipe_, SIGPIPE);
+    sigset_t pending;
+    sigpending(&pending);
+    was_pending_ = sigismember(&pending, SIGPIPE) == 1;
+    pthread_sigmask(SIG_BLOCK, &pipe_, &old_);
+  }
+  ~NoSigpipe() {
+    if (!was_pending_) {
+      sigset_t pending;
+      sigpending(&pending);
+      if (sigismember(&pending, SIGPIPE) == 1) {
+        const timespec now{0, 0};
+        while (sigtimedwait(&pipe_, nullptr, &now) < 0 && errno == EINTR) {
+        }
+      }
+    }
+    pthread_sigmask(SIG_SETMASK, &old_, nullptr);
+  }
+  NoSigpipe(const NoSigpipe&) = delete;
+  NoSigpipe& operator=(const NoSigpipe&) = delete;
+
+ private:
+  sigset_t pipe_;
+  sigset_t old_;
+  bool was_pending_ = false;
+};
+
+bool IsIpLiteral(const std::string& host) {
+  in_addr v4;
+  in6_addr v6;
+  return inet_pton(AF_INET, host.c_str(), &v4) == 1 || inet_pton(AF_INET6, host.c_str(), &v6) == 1;
+}
+
 class TcpStream final : public SocketStream {
  public:
   TcpStream(int connect_timeout_ms, int receive_timeout_ms)
@@ -76,6 +135,7 @@ class TcpStream final : public SocketStream {
     sockaddr_in address{};
     std::memcpy(&address, found->ai_addr, sizeof(address));
     freeaddrinfo(found);
+    loopback_ = (ntohl(address.sin_addr.s_addr) >> 24) == 127;
 
     fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd_ < 0) return ConnectResult::kFailed;
@@ -100,6 +160,16 @@ class TcpStream final : public SocketStream {
 
   int Send(const char* data, int size) override {
     if (fd_ < 0 || size < 0) return -1;
+    if (ssl_ != nullptr) {
+      // One record per command: SSL_write returns only when all of it went.
+      if (size == 0) return 0;
+      ERR_clear_error();
+      NoSigpipe no_sigpipe;
+      int sent = SSL_write(ssl_, data, size);
+      if (sent > 0) return sent;
+      tls_broken_ = true;
+      return -1;
+    }
     ssize_t sent;
     do {
       sent = send(fd_, data, static_cast<size_t>(size), MSG_NOSIGNAL);
@@ -110,6 +180,20 @@ class TcpStream final : public SocketStream {
   int Receive(char* buffer, int capacity) override {
     // A zero-byte read would look like the peer closing.
     if (fd_ < 0 || capacity <= 0) return -1;
+    if (ssl_ != nullptr) {
+      ERR_clear_error();
+      // A read may write too (a key update the server asked for).
+      NoSigpipe no_sigpipe;
+      int got = SSL_read(ssl_, buffer, capacity);
+      if (got > 0) return got;
+      // A peer that closes, with or without close_notify, is a close as on
+      // a plain socket: every POP3 reply carries its own end, so a cut one
+      // is still noticed. A time-out or broken record is a failure.
+      int error = SSL_get_error(ssl_, got);
+      if (error == SSL_ERROR_ZERO_RETURN) return 0;
+      tls_broken_ = true;
+      return -1;
+    }
     ssize_t got;
     do {
       got = recv(fd_, buffer, static_cast<size_t>(capacity), 0);
@@ -118,8 +202,69 @@ class TcpStream final : public SocketStream {
   }
 
   void Close() override {
+    if (ssl_ != nullptr) {
+      // Our close_notify, without waiting for the peer's; none after a
+      // failure, which leaves the session unusable.
+      if (!tls_broken_) {
+        NoSigpipe no_sigpipe;
+        SSL_shutdown(ssl_);
+      }
+      SSL_free(ssl_);
+      ssl_ = nullptr;
+    }
+    tls_broken_ = false;
+    if (context_ != nullptr) SSL_CTX_free(context_);
+    context_ = nullptr;
     if (fd_ >= 0) close(fd_);
     fd_ = -1;
+    ERR_clear_error();
+  }
+
+  bool PeerIsLoopback() const override { return fd_ >= 0 && loopback_; }
+
+  TlsResult StartTls(std::string_view host, std::string* detail) override {
+    if (fd_ < 0 || ssl_ != nullptr) return TlsResult::kFailed;
+    ERR_clear_error();
+    const std::string name(host);
+    context_ = SSL_CTX_new(TLS_client_method());
+    if (context_ == nullptr) return Fail(TlsResult::kFailed, detail);
+    SSL_CTX_set_min_proto_version(context_, TLS1_2_VERSION);
+    SSL_CTX_set_verify(context_, SSL_VERIFY_PEER, nullptr);
+    SSL_CTX_set_options(context_, SSL_OP_IGNORE_UNEXPECTED_EOF);
+    // The system's store, or SSL_CERT_FILE / SSL_CERT_DIR as OpenSSL reads them.
+    if (SSL_CTX_set_default_verify_paths(context_) != 1) return Fail(TlsResult::kFailed, detail);
+    ssl_ = SSL_new(context_);
+    if (ssl_ == nullptr || SSL_set_fd(ssl_, fd_) != 1) return Fail(TlsResult::kFailed, detail);
+    X509_VERIFY_PARAM* param = SSL_get0_param(ssl_);
+    if (IsIpLiteral(name)) {
+      // An address is checked against the certificate's IP entries; SNI
+      // carries host names only.
+      if (X509_VERIFY_PARAM_set1_ip_asc(param, name.c_str()) != 1) {
+        return Fail(TlsResult::kFailed, detail);
+      }
+    } else {
+      X509_VERIFY_PARAM_set_hostflags(param, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
+      if (SSL_set_tlsext_host_name(ssl_, name.c_str()) != 1 ||
+          SSL_set1_host(ssl_, name.c_str()) != 1) {
+        return Fail(TlsResult::kFailed, detail);
+      }
+    }
+    // Blocking, bounded by the socket's time-outs.
+    int connected;
+    {
+      NoSigpipe no_sigpipe;
+      connected = SSL_connect(ssl_);
+    }
+    if (connected == 1) return TlsResult::kOk;
+    const long verify = SSL_get_verify_result(ssl_);
+    TlsResult result = TlsResult::kFailed;
+    if (verify == X509_V_ERR_HOSTNAME_MISMATCH || verify == X509_V_ERR_IP_ADDRESS_MISMATCH) {
+      result = TlsResult::kWrongHost;
+    } else if (verify != X509_V_OK) {
+      result = TlsResult::kUntrusted;
+    }
+    return Fail(result, detail,
+                verify != X509_V_OK ? X509_verify_cert_error_string(verify) : "");
   }
 
   void SetReceiveTimeout(int milliseconds) override {
@@ -137,8 +282,24 @@ class TcpStream final : public SocketStream {
  private:
   int connect_timeout_ms_;
   int receive_timeout_ms_;
+  // Ends a TLS start that failed: the connection cannot be used any more.
+  // No close_notify on a handshake that never finished.
+  TlsResult Fail(TlsResult result, std::string* detail, std::string why = {}) {
+    std::string queued = TakeTlsError();
+    if (why.empty()) why = queued;
+    if (detail != nullptr) *detail = why.empty() ? "the TLS handshake failed" : why;
+    if (ssl_ != nullptr) SSL_free(ssl_);
+    ssl_ = nullptr;
+    Close();
+    return result;
+  }
+
   int current_timeout_ms_ = 0;  // what SO_RCVTIMEO holds now
   int fd_ = -1;
+  bool loopback_ = false;
+  SSL_CTX* context_ = nullptr;
+  SSL* ssl_ = nullptr;  // set once TLS runs over fd_
+  bool tls_broken_ = false;  // a TLS read or write failed
 };
 
 }  // namespace

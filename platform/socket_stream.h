@@ -10,6 +10,16 @@ namespace zvrx::platform {
 
 enum class ConnectResult { kOk, kNoHost, kFailed };
 
+// How a TLS handshake ended. A certificate that does not verify is told
+// apart from one issued for another name, so the user can be told which.
+enum class TlsResult {
+  kOk,
+  kUntrusted,    // the chain does not lead to a trusted authority (or expired, ...)
+  kWrongHost,    // a good certificate, but not for the host that was asked for
+  kFailed,       // no handshake: the peer closed, spoke no TLS, or too old a version
+  kUnsupported,  // this stream cannot carry TLS
+};
+
 class SocketStream {
  public:
   virtual ~SocketStream() = default;
@@ -25,7 +35,19 @@ class SocketStream {
   // the stream's own time-out). A reader that owes a whole reply by a
   // deadline hands each call what is left of it.
   virtual void SetReceiveTimeout(int /*milliseconds*/) {}
+  // Turns the connected stream into TLS (1.2 or newer) to `host`: sends the
+  // host name (SNI), verifies the chain against the trust store and checks
+  // the name. Afterwards Send and Receive carry the same bytes through TLS,
+  // with the same time-outs. `detail` gets the library's reason on failure.
+  virtual TlsResult StartTls(std::string_view /*host*/, std::string* /*detail*/) {
+    return TlsResult::kUnsupported;
+  }
+  // The connected peer is a loopback address (127.0.0.0/8, ::1).
+  virtual bool PeerIsLoopback() const { return false; }
 };
+
+// The trust store is OpenSSL's default: the system's certificates, or the
+// file and folder named by SSL_CERT_FILE and SSL_CERT_DIR when set.
 
 // Time-outs the system never had: a server that stops answering ends that
 // mailbox's walk with a socket error instead of holding the checker.

@@ -10,6 +10,7 @@
 #include "settings/message_dialogs.h"
 #include "settings/message_table.h"
 #include "settings/page_window.h"
+#include "shared/extension_settings.h"
 #include "shared/record_files.h"
 #include "shared/transfer_settings.h"
 
@@ -102,6 +103,27 @@ bool DiffersFromSnapshot(const BasicSettings& basic, const BasicSettings& snapsh
 
 }  // namespace
 
+namespace {
+
+// The transport choices in the order of the drop-down list: the words of
+// ZVRXExt.ini and what the list shows.
+struct TransportItem {
+  const char* word;
+  const char* text;  // UTF-8
+};
+constexpr TransportItem kTransportItems[] = {
+    {"auto", "TLS 自動"}, {"tls", "TLS"}, {"starttls", "STARTTLS"}, {"plain", "暗号化なし"}};
+constexpr int kTransportItemCount = 4;
+
+int TransportIndex(const std::string& word) {
+  for (int i = 0; i < kTransportItemCount; ++i) {
+    if (word == kTransportItems[i].word) return i;
+  }
+  return 0;
+}
+
+}  // namespace
+
 BasicPage::BasicPage(SettingsState& state) : state_(state) {}
 
 BasicPage::~BasicPage() {
@@ -129,6 +151,10 @@ void BasicPage::OnInit(ui::Dialog& dialog) {
   const BasicSettings& basic = state_.records.basic;
   dialog.SetEditLimit(kIdAccount, static_cast<int>(kAccountEditMax));
   dialog.SetEditLimit(kIdPassword, static_cast<int>(kAccountEditMax));
+  dialog.ComboReset(kIdTransport);
+  for (const TransportItem& item : kTransportItems) {
+    dialog.ComboAdd(kIdTransport, platform::Utf8ToCp932(item.text));
+  }
   ShowAccount(0);
 
   dialog.ComboReset(kIdCheckMode);
@@ -166,6 +192,36 @@ void BasicPage::ShowAccount(int index) {
   view_->SetItemText(kIdAccount, FieldText(basic.accounts[index], kAccountFieldSize));
   view_->SetItemText(kIdPassword, FieldText(basic.passwords[index], kAccountFieldSize));
   account_text_ = CutToEditLimit(view_->GetItemText(kIdAccount));
+  ShowTransport(index);
+}
+
+void BasicPage::ShowTransport(int index) {
+  if (index < 0 || index >= kAccountCount) return;
+  const ExtensionSettings settings = LoadExtensionSettings();
+  const bool was_filling = filling_;
+  filling_ = true;
+  view_->ComboSelect(kIdTransport, TransportIndex(settings.Value(kTransportKeys[index])));
+  filling_ = was_filling;
+}
+
+// The choice goes into ZVRXExt.ini at once: the checker reads that file at
+// every check, so it needs neither the page's save nor a transfer.
+void BasicPage::OnTransportChoice(ui::Dialog& dialog) {
+  if (filling_) return;
+  if (current_account_ < 0 || current_account_ >= kAccountCount) current_account_ = 0;
+  const int index = dialog.ComboSelection(kIdTransport);
+  if (index >= 0 && index < kTransportItemCount) {
+    const char* key = kTransportKeys[current_account_];
+    if (LoadExtensionSettings().Value(key) != kTransportItems[index].word) {
+      ChangeExtensionSettings({{key, kTransportItems[index].word}});
+    }
+  }
+  // What the list shows is what the file holds, also when it could not be
+  // written.
+  ShowTransport(current_account_);
+  if (!dialog.ComboIsDroppedDown(kIdTransport)) return;
+  dialog.ComboShowDropDown(kIdTransport, false);
+  if (state_.main_frame != nullptr) state_.main_frame->Focus();
 }
 
 bool BasicPage::RefreshCheckButton() {
@@ -207,6 +263,9 @@ void BasicPage::OnCommand(ui::Dialog& dialog, int id, int code) {
       break;
     case kIdAccountSwitch:
       if (code == ui::kBnClicked) OnAccountSwitch(dialog);
+      break;
+    case kIdTransport:
+      if (code == ui::kCbnSelChange) OnTransportChoice(dialog);
       break;
     case kIdOptionsButton:
     case kIdWorkLogButton:
@@ -371,6 +430,9 @@ void BasicPage::ShowReport(const TransferHeader& header) {
       break;
     case kTranPasswordRejected:
     case kTranServerUnreachable:
+    case kTranCertificateRefused:
+    case kTranNoSecureConnection:
+    case kTranPlainRefused:
       ShowMessageDialog(state_, MessageDialogKind::kNotice,
                         FormatReport(MessageString(header.code), {p1}), OwnerRect());
       break;

@@ -23,6 +23,9 @@ inline constexpr int kIdOptionsButton = 1029;
 inline constexpr int kIdCheckButton = 1030;
 inline constexpr int kIdAccountSwitch = 1033;
 inline constexpr int kIdCounter = 1067;
+// The transport of the account shown (ZVRXExt.ini tls1..tls3), beyond the
+// written page.
+inline constexpr int kIdTransport = 1080;
 
 // The poll timer of the transfer block.
 inline constexpr int kPollTimerId = 1;
@@ -68,6 +71,8 @@ class BasicPage : public platform::ui::DialogEvents, public BasicPageAccess {
   void OnPasswordField(platform::ui::Dialog& dialog);
   void OnListChoice(platform::ui::Dialog& dialog, int id);
   void OnAccountSwitch(platform::ui::Dialog& dialog);
+  void ShowTransport(int index);
+  void OnTransportChoice(platform::ui::Dialog& dialog);
   void ShowProgress(const TransferHeader& header);
   // The main frame's rectangle, which owns every dialog of the page.
   const platform::ui::PixelRect* OwnerRect();

@@ -9,7 +9,7 @@ namespace zvrx {
 
 // Message-table string `number` ("" for a number the table lacks). Strings
 // 1-7 are the check modes, 8-10 the inspection levels, 11-13 and 14-16 the
-// two handling lists of the judgment page, 17 waiting, 19 stopped, 130-134
+// two handling lists of the judgment page, 17 waiting, 19 stopped, 130-137
 // and 210-222 reports, 200 the save question's tail, 224 and 225 the list
 // pages' notices.
 const std::string& MessageString(int number);

@@ -64,11 +64,19 @@ constexpr ExtensionKey TextKey(const char* name, size_t max_bytes, const char* d
 }
 
 inline constexpr char kModernMailKey[] = "modern_mail";
+// The transport of each account's POP3 connection (checker/core/transport_policy.h).
+inline constexpr const char* kTransportKeys[] = {"tls1", "tls2", "tls3"};
+inline constexpr char kTransportWordList[] = "auto|tls|starttls|plain";
 
 // One line per key. A key nobody has set has its default: modern_mail is on
 // for every installation that never switched it off.
 inline constexpr ExtensionKey kExtensionKeys[] = {
     BoolKey(kModernMailKey, "on", "UTF-8 と Base64 のメールも解析する"),
+    WordsKey("tls1", kTransportWordList, "auto",
+             "1つ目のアカウントの接続方式: auto は 995 番で TLS、ほかは STLS、平文はこのマシンの"
+             "サーバーだけ; tls; starttls; plain は暗号化なし"),
+    WordsKey("tls2", kTransportWordList, "auto", "2つ目のアカウントの接続方式 (tls1 と同じ)"),
+    WordsKey("tls3", kTransportWordList, "auto", "3つ目のアカウントの接続方式 (tls1 と同じ)"),
 };
 
 // The file's text with the values of the keys in a table.

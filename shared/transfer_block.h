@@ -64,6 +64,10 @@ inline constexpr int16_t kTranNoAccount = 130;       // account mask is 0
 inline constexpr int16_t kTranUserRejected = 132;    // p1 = p4 = account
 inline constexpr int16_t kTranPasswordRejected = 133;
 inline constexpr int16_t kTranServerUnreachable = 134;
+// The secure transport, beyond the written system (p1 = p4 = account):
+inline constexpr int16_t kTranCertificateRefused = 135;  // certificate untrusted or for another host
+inline constexpr int16_t kTranNoSecureConnection = 136;  // no TLS handshake, or STLS not offered
+inline constexpr int16_t kTranPlainRefused = 137;        // auto will not log in without TLS
 inline constexpr int16_t kTranManualNewMail = 210;   // p2 kept, p3 examined, p4 deleted; a question follows
 inline constexpr int16_t kTranNothingToExamine = 220;
 inline constexpr int16_t kTranCheckComplete = 221;

@@ -43,6 +43,13 @@ void PostLoginFailure(CheckerState& state, int16_t result, int16_t k) {
   } else if (result == StoredValue(POP_NO_HOST) || result == StoredValue(POP_NO_AT_SIGN) ||
              result == StoredValue(POP_CONNECT_FAILED)) {
     code = kTranServerUnreachable;
+  } else if (result == StoredValue(POP_TLS_UNTRUSTED) ||
+             result == StoredValue(POP_TLS_WRONG_HOST)) {
+    code = kTranCertificateRefused;
+  } else if (result == StoredValue(POP_TLS_FAILED) || result == StoredValue(POP_NO_STLS)) {
+    code = kTranNoSecureConnection;
+  } else if (result == StoredValue(POP_PLAIN_REFUSED)) {
+    code = kTranPlainRefused;
   } else {
     return;
   }
@@ -244,6 +251,7 @@ void RunCheck(CheckerState& state, const CheckRun& run) {
 
     Post(state, TRAN_STATUS, {.p1 = kStatusLookingUp, .p4 = k});
     state.connection.account_end_tick = platform::TickCount() + kAccountBaseMs;
+    state.connection.transport = state.transport[i];
     PopResult login = Login(state.connection, account, password, state.apop_state[i]);
     if (run.observer) run.observer->LoggedIn(k, login);
     int16_t r = StoredValue(login);

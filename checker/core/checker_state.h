@@ -45,6 +45,10 @@ struct CheckerState {
   bool have_judgment_settings = false;  // "ZVdi128" was found at start-up
 
   int16_t apop_state[kAccountCount] = {};  // per account: 0 unknown, 1 APOP, -1 USER/PASS
+  // Per account, from ZVRXExt.ini: the programs read it before every check
+  // (LoadTransportChoices); a state nobody loaded speaks plain POP3.
+  TransportChoice transport[kAccountCount] = {TransportChoice::kPlain, TransportChoice::kPlain,
+                                              TransportChoice::kPlain};
   CheckCounters counters;                  // busy is counters.busy
   PopConnection connection;
   AnalysisState analysis;

@@ -66,6 +66,7 @@ struct Number {
 PopResult Connect(PopConnection& connection, const AccountParts& parts) {
   connection.socket.reset();
   connection.broken = false;
+  connection.secure = false;
   std::unique_ptr<platform::SocketStream> stream =
       connection.make_stream ? connection.make_stream() : platform::NewTcpStream();
   if (!stream) return POP_CONNECT_FAILED;
@@ -87,23 +88,103 @@ PopResult CloseWith(PopConnection& connection, PopResult result) {
   return result;
 }
 
-// Connects and reads the greeting; on failure the connection is closed.
-PopResult Greet(PopConnection& connection, const AccountParts& parts, ReplyLine& greeting) {
-  PopResult result = Connect(connection, parts);
-  if (result != POP_OK) return result;
-  result = ReadSingle(connection, greeting);
-  if (result == POP_BAD_REPLY) return CloseWith(connection, POP_BAD_GREETING);
-  if (result != POP_OK) return CloseWith(connection, result);
-  if (greeting.status != '+') return CloseWith(connection, POP_BAD_GREETING);
-  return POP_OK;
-}
-
 // A failed send is a socket error; a failed read keeps its own reason.
 PopResult SendAndRead(PopConnection& connection, std::initializer_list<std::string_view> parts,
                       ReplyLine& reply) {
   PopResult result = SendCommand(connection, parts);
   if (result != POP_OK) return result;
   return ReadSingle(connection, reply);
+}
+
+PopResult TlsFailure(platform::TlsResult result) {
+  switch (result) {
+    case platform::TlsResult::kUntrusted: return POP_TLS_UNTRUSTED;
+    case platform::TlsResult::kWrongHost: return POP_TLS_WRONG_HOST;
+    default: return POP_TLS_FAILED;
+  }
+}
+
+// The handshake over the connected stream. A failed one leaves nothing to
+// speak to: the stream is closed without QUIT.
+PopResult StartTls(PopConnection& connection, const AccountParts& parts) {
+  connection.tls_detail.clear();
+  platform::TlsResult tls = connection.socket->StartTls(parts.host, &connection.tls_detail);
+  if (tls == platform::TlsResult::kOk) {
+    connection.secure = true;
+    return POP_OK;
+  }
+  connection.broken = true;
+  return CloseWith(connection, TlsFailure(tls));
+}
+
+// CAPA, to learn whether the server offers STLS. A server that does not know
+// CAPA offers nothing; a reply that breaks the session is its failure.
+PopResult AskCapabilities(PopConnection& connection, bool* stls_offered) {
+  *stls_offered = false;
+  if (SendCommand(connection, {"CAPA"}) != POP_OK) return POP_SOCKET_ERROR;
+  const ReplyDeadline deadline = DeadlineFor(connection);
+  ReplyLine reply;
+  PopResult result = ReadAccumulating(connection, reply, deadline);
+  if (result != POP_OK) return result;
+  if (reply.status != '+') {
+    connection.carried = CarriedBytes{};
+    return POP_OK;
+  }
+  // The list is read as a TOP text is, through the same buffers.
+  BodyBuffer list;
+  result = Broken(connection,
+                  ReadMultiLineText(*connection.socket, connection.receive_buffer,
+                                    connection.chunk_buffer, connection.carried, list, deadline));
+  if (result != POP_OK) return result;
+  *stls_offered = CapabilitiesOfferStls(
+      std::string_view(list.data(), static_cast<size_t>(list.text_length)));
+  return POP_OK;
+}
+
+// Settles the transport after a plain greeting: STLS, plain, or a refusal.
+PopResult SecureAfterGreeting(PopConnection& connection, const AccountParts& parts) {
+  bool stls_offered = false;
+  if (AsksCapabilities(connection.transport, parts.port)) {
+    PopResult result = AskCapabilities(connection, &stls_offered);
+    if (result != POP_OK) return CloseWith(connection, result);
+  }
+  switch (StepAfterGreeting(connection.transport, stls_offered,
+                            connection.socket->PeerIsLoopback())) {
+    case TransportStep::kStayPlain:
+      return POP_OK;
+    case TransportStep::kRefusePlain:
+      return CloseWith(connection, POP_PLAIN_REFUSED);
+    case TransportStep::kRefuseNoStls:
+      return CloseWith(connection, POP_NO_STLS);
+    case TransportStep::kStartTls:
+      break;
+  }
+  ReplyLine reply;
+  // A single read: bytes behind the +OK would be plain text slipped in
+  // ahead of TLS, so they make the reply bad and end the session.
+  PopResult result = SendAndRead(connection, {"STLS"}, reply);
+  if (result != POP_OK) return CloseWith(connection, result);
+  if (reply.status != '+') return CloseWith(connection, POP_NO_STLS);
+  return StartTls(connection, parts);
+}
+
+// Connects and reads the greeting; on failure the connection is closed.
+// The greeting is the one read before any STLS (it holds the APOP time
+// stamp); TLS is in place when this returns POP_OK, if it is wanted.
+PopResult Greet(PopConnection& connection, const AccountParts& parts, ReplyLine& greeting) {
+  PopResult result = Connect(connection, parts);
+  if (result != POP_OK) return result;
+  const bool implicit_tls = StartsWithTls(connection.transport, parts.port);
+  if (implicit_tls) {
+    result = StartTls(connection, parts);
+    if (result != POP_OK) return result;
+  }
+  result = ReadSingle(connection, greeting);
+  if (result == POP_BAD_REPLY) return CloseWith(connection, POP_BAD_GREETING);
+  if (result != POP_OK) return CloseWith(connection, result);
+  if (greeting.status != '+') return CloseWith(connection, POP_BAD_GREETING);
+  if (implicit_tls) return POP_OK;
+  return SecureAfterGreeting(connection, parts);
 }
 
 PopResult LoginApop(PopConnection& connection, const AccountParts& parts,
@@ -289,6 +370,7 @@ PopResult Quit(PopConnection& connection) {
   connection.socket->Close();
   connection.socket.reset();
   connection.broken = false;
+  connection.secure = false;
   connection.carried = CarriedBytes{};
   return result;
 }

@@ -6,10 +6,12 @@
 #include <climits>
 #include <functional>
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "checker/core/pop3_replies.h"
 #include "checker/core/pop_result.h"
+#include "checker/core/transport_policy.h"
 #include "platform/socket_stream.h"
 
 namespace zvrx {
@@ -38,6 +40,11 @@ struct PopConnection {
   // When set (a tick count), no reply is awaited past it, whatever is left
   // of the reply's own deadline: the check cycle bounds a whole account.
   uint64_t account_end_tick = 0;
+  // The transport of the next logins (the check cycle sets it per account).
+  // Plain is the written system's POP3.
+  TransportChoice transport = TransportChoice::kPlain;
+  bool secure = false;     // the session runs over TLS
+  std::string tls_detail;  // why the last TLS start failed, for a console
 };
 
 // A reply's deadline on this connection: its own, or the account's end if
@@ -61,7 +68,11 @@ struct AccountParts {
 // 1..65535. Nothing is sent in either case.
 PopResult SplitAccount(std::string_view account, AccountParts& parts);
 
-// account: "user@host" or "user@host:port".
+// account: "user@host" or "user@host:port". The connection's transport
+// decides TLS (see transport_policy.h); a TLS start that fails gives
+// POP_TLS_UNTRUSTED, POP_TLS_WRONG_HOST or POP_TLS_FAILED, a missing STLS
+// POP_NO_STLS and plain text refused POP_PLAIN_REFUSED, each before anything
+// of the login is sent. Nothing ever falls back to plain text.
 // apop_state: 0 undetermined, 1 APOP works, -1 use USER/PASS (in/out).
 PopResult Login(PopConnection& connection, std::string_view account,
                 std::string_view password, int16_t& apop_state);

@@ -21,6 +21,12 @@ enum class PopResult : int16_t {
   kTimedOut = -103,        // a reply missed its deadline; stored as -1
   kBadReply = -104,        // not a POP3 reply (or a status line too long); stored as -1
   kClosed = 0,
+  // The secure transport (stored as they are; the written system had none):
+  kTlsUntrusted = -11,  // the server's certificate does not verify
+  kTlsWrongHost = -12,  // a certificate for another host name
+  kTlsFailed = -13,     // no TLS handshake (the server dropped it or spoke no TLS)
+  kNoStls = -14,        // STLS needed but not offered, or refused
+  kPlainRefused = -15,  // auto: no TLS on offer and the server is not on this machine
 };
 
 // The 16-bit value kept in an account result: the failures of the
@@ -51,5 +57,10 @@ inline constexpr PopResult POP_OUT_OF_MEMORY = PopResult::kOutOfMemory;
 inline constexpr PopResult POP_TIMED_OUT = PopResult::kTimedOut;
 inline constexpr PopResult POP_BAD_REPLY = PopResult::kBadReply;
 inline constexpr PopResult POP_CLOSED = PopResult::kClosed;
+inline constexpr PopResult POP_TLS_UNTRUSTED = PopResult::kTlsUntrusted;
+inline constexpr PopResult POP_TLS_WRONG_HOST = PopResult::kTlsWrongHost;
+inline constexpr PopResult POP_TLS_FAILED = PopResult::kTlsFailed;
+inline constexpr PopResult POP_NO_STLS = PopResult::kNoStls;
+inline constexpr PopResult POP_PLAIN_REFUSED = PopResult::kPlainRefused;
 
 }  // namespace zvrx

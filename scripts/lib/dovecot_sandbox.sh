@@ -5,8 +5,15 @@
 #
 #   dovecot_sandbox.sh add-user DIR NAME PASSWORD   user with a Maildir
 #   dovecot_sandbox.sh add-mail DIR NAME FILE       message, numbered after the last
-#   dovecot_sandbox.sh start DIR [PORT]             prints the port once it greets
+#   dovecot_sandbox.sh tls DIR NAME [self-signed]   a test authority and a server
+#                                                   certificate for NAME (host or IP)
+#   dovecot_sandbox.sh start DIR [PORT [TLS_PORT]]  prints the port once it greets
 #   dovecot_sandbox.sh stop DIR
+#
+# After `tls`, the server requires TLS (ssl = required): STLS on PORT, TLS
+# from the start on TLS_PORT. DIR/tls/ca.pem is the authority to trust
+# (SSL_CERT_FILE); with self-signed the certificate signs itself and no
+# authority vouches for it.
 #
 # APOP is on (the greeting carries a time stamp), plain USER/PASS is allowed,
 # failed logins are not slowed down. Messages number in the order of their
@@ -69,8 +76,38 @@ add_mail() {
   cp "$file" "$box/cur/$((1000000000 + n)).M${n}P1.fixture:2,"
 }
 
+# Short-lived EC keys and certificates made with the openssl command.
+make_tls() {
+  local dir name=$2 kind=${3:-} tls san
+  dir=$(abs_dir "$1")
+  tls="$dir/tls"
+  command -v openssl >/dev/null || die "the openssl command is missing (Debian: apt-get install openssl)"
+  mkdir -p "$tls"
+  if [[ $name =~ ^[0-9.]+$ || $name == *:* ]]; then san="IP:$name"; else san="DNS:$name"; fi
+  local key=(-newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes)
+  if [[ $kind == self-signed ]]; then
+    openssl req -x509 "${key[@]}" -keyout "$tls/server.key" -out "$tls/server.pem" -days 2 \
+      -subj "/CN=$name" -addext "subjectAltName=$san" 2>/dev/null || die "openssl req failed"
+    # The authority the tests trust is someone else.
+    openssl req -x509 "${key[@]}" -keyout "$tls/ca.key" -out "$tls/ca.pem" -days 2 \
+      -subj "/CN=Zevrox Sandbox Other CA" 2>/dev/null || die "openssl req failed"
+  else
+    openssl req -x509 "${key[@]}" -keyout "$tls/ca.key" -out "$tls/ca.pem" -days 2 \
+      -subj "/CN=Zevrox Sandbox CA" -addext "basicConstraints=critical,CA:TRUE" \
+      -addext "keyUsage=critical,keyCertSign,cRLSign" 2>/dev/null || die "openssl req failed"
+    openssl req "${key[@]}" -keyout "$tls/server.key" -out "$tls/server.csr" \
+      -subj "/CN=$name" 2>/dev/null || die "openssl req failed"
+    printf 'subjectAltName=%s\nbasicConstraints=CA:FALSE\nextendedKeyUsage=serverAuth\n' "$san" \
+      >"$tls/server.ext"
+    openssl x509 -req -in "$tls/server.csr" -CA "$tls/ca.pem" -CAkey "$tls/ca.key" \
+      -CAcreateserial -out "$tls/server.pem" -days 2 -extfile "$tls/server.ext" 2>/dev/null ||
+      die "openssl x509 failed"
+  fi
+  chmod 600 "$tls/server.key" "$tls/ca.key"
+}
+
 write_config() {
-  local dir=$1 port=$2 me group
+  local dir=$1 port=$2 tls_port=${3:-0} me group
   me=$(id -un)
   group=$(id -gn)
   {
@@ -81,7 +118,14 @@ write_config() {
     echo "state_dir = $dir/state"
     echo "log_path = $dir/log/dovecot.log"
     echo "info_log_path = $dir/log/dovecot-info.log"
-    echo "ssl = no"
+    if [[ -f $dir/tls/server.pem ]]; then
+      echo "ssl = required"
+      echo "ssl_cert = <$dir/tls/server.pem"
+      echo "ssl_key = <$dir/tls/server.key"
+      echo "ssl_min_protocol = TLSv1.2"
+    else
+      echo "ssl = no"
+    fi
     echo "disable_plaintext_auth = no"
     echo "auth_mechanisms = plain apop"
     echo "auth_failure_delay = 0"
@@ -116,7 +160,8 @@ write_config() {
     echo "    port = $port"
     echo "  }"
     echo "  inet_listener pop3s {"
-    echo "    port = 0"
+    echo "    address = 127.0.0.1"
+    echo "    port = $tls_port"
     echo "  }"
     [[ $(id -u) == 0 ]] || echo "  chroot ="
     echo "}"
@@ -132,7 +177,7 @@ write_config() {
 }
 
 start() {
-  local dir port=${2:-0} pid i
+  local dir port=${2:-0} tls_port=${3:-0} pid i
   dir=$(abs_dir "$1")
   local dovecot_bin=${DOVECOT:-}
   [[ -n $dovecot_bin ]] || dovecot_bin=$(command -v dovecot || echo /usr/sbin/dovecot)
@@ -140,14 +185,16 @@ start() {
     die "dovecot is not installed (Debian: apt-get install dovecot-pop3d)"
   [[ $port != 0 ]] || port=$(pick_port)
   listening "$port" && die "port $port is already in use"
+  [[ $tls_port == 0 ]] || ! listening "$tls_port" || die "port $tls_port is already in use"
   [[ -f $dir/passwd ]] || : >"$dir/passwd"
   mkdir -p "$dir/run" "$dir/state" "$dir/log" "$dir/home"
   rm -f "$dir/run/master.pid"
-  write_config "$dir" "$port"
+  write_config "$dir" "$port" "$tls_port"
   if [[ $(id -u) == 0 ]]; then
     # The login, auth and mail processes run as other users.
     chmod 755 "$dir" "$dir/home"
     chmod 644 "$dir/passwd"
+    [[ ! -d $dir/tls ]] || chmod 755 "$dir/tls"
     chown -R "nobody:$(id -gn nobody)" "$dir/home"
   fi
   "$dovecot_bin" -F -c "$dir/dovecot.conf" >>"$dir/log/stdout.log" 2>&1 &
@@ -185,7 +232,8 @@ stop() {
 case ${1:-} in
   add-user) [[ $# == 4 ]] || die "usage: add-user DIR NAME PASSWORD"; add_user "$2" "$3" "$4" ;;
   add-mail) [[ $# == 4 ]] || die "usage: add-mail DIR NAME FILE"; add_mail "$2" "$3" "$4" ;;
-  start) [[ $# == 2 || $# == 3 ]] || die "usage: start DIR [PORT]"; start "$2" "${3:-0}" ;;
+  tls) [[ $# == 3 || $# == 4 ]] || die "usage: tls DIR NAME [self-signed]"; make_tls "$2" "$3" "${4:-}" ;;
+  start) [[ $# -ge 2 && $# -le 4 ]] || die "usage: start DIR [PORT [TLS_PORT]]"; start "$2" "${3:-0}" "${4:-0}" ;;
   stop) [[ $# == 2 ]] || die "usage: stop DIR"; stop "$2" ;;
-  *) die "usage: dovecot_sandbox.sh add-user|add-mail|start|stop DIR ..." ;;
+  *) die "usage: dovecot_sandbox.sh add-user|add-mail|tls|start|stop DIR ..." ;;
 esac

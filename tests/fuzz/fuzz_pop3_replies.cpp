@@ -17,10 +17,16 @@ namespace {
 using zvrx::platform::ConnectResult;
 
 // Replays the fuzz input as receive results: byte strings, or failures.
+// TLS starts at once and the later segments stand for what it delivers, so
+// the login's CAPA, STLS and everything after them go through the readers.
 class ReplayStream : public zvrx::platform::SocketStream {
  public:
-  explicit ReplayStream(std::shared_ptr<std::deque<std::string>> segments)
-      : segments_(std::move(segments)) {}
+  explicit ReplayStream(std::shared_ptr<std::deque<std::string>> segments, bool loopback = false)
+      : segments_(std::move(segments)), loopback_(loopback) {}
+  zvrx::platform::TlsResult StartTls(std::string_view, std::string*) override {
+    return zvrx::platform::TlsResult::kOk;
+  }
+  bool PeerIsLoopback() const override { return loopback_; }
   ConnectResult Connect(std::string_view, int) override { return ConnectResult::kOk; }
   int Send(const char*, int size) override { return size; }
   int Receive(char* buffer, int capacity) override {
@@ -40,6 +46,7 @@ class ReplayStream : public zvrx::platform::SocketStream {
 
  private:
   std::shared_ptr<std::deque<std::string>> segments_;
+  bool loopback_;
 };
 
 // Login waits after PASS; the fuzzer must not.
@@ -64,6 +71,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   zvrx::platform::SetClock(&clock);
   FuzzedDataProvider input(data, size);
   const int mode = input.ConsumeIntegralInRange<int>(0, 3);
+  // Login only: the account's transport and whether the server is local.
+  const int transport = input.ConsumeIntegralInRange<int>(0, 7);
   auto segments = std::make_shared<std::deque<std::string>>();
   while (input.remaining_bytes() > 0) {
     size_t length = input.ConsumeIntegralInRange<size_t>(0, 3000);
@@ -118,9 +127,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     case 3: {
       zvrx::PopConnection connection;
-      connection.make_stream = [segments] { return std::make_unique<ReplayStream>(segments); };
+      const bool loopback = transport >= 4;
+      connection.make_stream = [segments, loopback] {
+        return std::make_unique<ReplayStream>(segments, loopback);
+      };
+      connection.transport = static_cast<zvrx::TransportChoice>(transport % 4);
       int16_t state = 0;
-      zvrx::Login(connection, "taro@pop.example.jp", "secret", state);
+      if (zvrx::Login(connection, "taro@pop.example.jp", "secret", state) == zvrx::POP_OK) {
+        int64_t count = 0;
+        zvrx::Stat(connection, count);
+      }
       zvrx::CloseConnection(connection);
       break;
     }

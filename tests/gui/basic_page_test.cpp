@@ -14,6 +14,7 @@
 #include "platform/ui/transcript.h"
 #include "platform/ui/window.h"
 #include "settings/basic_page.h"
+#include "shared/extension_settings.h"
 #include "settings/message_dialogs.h"
 #include "settings/message_table.h"
 #include "settings/page_window.h"  // completes SettingsState
@@ -377,6 +378,38 @@ TEST_F(BasicPageTest, AccountSwitchStepsThroughTheThreeAccountsUnlessTheTextIsIn
   EXPECT_EQ(dialog().GetItemText(kIdAccount), "a1h");
 }
 
+// The transport list follows the account shown and writes the choice into
+// ZVRXExt.ini at once, for that account alone; the page's records and the
+// block are not touched by it.
+TEST_F(BasicPageTest, TransportListFollowsTheAccountAndWritesTheExtensionFile) {
+  StoreAccounts({{"a1@h", "p1"}, {"a2@h", "p2"}, {"a3@h", "p3"}});
+  ASSERT_EQ(ChangeExtensionSettings({{"tls2", "plain"}}), "");
+  Open();
+  ModalScript script({});
+  EXPECT_EQ(dialog().ComboSelection(kIdTransport), 0) << "account 1: auto by default";
+  const TransferHeader before = BlockHeader();
+
+  dialog().UserClick(kIdAccountSwitch);
+  EXPECT_EQ(dialog().ComboSelection(kIdTransport), 3) << "account 2: plain";
+  const int marks = state_.changed_marks;
+  const BasicSettings records = state_.records.basic;
+  dialog().UserChoose(kIdTransport, 2);
+  EXPECT_EQ(LoadExtensionSettings().Value("tls2"), "starttls");
+  EXPECT_FALSE(dialog().ComboIsDroppedDown(kIdTransport));
+
+  dialog().UserClick(kIdAccountSwitch);
+  EXPECT_EQ(dialog().ComboSelection(kIdTransport), 0) << "account 3: auto";
+  dialog().UserChoose(kIdTransport, 1);
+  const ExtensionSettings saved = LoadExtensionSettings();
+  EXPECT_EQ(saved.Value("tls1"), "auto");
+  EXPECT_EQ(saved.Value("tls2"), "starttls");
+  EXPECT_EQ(saved.Value("tls3"), "tls");
+  EXPECT_EQ(state_.changed_marks, marks) << "nothing for the page's save";
+  EXPECT_EQ(std::memcmp(&state_.records.basic, &records, sizeof records), 0);
+  EXPECT_EQ(BlockHeader().code, before.code);
+  EXPECT_TRUE(script.seen().empty());
+}
+
 TEST_F(BasicPageTest, Report210AsksAndTheAnswerReachesTheBlock) {
   StoreAccounts({{"taro@127.0.0.1", "taro-pw"}});
   Open();
@@ -463,6 +496,19 @@ TEST_F(BasicPageTest, EachReportCodeShowsItsDialog) {
       {{kTranServerUnreachable, 3, 0, 0, 1}, kNoticeDialogId,
        {Sjis("メールサーバーにアクセスできませんでした。"),
         Sjis("3つ目のメールアドレスを確認して下さい。")},
+       true},
+      // The secure transport's refusals name the account by p1 too.
+      {{kTranCertificateRefused, 2, 0, 0, 2}, kNoticeDialogId,
+       {Sjis("メールサーバーの証明書を確認できませんでした。"),
+        Sjis("2つ目のメールアドレスを確認して下さい。"), Sjis("メールは削除していません。")},
+       true},
+      {{kTranNoSecureConnection, 1, 0, 0, 1}, kNoticeDialogId,
+       {Sjis("暗号化した接続ができませんでした。"), Sjis("1つ目の接続方式を確認して下さい。"),
+        Sjis("メールは削除していません。")},
+       true},
+      {{kTranPlainRefused, 3, 0, 0, 3}, kNoticeDialogId,
+       {Sjis("暗号化できないサーバーにはログインしません。"),
+        Sjis("3つ目の接続方式を「暗号化なし」にすると"), Sjis("暗号化せずに接続します。")},
        true},
       {{kTranNothingToExamine, 0, 0, 0, 0}, kDialogOkId,
        {Sjis("検査が完了しました。"), Sjis("　検査の対象となる新しいメールは届いて"),

@@ -78,6 +78,20 @@ bool DovecotServer::RunScript(const std::string& arguments, std::string* output)
 }
 
 bool DovecotServer::Start(const std::vector<DovecotUser>& users) {
+  return StartServer(users, nullptr);
+}
+
+bool DovecotServer::StartWithTls(const std::vector<DovecotUser>& users, const DovecotTls& tls) {
+  return StartServer(users, &tls);
+}
+
+std::string DovecotServer::CaFile() const { return dir_ + "/tls/ca.pem"; }
+
+std::string DovecotServer::AccountAt(const std::string& name, const std::string& host, int port) {
+  return name + "@" + host + ":" + std::to_string(port);
+}
+
+bool DovecotServer::StartServer(const std::vector<DovecotUser>& users, const DovecotTls* tls) {
   Stop();
   if (dir_.empty()) {
     std::string pattern = (fs::temp_directory_path() / "zvrx-dovecot-XXXXXX").string();
@@ -102,13 +116,25 @@ bool DovecotServer::Start(const std::vector<DovecotUser>& users) {
       fs::remove(file);
     }
   }
+  if (tls != nullptr &&
+      !RunScript("tls " + Quote(dir_) + " " + Quote(tls->certificate_name) +
+                     (tls->self_signed ? " self-signed" : ""),
+                 nullptr)) {
+    return false;
+  }
   // Another process may take the port between our probe and Dovecot's bind;
   // then the sandbox refuses it and we try another.
   for (int attempt = 0; attempt < 3; ++attempt) {
     int port = FreePort();
+    int tls_port = tls != nullptr ? FreePort() : 0;
+    if (tls_port == port) tls_port = tls != nullptr ? FreePort() : 0;
     std::string output;
-    if (port != 0 && RunScript("start " + Quote(dir_) + " " + std::to_string(port), &output)) {
+    if (port != 0 && (tls == nullptr || (tls_port != 0 && tls_port != port)) &&
+        RunScript("start " + Quote(dir_) + " " + std::to_string(port) + " " +
+                      std::to_string(tls_port),
+                  &output)) {
       port_ = port;
+      tls_port_ = tls_port;
       running_ = true;
       error_.clear();
       return true;

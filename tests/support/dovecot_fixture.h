@@ -15,6 +15,13 @@ struct DovecotUser {
   std::vector<std::string> messages;
 };
 
+// A server that requires TLS: a test authority and a server certificate
+// made with the openssl command for the test.
+struct DovecotTls {
+  std::string certificate_name = "localhost";  // a host name, or an IP address
+  bool self_signed = false;  // no authority vouches for the certificate
+};
+
 class DovecotServer {
  public:
   DovecotServer() = default;
@@ -25,9 +32,17 @@ class DovecotServer {
   // Starts on a free port and waits for its greeting. False with error()
   // telling why (for example: Dovecot is not installed).
   bool Start(const std::vector<DovecotUser>& users);
+  // The same with ssl = required: STLS on port(), TLS from the start on
+  // tls_port().
+  bool StartWithTls(const std::vector<DovecotUser>& users, const DovecotTls& tls);
   void Stop();
 
   int port() const { return port_; }
+  int tls_port() const { return tls_port_; }
+  // The authority's certificate, for SSL_CERT_FILE.
+  std::string CaFile() const;
+  // "name@HOST:PORT", for a server reached by another name or port.
+  static std::string AccountAt(const std::string& name, const std::string& host, int port);
   // "name@127.0.0.1:<port>"
   std::string Account(const std::string& name) const;
   // The user's messages still in the mailbox, in order (after a QUIT, the
@@ -41,9 +56,11 @@ class DovecotServer {
 
  private:
   bool RunScript(const std::string& arguments, std::string* output);
+  bool StartServer(const std::vector<DovecotUser>& users, const DovecotTls* tls);
 
   std::string dir_;
   int port_ = 0;
+  int tls_port_ = 0;
   bool running_ = false;
   std::string error_;
 };

@@ -69,4 +69,14 @@ std::unique_ptr<platform::SocketStream> FakeStreamFactory::operator()() {
   return std::make_unique<FakeStream>(scripts_[static_cast<size_t>(made_++)]);
 }
 
+platform::TlsResult FakeStream::StartTls(std::string_view host, std::string* detail) {
+  script_->tls_host = std::string(host);
+  script_->tls_after_sends = static_cast<int>(script_->sends.size());
+  if (script_->tls_result != platform::TlsResult::kOk) {
+    if (detail != nullptr) *detail = "scripted TLS failure";
+    Close();
+  }
+  return script_->tls_result;
+}
+
 }  // namespace zvrx::test

@@ -33,8 +33,16 @@ struct FakeStreamScript {
   // (-1) after the time-out, and the segment's delay shrinks by it.
   FakeClock* clock = nullptr;
 
+  // The peer's address is on this machine (127.0.0.0/8, ::1).
+  bool loopback = true;
+  // What StartTls gives; on kOk the later segments stand for the bytes TLS
+  // delivers, so a session goes on as before.
+  platform::TlsResult tls_result = platform::TlsResult::kUnsupported;
+
   // Filled in by the stream.
   std::string host;
+  std::string tls_host;   // the name handed to StartTls
+  int tls_after_sends = -1;  // how many sends had gone out in plain text when TLS started
   int port = 0;
   int connects = 0;
   std::vector<std::string> sends;   // one entry per Send call
@@ -66,6 +74,8 @@ class FakeStream : public platform::SocketStream {
   int Receive(char* buffer, int capacity) override;
   void Close() override;
   void SetReceiveTimeout(int milliseconds) override;
+  platform::TlsResult StartTls(std::string_view host, std::string* detail) override;
+  bool PeerIsLoopback() const override { return script_->loopback; }
 
  private:
   std::shared_ptr<FakeStreamScript> script_;

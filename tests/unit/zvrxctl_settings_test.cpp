@@ -268,6 +268,41 @@ TEST_F(ZvrxctlSettingsTest, ModernMailRoundTripThroughShow) {
   EXPECT_EQ(test::ReadHostFile(DataFile("ZVRXExt.ini")), "# mine\nmodern_mail = off\n");
 }
 
+// The transport of each account: kept in ZVRXExt.ini for the checker to
+// read at its next check, shown by show, and refused when it means nothing.
+TEST_F(ZvrxctlSettingsTest, TransportChoiceRoundTripThroughShow) {
+  const std::string line = "transport of accounts 1-3 (auto|tls|starttls|plain): ";
+  EXPECT_EQ(Ctl({"tls", "1", "tls"}).status, 2) << "no data folder yet";
+  Ok({"init"});
+  EXPECT_NE(Ctl({"show"}).out.find(line + "auto, auto, auto\n"), std::string::npos);
+
+  CtlResult run = Ctl({"tls", "2", "STARTTLS"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "account 2 connects with starttls from the next check on\n");
+  Ok({"tls", "3", "plain"});
+  const std::string saved = test::ReadHostFile(DataFile("ZVRXExt.ini"));
+  EXPECT_NE(saved.find("tls2 = starttls\n"), std::string::npos) << saved;
+  EXPECT_NE(saved.find("tls3 = plain\n"), std::string::npos) << saved;
+  EXPECT_EQ(saved.find("tls1 ="), std::string::npos) << "an unset key keeps its default";
+  EXPECT_NE(Ctl({"show"}).out.find(line + "auto, starttls, plain\n"), std::string::npos);
+
+  const std::vector<std::vector<std::string>> refused = {
+      {"tls"}, {"tls", "1"}, {"tls", "0", "tls"}, {"tls", "4", "tls"}, {"tls", "1", "ssl"},
+      {"tls", "1", "tls", "extra"}, {"tls", "x", "auto"}};
+  for (const auto& args : refused) {
+    CtlResult bad = Ctl(args);
+    EXPECT_EQ(bad.status, 2) << bad.out;
+    EXPECT_EQ(bad.err.rfind("zvrxctl: tls: ", 0), 0u) << bad.err;
+  }
+  EXPECT_EQ(test::ReadHostFile(DataFile("ZVRXExt.ini")), saved) << "nothing changed";
+
+  // A hand-edited word that means nothing reads as auto, never as plain.
+  test::WriteHostFile(DataFile("ZVRXExt.ini"), "tls1 = none\n");
+  const CtlResult show = Ctl({"show"});
+  EXPECT_NE(show.out.find(line + "auto, auto, auto\n"), std::string::npos) << show.out;
+  EXPECT_NE(show.out.find("ZVRXExt.ini line 1: tls1"), std::string::npos) << show.out;
+}
+
 TEST_F(ZvrxctlSettingsTest, CommandsBeforeInitWriteNothing) {
   CtlResult run = Ctl({"mode", "1"});
   EXPECT_EQ(run.status, 2);

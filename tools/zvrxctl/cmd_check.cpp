@@ -13,6 +13,7 @@
 #include "checker/core/checker_ui.h"
 #include "checker/core/configuration.h"
 #include "checker/core/fetch_and_parse.h"
+#include "checker/core/transport_settings.h"
 #include "platform/cp932.h"
 #include "platform/named_lock.h"
 #include "tools/zvrxctl/commands.h"
@@ -45,6 +46,21 @@ const char* FailureReason(PopResult result) {
     case POP_CLOSED: return "the server closed the connection";
     case POP_TIMED_OUT: return "the server did not answer in time";
     case POP_BAD_REPLY: return "the server's reply was not a POP3 reply";
+    case POP_TLS_UNTRUSTED:
+      return "the server's certificate is not trusted (a private authority can be trusted "
+             "through SSL_CERT_FILE); nothing was sent";
+    case POP_TLS_WRONG_HOST:
+      return "the server's certificate is for another host name; nothing was sent";
+    case POP_TLS_FAILED:
+      return "no TLS connection could be made (the server dropped the handshake or speaks "
+             "no TLS on this port); nothing was sent";
+    case POP_NO_STLS:
+      return "the server does not offer STLS; nothing was sent (zvrxctl tls N tls for "
+             "TLS from the start, e.g. port 995)";
+    case POP_PLAIN_REFUSED:
+      return "the server offers no TLS (neither port 995 nor STLS) and is not on this "
+             "machine, so the password would cross the network in clear text; nothing was "
+             "sent (to allow it: zvrxctl tls N plain)";
     default: return "unknown failure";
   }
 }
@@ -65,7 +81,8 @@ class ConsoleUi : public CheckerUi {
 
 class ConsoleObserver : public CheckObserver {
  public:
-  explicit ConsoleObserver(bool dry_run) : dry_run_(dry_run) {}
+  ConsoleObserver(bool dry_run, const PopConnection& connection)
+      : dry_run_(dry_run), connection_(connection) {}
 
   void AccountStarted(int k, std::string_view account) override {
     std::printf("account %d (%s): logging in\n", k, Printable(account).c_str());
@@ -75,6 +92,10 @@ class ConsoleObserver : public CheckObserver {
     login_failed_[k - 1] = result != POP_OK;
     if (result == POP_OK) return;
     std::printf("account %d: login failed: %s\n", k, FailureReason(result));
+    if ((result == POP_TLS_UNTRUSTED || result == POP_TLS_WRONG_HOST ||
+         result == POP_TLS_FAILED) && !connection_.tls_detail.empty()) {
+      std::printf("account %d: TLS: %s\n", k, Printable(connection_.tls_detail).c_str());
+    }
   }
   void MailboxCounted(int k, int64_t total) override {
     std::printf("account %d: %lld message%s on the server\n", k, static_cast<long long>(total),
@@ -133,6 +154,7 @@ class ConsoleObserver : public CheckObserver {
 
  private:
   bool dry_run_;
+  const PopConnection& connection_;
   bool any_failed_ = false;
   bool login_failed_[kAccountCount] = {};
 };
@@ -165,7 +187,8 @@ int RunCheck(const Args& args) {
   }
   if (dry_run) std::printf("dry run: nothing is deleted, logged or marked\n");
 
-  ConsoleObserver observer(dry_run);
+  LoadTransportChoices(state);
+  ConsoleObserver observer(dry_run, state.connection);
   zvrx::RunCheck(state, CheckRun{.dry_run = dry_run, .observer = &observer});
   if (state.fatal_error != 0) return 2;
 

@@ -7,6 +7,7 @@
 #include "platform/files.h"
 #include "shared/extension_settings.h"
 #include "shared/locations.h"
+#include "shared/records.h"
 #include "tools/zvrxctl/commands.h"
 
 namespace zvrx::ctl {
@@ -21,8 +22,28 @@ int RunModern(const Args& args) {
   return Fail("modern: " + error);
 }
 
+int RunTls(const Args& args) {
+  long account = 0;
+  if (args.size() != 2 || !ParseNumber(args[0], false, 1, kAccountCount, &account)) {
+    return Fail("tls: say an account 1-3 and auto, tls, starttls or plain");
+  }
+  std::string error = ChangeExtensionSettings({{kTransportKeys[account - 1], args[1]}});
+  if (error.empty()) {
+    const ExtensionSettings settings = LoadExtensionSettings();
+    std::printf("account %ld connects with %s from the next check on\n", account,
+                settings.Value(kTransportKeys[account - 1]).c_str());
+    return 0;
+  }
+  if (!platform::FolderExists(DataFolder())) error += " (run init first)";
+  return Fail("tls: " + error);
+}
+
 void ShowExtensionSettings() {
   const ExtensionSettings settings = LoadExtensionSettings();
+  // auto: TLS on port 995, else STLS, plain text only to this machine.
+  std::printf("transport of accounts 1-3 (auto|tls|starttls|plain): %s, %s, %s\n",
+              settings.Value(kTransportKeys[0]).c_str(), settings.Value(kTransportKeys[1]).c_str(),
+              settings.Value(kTransportKeys[2]).c_str());
   std::printf("modern mail (UTF-8, Base64, HTML): %s\n",
               settings.Bool(kModernMailKey) ? "on" : "off");
   for (const std::string& problem : settings.problems()) std::printf("%s\n", problem.c_str());

@@ -249,7 +249,13 @@ int RunInit(const Args& args) {
     return Fail("init takes only --data DIST");
   }
   std::error_code ec;
+  const bool new_prefix = !std::filesystem::exists(platform::Prefix(), ec);
   std::filesystem::create_directories(platform::Prefix() + "/drive_c", ec);
+  // The machine's folders are its owner's alone (the files in them hold the
+  // passwords); a prefix someone else made keeps its own mode.
+  const auto owner_only = std::filesystem::perms::owner_all;
+  if (new_prefix) std::filesystem::permissions(platform::Prefix(), owner_only, ec);
+  std::filesystem::permissions(platform::Prefix() + "/drive_c", owner_only, ec);
   if (!CreateFolderPath(platform::GetWindowsDirectory()) || !CreateFolderPath(DataFolder()) ||
       !CreateFolderPath(MethodFolder())) {
     return Fail("init: cannot create the folders under " + platform::Prefix());

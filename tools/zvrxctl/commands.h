@@ -37,6 +37,7 @@ int RunLog(const Args& args);
 int RunJudge(const Args& args);
 int RunCheck(const Args& args);
 int RunModern(const Args& args);
+int RunTls(const Args& args);
 
 // show's lines for the extension settings file: its values and problems.
 void ShowExtensionSettings();

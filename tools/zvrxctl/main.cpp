@@ -42,6 +42,7 @@ constexpr Command kCommands[] = {
     {"accept", RunAccept, true},
     {"reject", RunReject, true},
     {"modern", RunModern, true},
+    {"tls", RunTls, true},
 };
 
 int RunCommand(const Command& command, const Args& args) {
@@ -70,6 +71,7 @@ int Usage() {
       "  accept add|remove|list [ADDRESS...]  the acceptance list\n"
       "  reject add|remove|list [ADDRESS...]  the rejection list\n"
       "  modern on|off               also analyse UTF-8, Base64 and HTML mail\n"
+      "  tls N auto|tls|starttls|plain  how account N connects (default auto)\n"
       "  show                        every setting, passwords masked\n"
       "  log                         the work log as UTF-8\n"
       "  judge [--level N] FILE...   judge message files as the checker would\n"
