@@ -64,11 +64,17 @@ constexpr ExtensionKey TextKey(const char* name, size_t max_bytes, const char* d
 }
 
 inline constexpr char kModernMailKey[] = "modern_mail";
+inline constexpr char kKeepDeletedKey[] = "keep_deleted";
+inline constexpr char kKeepDaysKey[] = "keep_days";
+inline constexpr char kKeepSizeKey[] = "keep_size_mb";
 
 // One line per key. A key nobody has set has its default: modern_mail is on
 // for every installation that never switched it off.
 inline constexpr ExtensionKey kExtensionKeys[] = {
     BoolKey(kModernMailKey, "on", "UTF-8 と Base64 のメールも解析する"),
+    BoolKey(kKeepDeletedKey, "on", "削除するメールの控えを Kept フォルダに保存する"),
+    IntegerKey(kKeepDaysKey, 1, 3650, "30", "控えを残す日数"),
+    IntegerKey(kKeepSizeKey, 1, 100000, "200", "控え全体の上限 (MB)"),
 };
 
 // The file's text with the values of the keys in a table.

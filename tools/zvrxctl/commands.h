@@ -37,8 +37,13 @@ int RunLog(const Args& args);
 int RunJudge(const Args& args);
 int RunCheck(const Args& args);
 int RunModern(const Args& args);
+int RunKept(const Args& args);
+int RunRestore(const Args& args);
+int RunKeep(const Args& args);
 
 // show's lines for the extension settings file: its values and problems.
 void ShowExtensionSettings();
+// show's line for the kept copies of deleted mail.
+void ShowKeptSettings();
 
 }  // namespace zvrx::ctl

@@ -42,6 +42,9 @@ constexpr Command kCommands[] = {
     {"accept", RunAccept, true},
     {"reject", RunReject, true},
     {"modern", RunModern, true},
+    {"kept", RunKept},
+    {"restore", RunRestore},
+    {"keep", RunKeep, true},
 };
 
 int RunCommand(const Command& command, const Args& args) {
@@ -70,6 +73,9 @@ int Usage() {
       "  accept add|remove|list [ADDRESS...]  the acceptance list\n"
       "  reject add|remove|list [ADDRESS...]  the rejection list\n"
       "  modern on|off               also analyse UTF-8, Base64 and HTML mail\n"
+      "  keep on|off | days N | size MB  kept copies of deleted mail\n"
+      "  kept                        list the kept copies\n"
+      "  restore N... [--to DIR | --mbox FILE]  give kept copies back\n"
       "  show                        every setting, passwords masked\n"
       "  log                         the work log as UTF-8\n"
       "  judge [--level N] FILE...   judge message files as the checker would\n"
