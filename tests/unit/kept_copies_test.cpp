@@ -20,6 +20,7 @@
 #include "tests/support/fake_clock.h"
 #include "tests/support/fake_stream.h"
 #include "tests/support/file_size_limit.h"
+#include "tests/support/mbox_reader.h"
 #include "tests/support/temp_prefix.h"
 
 namespace zvrx {
@@ -367,40 +368,6 @@ TEST(KeptLogNote, IsReadAsNoDeletion) {
   EXPECT_NE(note.find(std::string(25, ' ') + "(Subject :x)\r\n\r\n"), std::string::npos);
 }
 
-// An mbox reader as mail programs read "mboxrd": messages start at "From "
-// lines, the empty line before the next "From " line belongs to none, and
-// one '>' is taken off every line that reads ">...>From ".
-std::vector<std::string> ReadMbox(const std::string& mbox) {
-  std::vector<std::string> messages;
-  std::vector<std::string> lines;
-  for (size_t at = 0; at < mbox.size();) {
-    size_t lf = mbox.find('\n', at);
-    size_t end = lf == std::string::npos ? mbox.size() : lf + 1;
-    lines.push_back(mbox.substr(at, end - at));
-    at = end;
-  }
-  std::string* current = nullptr;
-  for (size_t i = 0; i < lines.size(); ++i) {
-    const std::string& line = lines[i];
-    if (line.rfind("From ", 0) == 0 && (i == 0 || lines[i - 1] == "\n")) {
-      if (current != nullptr && !current->empty()) current->pop_back();  // the empty line
-      messages.emplace_back();
-      current = &messages.back();
-      continue;
-    }
-    if (current == nullptr) continue;
-    size_t quotes = 0;
-    while (quotes < line.size() && line[quotes] == '>') ++quotes;
-    if (quotes > 0 && line.compare(quotes, 5, "From ") == 0) {
-      current->append(line.substr(1));
-    } else {
-      current->append(line);
-    }
-  }
-  if (current != nullptr && !current->empty()) current->pop_back();
-  return messages;
-}
-
 TEST(KeptMbox, EntriesReadBackAsTheOriginalBytes) {
   const std::vector<std::string> messages = {
       "From: a@example.jp\r\nSubject: plain\r\n\r\nHello.\r\n",
@@ -418,7 +385,7 @@ TEST(KeptMbox, EntriesReadBackAsTheOriginalBytes) {
   EXPECT_EQ(mbox.substr(0, 44), "From MAILER-DAEMON Thu Dec 10 17:34:05 2026\n");
   EXPECT_NE(mbox.find("\r\n>From here on\r\n>>From the quoted\r\n>>>From deeper\r\nFrom\r\n"),
             std::string::npos);
-  const std::vector<std::string> read = ReadMbox(mbox);
+  const std::vector<std::string> read = test::ReadMbox(mbox);
   ASSERT_EQ(read.size(), messages.size());
   for (size_t i = 0; i + 1 < messages.size(); ++i) EXPECT_EQ(read[i], messages[i]) << i;
   // A message without a final line end gets one; POP3 never hands one over.

@@ -131,8 +131,22 @@ int RunRestore(const Args& args) {
     std::string text;
     std::FILE* old = std::fopen(mbox.c_str(), "rb");
     if (old != nullptr) {
-      // An mbox that does not end in a line end would swallow our "From ".
-      if (std::fseek(old, -1, SEEK_END) == 0 && std::fgetc(old) != '\n') text = "\n\n";
+      // A "From " line starts a message only after an empty line: an mbox
+      // that does not end in one gets it, or our first entry would be read
+      // as part of its last message.
+      char tail[2] = {0, 0};
+      if (std::fseek(old, 0, SEEK_END) == 0 && std::ftell(old) > 0) {
+        const long size = std::ftell(old);
+        std::fseek(old, size >= 2 ? -2 : -1, SEEK_END);
+        const size_t got = std::fread(tail, 1, size >= 2 ? 2 : 1, old);
+        const char last = got == 2 ? tail[1] : tail[0];
+        const char before = got == 2 ? tail[0] : '\n';
+        if (last != '\n') {
+          text = "\n\n";
+        } else if (before != '\n') {
+          text = "\n";
+        }
+      }
       std::fclose(old);
     }
     for (size_t i = 0; i < chosen.size(); ++i) text += MboxEntry(bytes[i], chosen[i]->seconds);
