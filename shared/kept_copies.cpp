@@ -199,7 +199,7 @@ bool PendingCopy::Commit(const KeptCopyInfo& info) {
   const std::string index = IndexText(info);
   // The index first, so a copy listed as complete has its entry.
   const bool indexed =
-      platform::WriteFileBytes(base + kKeptIndexSuffix, index.data(), index.size());
+      platform::WritePrivateFileBytes(base + kKeptIndexSuffix, index.data(), index.size());
   if (!platform::RenameFile(base + kKeptPartSuffix, base + kKeptCopySuffix)) {
     if (indexed) platform::DeleteFile(base + kKeptIndexSuffix);
     return false;
