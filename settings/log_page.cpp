@@ -12,8 +12,10 @@
 #include "platform/files.h"
 #include "platform/held_file.h"
 #include "platform/ui/file_dialog.h"
+#include "settings/message_dialogs.h"
 #include "settings/model/log_summary.h"
 #include "settings/model/log_view.h"
+#include "shared/kept_copies.h"
 #include "shared/locations.h"
 
 namespace zvrx {
@@ -34,6 +36,74 @@ static_assert(static_cast<int>(LogScroll::kBottom) == ui::kSbBottom);
 static_assert(static_cast<int>(LogScroll::kEndScroll) == ui::kSbEndScroll);
 
 std::string LogPath() { return DataFolder() + kWorkLogName; }
+
+// The first whole deletion entry of the view's text, top down: the entry
+// the kept copy is looked up for.
+bool FirstEntryInView(std::string_view view, std::string* stamp, std::string* category,
+                      std::string* from, std::string* subject) {
+  for (size_t start = 0; start < view.size();) {
+    if (ParseLogEntry(view.substr(start), stamp, category, from, subject)) return true;
+    const size_t lf = view.find('\n', start);
+    if (lf == std::string_view::npos) break;
+    start = lf + 1;
+  }
+  return false;
+}
+
+// "控え...": what the entry says and the size of its copy, and "保存..."
+// to write the copy out, byte for byte, to a file the user names.
+class KeptCopyDialog : public ui::DialogEvents {
+ public:
+  KeptCopyDialog(SettingsState& state, const KeptCopy& copy) : state_(state), copy_(copy) {}
+
+  void OnInit(ui::Dialog& dialog) override {
+    const KeptCopyInfo& info = copy_.info;
+    dialog.SetItemText(kIdKeptStamp, info.stamp);
+    dialog.SetItemText(kIdKeptCategory, info.category);
+    dialog.SetItemText(kIdKeptFrom, info.from);
+    dialog.SetItemText(kIdKeptSubject, info.subject);
+    dialog.SetItemText(kIdKeptSize,
+                       std::to_string(copy_.size) + platform::Utf8ToCp932(" バイト  (") +
+                           copy_.name + kKeptCopySuffix + ")");
+    dialog.FocusItem(kIdKeptClose);
+  }
+
+  void OnCommand(ui::Dialog& dialog, int id, int code) override {
+    if (code != ui::kBnClicked) return;
+    if (id == kIdKeptClose) dialog.EndDialog(ui::kIdOk);
+    if (id == kIdKeptSave) Save();
+  }
+
+ private:
+  void Save() {
+    if (state_.file_dialog_open) return;
+    platform::SetCurrentDirectory(platform::DesktopFolder() + "\\");
+    ui::SaveFileRequest request;
+    request.filters = {
+        {platform::Utf8ToCp932("メールﾌｱｲﾙ (*.EML)"), "*.eml"},
+        {platform::Utf8ToCp932("すへてのﾌｱｲﾙ (*.*)"), "*.*"},
+    };
+    request.default_extension = "eml";
+    state_.file_dialog_open = true;
+    const std::string chosen = ui::GetSaveFileName(request);
+    state_.file_dialog_open = false;
+    if (chosen.empty()) return;
+    const std::optional<std::vector<char>> bytes = ReadKeptCopy(copy_);
+    // The retention may have removed it since the dialog opened.
+    if (!bytes.has_value()) {
+      ShowMessageDialog(state_, MessageDialogKind::kOk,
+                        platform::Utf8ToCp932("控えはもうありません。"), nullptr);
+      return;
+    }
+    if (!platform::WriteFileBytes(chosen, bytes->data(), bytes->size())) {
+      ShowMessageDialog(state_, MessageDialogKind::kOk,
+                        platform::Utf8ToCp932("控えを書き出せませんでした。"), nullptr);
+    }
+  }
+
+  SettingsState& state_;
+  KeptCopy copy_;
+};
 
 class LogPage : public Page {
  public:
@@ -66,6 +136,7 @@ class LogPage : public Page {
     if (code != ui::kBnClicked) return;
     if (id == kIdLogExport) Export(dialog);
     if (id == kIdLogClear) Clear(dialog);
+    if (id == kIdLogKept) OpenKeptCopy(dialog);
   }
 
   void OnScroll(ui::Dialog& dialog, int id, int request, int position) override {
@@ -139,6 +210,32 @@ class LogPage : public Page {
     // Written beside the target and renamed over it: a failed write never
     // leaves the chosen file cut short.
     platform::WriteFileBytes(chosen, log->data(), log->size());
+  }
+
+  // "控え...": the kept copy of the first whole entry in view.
+  void OpenKeptCopy(ui::Dialog& dialog) {
+    const std::string view = dialog.GetItemText(kIdLogView);
+    if (view.empty()) return;
+    std::string stamp, category, from, subject;
+    int found = -1;
+    std::vector<KeptCopy> copies;
+    if (FirstEntryInView(view, &stamp, &category, &from, &subject)) {
+      copies = ListKeptCopies();
+      found = FindKeptCopy(copies, stamp, category, from, subject);
+    }
+    const ui::PixelRect owner = dialog.Rect();
+    if (found < 0) {
+      ShowMessageDialog(state_, MessageDialogKind::kOk,
+                        platform::Utf8ToCp932("表示中の記録のメールには控えがありません。"),
+                        &owner);
+      return;
+    }
+    const ui::DialogTemplate* kept = ui::FindTemplate(state_.resources.dialogs, kKeptDialogId);
+    if (kept == nullptr) return;
+    KeptCopyDialog events(state_, copies[static_cast<size_t>(found)]);
+    ui::ModalOptions options;
+    options.owner = owner;
+    ui::RunModal(*kept, events, options);
   }
 
   // "消去": the log is deleted without a question.

@@ -19,6 +19,17 @@ inline constexpr int kIdLogExport = 1039;
 inline constexpr int kIdLogView = 1068;
 inline constexpr int kIdLogScrollBar = 1069;
 inline constexpr int kIdLogViewFrame = 1070;
+inline constexpr int kIdLogKept = 1097;  // "控え...": the kept copy of the entry in view
+
+// The kept-copy dialog (150) that "控え..." opens.
+inline constexpr int kKeptDialogId = 150;
+inline constexpr int kIdKeptStamp = 1111;
+inline constexpr int kIdKeptCategory = 1112;
+inline constexpr int kIdKeptFrom = 1113;
+inline constexpr int kIdKeptSubject = 1114;
+inline constexpr int kIdKeptSize = 1115;
+inline constexpr int kIdKeptSave = 1116;
+inline constexpr int kIdKeptClose = 1;
 
 std::unique_ptr<Page> MakeLogPage(SettingsState& state);
 

@@ -11,6 +11,7 @@
 #include "settings/message_dialogs.h"
 #include "settings/message_table.h"
 #include "settings/model/option_bits.h"
+#include "shared/extension_settings.h"
 #include "shared/record_files.h"
 #include "shared/transfer_settings.h"
 
@@ -47,6 +48,8 @@ class OptionsPage : public Page {
     for (int box : kOptionBoxes) {
       dialog.CheckButton(box, (options.option_bits & OptionBitOfBox(box)) != 0);
     }
+    keep_copies_ = keep_copies_snapshot_ = LoadExtensionSettings().Bool(kKeepDeletedKey);
+    dialog.CheckButton(kIdKeepCopiesBox, keep_copies_);
     dialog.SetEditLimit(kIdMailerArguments, static_cast<int>(kMailerArgumentsMax));
 
     initialising_ = true;
@@ -77,6 +80,11 @@ class OptionsPage : public Page {
         return;
       case kIdChooseMailer:
         if (code == ui::kBnClicked) ChooseMailer(dialog);
+        return;
+      case kIdKeepCopiesBox:
+        if (code != ui::kBnClicked) return;
+        keep_copies_ = dialog.IsButtonChecked(kIdKeepCopiesBox);
+        MarkChanged();
         return;
       case kIdClearMailer:
         if (code == ui::kBnClicked) ClearMailer(dialog);
@@ -113,12 +121,18 @@ class OptionsPage : public Page {
         SendSettings(state_.transfer, false);
         SaveMailerSettings(state_.records.mailer);
         SaveNotifyOptions(state_.records.options);
+        if (keep_copies_ != keep_copies_snapshot_) {
+          // The checker reads the file at its next check; nothing to hand over.
+          ChangeExtensionSettings({{kKeepDeletedKey, keep_copies_ ? "on" : "off"}});
+          keep_copies_snapshot_ = keep_copies_;
+        }
         state_.snapshots.options = state_.records.options;
         state_.snapshots.mailer = state_.records.mailer;
         state_.records.judgment.languages_changed = 0;
       } else {
         state_.records.options = state_.snapshots.options;
         state_.records.mailer = state_.snapshots.mailer;
+        keep_copies_ = keep_copies_snapshot_;
       }
     }
     state_.changed_marks &= static_cast<uint8_t>(~kChangedOptions);
@@ -176,7 +190,8 @@ class OptionsPage : public Page {
   void MarkChanged() { state_.changed_marks |= kChangedOptions; }
 
   bool Differs() const {
-    return std::memcmp(&state_.records.options, &state_.snapshots.options,
+    return keep_copies_ != keep_copies_snapshot_ ||
+           std::memcmp(&state_.records.options, &state_.snapshots.options,
                        sizeof(NotifyOptions)) != 0 ||
            std::memcmp(&state_.records.mailer, &state_.snapshots.mailer,
                        sizeof(MailerSettings)) != 0;
@@ -241,6 +256,8 @@ class OptionsPage : public Page {
   ui::OpenFileRequest request_;
   bool locked_ = false;
   bool initialising_ = false;
+  bool keep_copies_ = true;
+  bool keep_copies_snapshot_ = true;  // as the file held it when the page opened
 };
 
 }  // namespace

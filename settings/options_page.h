@@ -16,6 +16,9 @@ inline constexpr int kIdMailerName = 1046;
 inline constexpr int kIdChooseMailer = 1045;
 inline constexpr int kIdMailerArguments = 1056;
 inline constexpr int kIdClearMailer = 1047;
+// Keep a copy of each message before it is deleted ("keep_deleted" of the
+// extension settings file, saved with the page's other settings).
+inline constexpr int kIdKeepCopiesBox = 1096;
 
 std::unique_ptr<Page> MakeOptionsPage(SettingsState& state);
 

@@ -34,7 +34,9 @@ void Page::OnEditMenuOpening(ui::Frame& frame) {
 
 const PageDescription& DescribePage(PageKind kind) {
   static const std::array<PageDescription, kPageKindCount> descriptions{{
-      {"OptionSetei", platform::Utf8ToCp932("オプション設定"), kOptionsDialogId, 195, 188, 0},
+      // 34 units taller than the system's page for the kept-copies box below
+      // its groups; every other control stands where it stood.
+      {"OptionSetei", platform::Utf8ToCp932("オプション設定"), kOptionsDialogId, 195, 222, 0},
       {"HanteiJoken", platform::Utf8ToCp932("判定条件設定"), kJudgmentDialogId, 195, 188, 0},
       {"YoninList", platform::Utf8ToCp932("受信容認リスト設定"), kListDialogId, 206, 160, 1},
       {"KyohiList", platform::Utf8ToCp932("受信拒否リスト設定"), kListDialogId, 206, 160, 1},

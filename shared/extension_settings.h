@@ -67,6 +67,9 @@ inline constexpr char kModernMailKey[] = "modern_mail";
 // The transport of each account's POP3 connection (checker/core/transport_policy.h).
 inline constexpr const char* kTransportKeys[] = {"tls1", "tls2", "tls3"};
 inline constexpr char kTransportWordList[] = "auto|tls|starttls|plain";
+inline constexpr char kKeepDeletedKey[] = "keep_deleted";
+inline constexpr char kKeepDaysKey[] = "keep_days";
+inline constexpr char kKeepSizeKey[] = "keep_size_mb";
 
 // One line per key. A key nobody has set has its default: modern_mail is on
 // for every installation that never switched it off.
@@ -77,6 +80,9 @@ inline constexpr ExtensionKey kExtensionKeys[] = {
              "サーバーだけ; tls; starttls; plain は暗号化なし"),
     WordsKey("tls2", kTransportWordList, "auto", "2つ目のアカウントの接続方式 (tls1 と同じ)"),
     WordsKey("tls3", kTransportWordList, "auto", "3つ目のアカウントの接続方式 (tls1 と同じ)"),
+    BoolKey(kKeepDeletedKey, "on", "削除するメールの控えを Kept フォルダに保存する"),
+    IntegerKey(kKeepDaysKey, 1, 3650, "30", "控えを残す日数"),
+    IntegerKey(kKeepSizeKey, 1, 100000, "200", "控え全体の上限 (MB)"),
 };
 
 // The file's text with the values of the keys in a table.

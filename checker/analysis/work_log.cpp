@@ -12,6 +12,12 @@ namespace zvrx {
 namespace {
 
 constexpr char kDeletedText[] = "\x82\xf0\x8d\xed\x8f\x9c\x82\xb5\x82\xdc\x82\xb5\x82\xbd";  // を削除しました
+// を削除せずサーバに残しました
+constexpr char kLeftOnServerText[] =
+    "\x82\xf0\x8d\xed\x8f\x9c\x82\xb9\x82\xb8\x83\x54\x81\x5b\x83\x6f\x82\xc9\x8e\x63"
+    "\x82\xb5\x82\xdc\x82\xb5\x82\xbd";
+constexpr char kOpenBracket[] = "\x81\x69";   // （
+constexpr char kCloseBracket[] = "\x81\x6a";  // ）
 constexpr char kIdeographicSpace[] = "\x81\x40";  // 　
 constexpr int kSeparatorHyphens = 61;
 constexpr int kValueIndent = 25;  // blanks before the From and Subject lines
@@ -100,6 +106,25 @@ void WriteLogEntry(std::string_view category, const MailRecord& record) {
   if (NeedsDaySeparator(tail, from_start, now)) bytes = DaySeparator();
   bytes += LogEntry(category, record, now);
   platform::AppendFileBytes(path, bytes.data(), bytes.size());
+}
+
+std::string LogNote(std::string_view category, std::string_view reason, const MailRecord& record,
+                    const platform::LocalTime& time) {
+  std::string note = " " + LogStamp(time);
+  note.append(category);
+  note += kLeftOnServerText;
+  note += kOpenBracket;
+  note.append(reason);
+  note += kCloseBracket;
+  // The From and Subject lines as an entry's.
+  std::string entry = LogEntry(category, record, time);
+  note += entry.substr(entry.find("\r\n"));
+  return note;
+}
+
+void WriteLogNote(std::string_view category, std::string_view reason, const MailRecord& record) {
+  std::string bytes = LogNote(category, reason, record, platform::Now());
+  platform::AppendFileBytes(DataFolder() + kWorkLogName, bytes.data(), bytes.size());
 }
 
 }  // namespace zvrx

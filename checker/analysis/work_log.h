@@ -43,4 +43,15 @@ bool NeedsDaySeparator(std::string_view tail, bool from_start,
 // reader never sees half an entry. A log that cannot be written is silent.
 void WriteLogEntry(std::string_view category, const MailRecord& record);
 
+// Mail the judgment chose to delete but the checker left on the server,
+// because its copy could not be kept first: the stamp and the category as in
+// an entry, then "を削除せずサーバに残しました" and the reason in brackets, the
+// From and Subject lines and an empty line. The note starts with a blank, so
+// the work-log page counts it as no deletion and dates nothing by it.
+std::string LogNote(std::string_view category, std::string_view reason, const MailRecord& record,
+                    const platform::LocalTime& time);
+// Appends one note with the current local time; silent when the log cannot
+// be written.
+void WriteLogNote(std::string_view category, std::string_view reason, const MailRecord& record);
+
 }  // namespace zvrx

@@ -2,12 +2,17 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "checker/analysis/work_log.h"
 #include "checker/core/fetch_and_parse.h"
 #include "platform/clock.h"
+#include "platform/cp932.h"
+#include "platform/files.h"
+#include "shared/extension_settings.h"
+#include "shared/kept_copies.h"
 #include "shared/records.h"
 #include "shared/transfer_block.h"
 
@@ -56,14 +61,18 @@ void PostLoginFailure(CheckerState& state, int16_t result, int16_t k) {
   Post(state, code, {.p1 = k, .p3 = 0, .p4 = k});
 }
 
-// A deletion waiting for QUIT: what its log entry will say.
+// A deletion waiting for QUIT: what its log entry will say, and its kept
+// copy (none when keeping is off).
 struct PendingEntry {
   std::string category;
   std::string from;
   std::string subject;
+  std::unique_ptr<PendingCopy> copy;
+  std::string uidl;
 };
 
 struct Walk {
+  KeptOptions keep;  // keep.enabled only when copies are made
   int16_t result = StoredValue(POP_OK);  // the code that ended it
   AccountOutcome outcome;
   std::vector<PendingEntry> deletions;  // DELE answered +OK, in order
@@ -74,14 +83,68 @@ void CopyField(char (&field)[kMailFieldSize], const std::string& text) {
   std::memcpy(field, text.data(), std::min(text.size(), sizeof field - 1));
 }
 
-// The server committed the session: its deletions go into the work log.
-void WriteSessionLog(const std::vector<PendingEntry>& deletions) {
+// The server committed the session: its deletions go into the work log,
+// and their kept copies become complete, each indexed by what its entry says.
+void WriteSessionLog(std::vector<PendingEntry>& deletions, std::string_view account) {
   MailRecord record{};
-  for (const PendingEntry& entry : deletions) {
+  for (PendingEntry& entry : deletions) {
     CopyField(record.from, entry.from);
     CopyField(record.subject, entry.subject);
+    if (entry.copy) {
+      KeptCopyInfo info;
+      info.stamp = LogStamp(platform::Now()).substr(0, kKeptStampLength);
+      info.category = entry.category;
+      info.from = record.from;
+      info.subject = record.subject;
+      info.account = std::string(account);
+      info.uidl = entry.uidl;
+      entry.copy->Commit(info);
+    }
     WriteLogEntry(entry.category, record);
   }
+}
+
+// Why a message chosen for deletion was left on the server instead.
+enum class NotKept { kKept, kTooLarge, kNotRetrieved, kNotSaved };
+
+std::string NotKeptReason(NotKept why) {
+  switch (why) {
+    case NotKept::kTooLarge: return platform::Utf8ToCp932("控えを保存するには大きすぎます");
+    case NotKept::kNotRetrieved: return platform::Utf8ToCp932("控えを受信できませんでした");
+    case NotKept::kNotSaved: return platform::Utf8ToCp932("控えを保存できませんでした");
+    case NotKept::kKept: break;
+  }
+  return {};
+}
+
+// Retrieves message n whole into a new pending copy before it is deleted.
+// `retr` gets RETR's result (POP_OK when it was not sent).
+NotKept KeepCopy(CheckerState& state, int64_t n, const KeptOptions& keep,
+                 std::unique_ptr<PendingCopy>& copy, PopResult& retr) {
+  retr = POP_OK;
+  const int64_t limit = keep.MaxMessageBytes();
+  // LIST's size first, so an oversized message costs no transfer at all.
+  if (state.record.size > limit) return NotKept::kTooLarge;
+  copy = PendingCopy::Begin(platform::Now());
+  bool too_large = false;
+  retr = Retr(state.connection, n, [&](const char* data, size_t size) {
+    if (!copy) return false;
+    if (copy->size() + static_cast<int64_t>(size) > limit) {
+      too_large = true;
+      return false;
+    }
+    return copy->Write(data, size);
+  });
+  NotKept why = NotKept::kKept;
+  if (retr != POP_OK) {
+    why = NotKept::kNotRetrieved;
+  } else if (too_large) {
+    why = NotKept::kTooLarge;
+  } else if (!copy || !copy->Finish()) {
+    why = NotKept::kNotSaved;
+  }
+  if (why != NotKept::kKept) copy.reset();  // dropped
+  return why;
 }
 
 uint64_t AccountTimeLeft(const PopConnection& connection) {
@@ -163,9 +226,31 @@ void WalkMailbox(CheckerState& state, const CheckRun& run, int16_t k, Walk& walk
     } else if (run.dry_run) {
       ++outcome.deleted;
     } else {
-      PopResult dele = Dele(state.connection, n);
-      if (dele == POP_OK) {
-        walk.deletions.push_back({judged.category, state.record.from, state.record.subject});
+      std::unique_ptr<PendingCopy> copy;
+      PopResult retr = POP_OK;
+      const NotKept why =
+          walk.keep.enabled ? KeepCopy(state, n, walk.keep, copy, retr) : NotKept::kKept;
+      PopResult dele = POP_OK;
+      if (why == NotKept::kKept) dele = Dele(state.connection, n);
+      if (why != NotKept::kKept) {
+        // No copy, no deletion: the message stays on the server, counted
+        // and marked as a refused deletion is.
+        --counters.deleted;
+        if (run.observer) run.observer->CopyNotKept(k, n, retr);
+        if (state.connection.broken) {
+          ++outcome.uncommitted;
+          walk.result = StoredValue(retr);
+          outcome.ended_by = retr;
+          return;
+        }
+        ++counters.kept;
+        ++outcome.kept;
+        ++outcome.not_kept;
+        HoldMarkerBelow(state.marker);
+        WriteLogNote(judged.category, NotKeptReason(why), state.record);
+      } else if (dele == POP_OK) {
+        walk.deletions.push_back({judged.category, state.record.from, state.record.subject,
+                                  std::move(copy), state.record.uidl});
       } else {
         // Not deleted after all: the judgment's count goes back.
         --counters.deleted;
@@ -196,17 +281,19 @@ void WalkMailbox(CheckerState& state, const CheckRun& run, int16_t k, Walk& walk
 
 // Ends the session with QUIT and settles what it did: the log entries and
 // the deletion count only when the server committed.
-int16_t SettleSession(CheckerState& state, const CheckRun& run, Walk& walk) {
+int16_t SettleSession(CheckerState& state, const CheckRun& run, Walk& walk,
+                      std::string_view account) {
   AccountOutcome& outcome = walk.outcome;
   PopResult quit = Quit(state.connection);
   outcome.committed = quit == POP_OK;
   int16_t result = walk.result;
   if (outcome.committed) {
     outcome.deleted += static_cast<int>(walk.deletions.size());
-    if (!run.dry_run) WriteSessionLog(walk.deletions);
+    if (!run.dry_run) WriteSessionLog(walk.deletions, account);
     return result;
   }
-  // The server undoes every DELE of a session that did not end with +OK.
+  // The server undoes every DELE of a session that did not end with +OK;
+  // their copies are dropped with the walk.
   const int lost = static_cast<int>(walk.deletions.size());
   state.counters.deleted -= lost;
   outcome.uncommitted += lost;
@@ -234,6 +321,9 @@ void RunCheck(CheckerState& state, const CheckRun& run) {
 
   counters.examined = counters.kept = counters.deleted = 0;
   Post(state, TRAN_IDLE);
+  // Read afresh at every check, so a change reaches a running checker.
+  const KeptOptions keep = KeptOptionsFrom(LoadExtensionSettings());
+  if (!run.dry_run && keep.enabled) RemoveKeptLeftovers();
   for (int16_t& result : counters.account_results) result = kAlreadySeenCode;
 
   for (int i = 0; i < kAccountCount; ++i) {
@@ -256,6 +346,8 @@ void RunCheck(CheckerState& state, const CheckRun& run) {
     if (run.observer) run.observer->LoggedIn(k, login);
     int16_t r = StoredValue(login);
     Walk walk;
+    walk.keep = keep;
+    walk.keep.enabled = keep.enabled && !run.dry_run;  // a preview keeps nothing
     if (login == POP_OK) {
       bool fatal = false;
       WalkMailbox(state, run, k, walk, &fatal);
@@ -265,7 +357,7 @@ void RunCheck(CheckerState& state, const CheckRun& run) {
         FatalError(state, kFatalNoMemory);
         return;
       }
-      r = SettleSession(state, run, walk);
+      r = SettleSession(state, run, walk, account);
     } else {
       walk.outcome.ended_by = login;
     }
@@ -284,6 +376,11 @@ void RunCheck(CheckerState& state, const CheckRun& run) {
 
   DropSocket(state);
   ReleaseCheckBuffers(state);
+  // Old copies go at the end of every real check, also while keeping is
+  // off, so switching it off does not leave them for ever.
+  if (!run.dry_run && platform::FolderExists(KeptFolder())) {
+    ApplyRetention(keep, platform::Now());
+  }
 }
 
 }  // namespace zvrx

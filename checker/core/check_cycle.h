@@ -44,6 +44,7 @@ struct AccountOutcome {
   int deleted = 0;      // deleted on the server (0 unless committed); a
                         // preview counts what it would delete
   int refused = 0;      // DELE answered -ERR: kept, to be judged again
+  int not_kept = 0;     // no copy could be kept: left on the server, judged again
   int uncommitted = 0;  // judged for deletion but left on the server
   PopResult ended_by = POP_OK;  // the failure that ended the session, if any
 };
@@ -61,6 +62,10 @@ class CheckObserver {
   // The server did not delete the message the judgment chose: -ERR (kept,
   // judged again next time) or a failure that ends the session.
   virtual void DeleteFailed(int /*account_number*/, int64_t /*number*/, PopResult /*result*/) {}
+  // No copy of the message could be kept before its deletion, so it was
+  // not deleted: too large or not saved (`retr` POP_OK), or RETR failed
+  // (refused: the session goes on; anything else ends it).
+  virtual void CopyNotKept(int /*account_number*/, int64_t /*number*/, PopResult /*retr*/) {}
   // `result` is the account's stored result (-2 done, 1 met seen mail, ...).
   virtual void AccountFinished(int /*account_number*/, int16_t /*result*/,
                                const AccountOutcome& /*outcome*/) {}

@@ -359,6 +359,26 @@ PopResult Dele(PopConnection& connection, int64_t number) {
   return reply.status == '+' ? POP_OK : POP_COMMAND_FAILED;
 }
 
+PopResult Retr(PopConnection& connection, int64_t number, const MessageSink& sink) {
+  Number n(number);
+  ReplyLine reply;
+  PopResult result = SendCommand(connection, {"RETR ", n.view()});
+  if (result != POP_OK) return result;
+  // One deadline for the status line and the whole message behind it.
+  const ReplyDeadline deadline = DeadlineFor(connection);
+  result = ReadAccumulating(connection, reply, deadline);
+  if (result != POP_OK) return result;
+  if (reply.status != '+') {
+    // Bytes behind a refusal would be a reply nobody asked for.
+    const bool extra = connection.carried.count > 0;
+    connection.carried = CarriedBytes{};
+    return extra ? Broken(connection, POP_BAD_REPLY) : POP_COMMAND_FAILED;
+  }
+  result = ReadMultiLineData(*connection.socket, connection.receive_buffer,
+                             connection.chunk_buffer, connection.carried, sink, deadline);
+  return Broken(connection, result);
+}
+
 PopResult Quit(PopConnection& connection) {
   if (!connection.socket) return POP_SOCKET_ERROR;
   PopResult result = POP_SOCKET_ERROR;

@@ -85,6 +85,9 @@ PopResult List(PopConnection& connection, int64_t number, int32_t& size);
 PopResult Uidl(PopConnection& connection, int64_t number, char* uidl, int capacity);
 PopResult Top(PopConnection& connection, int64_t number, BodyBuffer& body);
 PopResult Dele(PopConnection& connection, int64_t number);
+// RETR: the whole message into `sink` (see ReadMultiLineData).
+// POP_COMMAND_FAILED when the server refuses it; the session goes on.
+PopResult Retr(PopConnection& connection, int64_t number, const MessageSink& sink);
 // Ends the session and closes the socket. QUIT goes out only on a connection
 // that is not broken, and only its +OK commits the session's deletions:
 // POP_OK then. Anything else (broken, refused, no reply) means the server

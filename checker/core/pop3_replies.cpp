@@ -214,4 +214,79 @@ PopResult ReadMultiLineText(platform::SocketStream& stream, const ReceiveBuffer&
   }
 }
 
+PopResult ReadMultiLineData(platform::SocketStream& stream, const ReceiveBuffer& receive_buffer,
+                            ChunkBuffer& chunk_buffer, CarriedBytes& carried,
+                            const MessageSink& sink, ReplyDeadline deadline) {
+  // Where the reader stands in the line structure; a dot at a line's start
+  // is either stuffing or the start of the terminating line.
+  enum { kLineStart, kInLine, kDot, kDotCr } state = kLineStart;
+  char out[kMessageOutSize];
+  size_t out_length = 0;
+  bool taking = true;
+  auto flush = [&] {
+    if (taking && out_length > 0) taking = sink(out, out_length);
+    out_length = 0;
+  };
+  auto emit = [&](char c) {
+    if (out_length == sizeof out) flush();
+    out[out_length++] = c;
+  };
+  // Feeds received bytes; true once the terminating line is complete (bytes
+  // behind it are no part of this reply and are dropped).
+  auto feed = [&](const char* bytes, int count) {
+    for (int i = 0; i < count; ++i) {
+      const char c = bytes[i];
+      switch (state) {
+        case kLineStart:
+          if (c == '.') {
+            state = kDot;
+            break;
+          }
+          emit(c);
+          state = c == '\n' ? kLineStart : kInLine;
+          break;
+        case kInLine:
+          emit(c);
+          if (c == '\n') state = kLineStart;
+          break;
+        case kDot:
+          if (c == '\r') {
+            state = kDotCr;
+          } else if (c == '\n') {
+            return true;  // a bare LF after the dot: the end all the same
+          } else {
+            emit(c);  // the stuffed dot goes, the line goes on
+            state = kInLine;
+          }
+          break;
+        case kDotCr:
+          if (c == '\n') return true;
+          emit('\r');
+          emit(c);
+          state = kInLine;
+          break;
+      }
+    }
+    return false;
+  };
+
+  const int first = carried.count;
+  const int position = carried.position;
+  carried = CarriedBytes{};
+  if (feed(receive_buffer + position, first)) {
+    flush();
+    return POP_OK;
+  }
+  for (;;) {
+    PopResult failure = POP_SOCKET_ERROR;
+    const int n = ReceiveBefore(stream, chunk_buffer, kChunkBufferSize, deadline, failure);
+    if (n == 0) return POP_CLOSED;
+    if (n < 0) return failure;
+    if (feed(chunk_buffer, n)) {
+      flush();
+      return POP_OK;
+    }
+  }
+}
+
 }  // namespace zvrx

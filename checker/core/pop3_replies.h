@@ -3,7 +3,9 @@
 // depend on how the bytes arrive, can be driven segment by segment.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "checker/core/pop_result.h"
@@ -82,6 +84,21 @@ PopResult ReadAccumulatingReply(platform::SocketStream& stream, ReceiveBuffer& r
 // failure returned, so no later reply is misread.
 PopResult ReadMultiLineText(platform::SocketStream& stream, const ReceiveBuffer& receive_buffer,
                             ChunkBuffer& chunk_buffer, CarriedBytes& carried, BodyBuffer& body,
+                            ReplyDeadline deadline = ReplyDeadline::FromNow());
+
+// Where the data of a RETR reply goes: the message's bytes in order, in
+// pieces. It returns false when it takes no more (a full disk, too large);
+// the reply is still read to its end so the session can go on.
+using MessageSink = std::function<bool(const char* data, size_t size)>;
+inline constexpr int kMessageOutSize = 1024;  // unstuffed bytes handed on at a time
+
+// The data of a multi-line reply after its status line, whole: every line's
+// leading stuffed dot removed, up to the terminating "." line, which is not
+// handed on (the CR LF before it ends the message's last line and is).
+// Reads until the terminator whatever the sink says, within the deadline.
+PopResult ReadMultiLineData(platform::SocketStream& stream, const ReceiveBuffer& receive_buffer,
+                            ChunkBuffer& chunk_buffer, CarriedBytes& carried,
+                            const MessageSink& sink,
                             ReplyDeadline deadline = ReplyDeadline::FromNow());
 
 // Decimal digits at the start of `text`, saturating at `limit`; 0 when none.

@@ -1,6 +1,7 @@
 // Server replies of any shape, split into segments of any size, through the
 // reply readers and the client commands. Checks that no read runs past its
-// buffer and that a TOP text is always terminated within its limit.
+// buffer, that a TOP text is always terminated within its limit, and that
+// RETR hands on a message in bounded pieces.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstring>
@@ -120,6 +121,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (std::strlen(uidl) > zvrx::kUidlMaxLength) __builtin_trap();
         zvrx::Top(connection, n, body);
         CheckBody(body);
+        // A whole message: handed on in pieces no larger than the out
+        // buffer, and the reply read on after the sink stops taking.
+        size_t kept = 0;
+        zvrx::Retr(connection, n, [&kept](const char*, size_t piece) {
+          if (piece == 0 || piece > static_cast<size_t>(zvrx::kMessageOutSize)) __builtin_trap();
+          kept += piece;
+          return kept < 4096;
+        });
         zvrx::Dele(connection, n);
       }
       zvrx::CloseConnection(connection);

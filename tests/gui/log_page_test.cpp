@@ -15,7 +15,9 @@
 #include "platform/ui/window.h"
 #include "settings/log_page.h"
 #include "settings/model/log_view.h"
+#include "settings/message_dialogs.h"
 #include "settings/page_window.h"
+#include "shared/kept_copies.h"
 #include "shared/locations.h"
 #include "tests/gui/page_fixture.h"
 #include "tests/support/temp_prefix.h"
@@ -184,6 +186,66 @@ TEST_F(LogPageTest, TheCheckerAppendsWhileThePageHoldsTheLog) {
   // Closing lets the log go and writes nothing.
   EXPECT_TRUE(page_->RequestClose());
   EXPECT_EQ(test::ReadHostFile(LogHost()), log + later);
+}
+
+// "控え..." looks up the kept copy of the first whole entry in view: none
+// for the entry at the top, so the one-button message says so; one for the
+// next entry once it is scrolled to the top, shown in the kept-copy dialog
+// and saved byte for byte into the file the save dialog names.
+TEST_F(LogPageTest, KeptCopyOfTheEntryInViewOpensAndSaves) {
+  const std::string log = MakeLog(6);
+  test::WriteHostFile(LogHost(), log);
+  const std::string message = "From: sender1@example.jp\r\nSubject: x\r\n\r\n..body\r\n";
+  std::string name;
+  {
+    platform::LocalTime when;
+    when.year = 2001;
+    when.month = 2;
+    when.day = 1;
+    when.hour = 10;
+    when.minute = 1;
+    auto copy = PendingCopy::Begin(when);
+    ASSERT_NE(copy, nullptr);
+    ASSERT_TRUE(copy->Write(message.data(), message.size()));
+    ASSERT_TRUE(copy->Finish());
+    KeptCopyInfo info;
+    info.stamp = "01.02.01  10:01";
+    info.category = platform::Utf8ToCp932("匿名メール");
+    info.from = "sender1@example.jp";
+    info.subject = platform::Utf8ToCp932("件名") + "1";
+    ASSERT_TRUE(copy->Commit(info));
+    name = copy->name();
+  }
+  ui::Dialog& dialog = Open();
+
+  ui::SetScriptedAnswers({"1"});
+  dialog.UserClick(kIdLogKept);
+  ASSERT_EQ(modals_, std::vector<int>{kDialogOkId});
+
+  for (int i = 0; i < 4; ++i) dialog.UserScroll(kIdLogScrollBar, ui::kSbLineDown, 0);
+  const std::string target = prefix_.path() + "/saved.eml";
+  std::vector<std::string> shown;
+  on_modal_ = [&](ui::Dialog& kept) {
+    if (kept.TemplateId() != kKeptDialogId) return;
+    for (int id : {kIdKeptStamp, kIdKeptCategory, kIdKeptFrom, kIdKeptSubject}) {
+      shown.push_back(kept.GetItemText(id));
+    }
+    shown.push_back(kept.GetItemText(kIdKeptSize));
+    kept.UserClick(kIdKeptSave);
+  };
+  ui::SetScriptedAnswers({"1", target});
+  dialog.UserClick(kIdLogKept);
+  ASSERT_EQ(modals_, (std::vector<int>{kDialogOkId, kKeptDialogId}));
+  EXPECT_EQ(shown, (std::vector<std::string>{"01.02.01  10:01", platform::Utf8ToCp932("匿名メール"),
+                                             "sender1@example.jp",
+                                             platform::Utf8ToCp932("件名") + "1",
+                                             std::to_string(message.size()) +
+                                                 platform::Utf8ToCp932(" バイト  (") + name +
+                                                 ".eml)"}));
+  EXPECT_EQ(test::ReadHostFile(target), message);
+  EXPECT_FALSE(state_.file_dialog_open);
+  // The log itself is untouched.
+  EXPECT_EQ(test::ReadHostFile(LogHost()), log);
 }
 
 }  // namespace

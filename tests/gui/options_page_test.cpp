@@ -16,6 +16,7 @@
 #include "settings/model/option_bits.h"
 #include "settings/options_page.h"
 #include "settings/page_window.h"
+#include "shared/extension_settings.h"
 #include "shared/record_files.h"
 #include "tests/gui/page_fixture.h"
 #include "tests/support/temp_prefix.h"
@@ -197,6 +198,38 @@ TEST_F(OptionsPageTest, ChoosingIsRefusedForATooLongPathOrAWaitingFileDialog) {
   dialog.UserClick(kIdChooseMailer);
   EXPECT_EQ(state_.records.mailer.mailer_path[0], '\0');
   EXPECT_EQ(ui::NextScriptedAnswer(), std::optional<std::string>("Z:\\mail.exe"));
+}
+
+// The kept-copies box shows "keep_deleted" of ZVRXExt.ini (on when the file
+// has no such key) and is saved with the page: "はい" writes the file, "いいえ"
+// leaves it as it was, and an unchanged page asks nothing.
+TEST_F(OptionsPageTest, KeepCopiesBoxFollowsTheExtensionSettingsFile) {
+  const std::string ini = prefix_.DataFolderHost() + "/ZVRXExt.ini";
+  {
+    ui::Dialog& dialog = Open();
+    EXPECT_TRUE(dialog.IsButtonChecked(kIdKeepCopiesBox));
+    dialog.UserClick(kIdKeepCopiesBox);
+    EXPECT_NE(state_.changed_marks & kChangedOptions, 0);
+    EXPECT_TRUE(CloseAnswering({"NO"}));
+    EXPECT_EQ(test::ReadHostFile(ini), "");
+  }
+  page_.reset();
+  frame_.reset();
+  {
+    ui::Dialog& dialog = Open();
+    EXPECT_TRUE(dialog.IsButtonChecked(kIdKeepCopiesBox));
+    dialog.UserClick(kIdKeepCopiesBox);
+    EXPECT_TRUE(CloseAnswering({"YES"}));
+    EXPECT_FALSE(LoadExtensionSettings().Bool(kKeepDeletedKey));
+    EXPECT_NE(test::ReadHostFile(ini).find("keep_deleted = off"), std::string::npos);
+  }
+  page_.reset();
+  frame_.reset();
+  modals_.clear();
+  ui::Dialog& dialog = Open();
+  EXPECT_FALSE(dialog.IsButtonChecked(kIdKeepCopiesBox));
+  EXPECT_TRUE(CloseAnswering({}));
+  EXPECT_TRUE(modals_.empty());
 }
 
 }  // namespace

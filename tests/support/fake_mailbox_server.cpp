@@ -38,6 +38,20 @@ std::string TopReply(const std::string& text) {
   return reply + ".\r\n";
 }
 
+// The whole message, dot-stuffed, as RETR sends it.
+std::string RetrReply(const std::string& text) {
+  std::string reply = "+OK " + std::to_string(text.size()) + " octets\r\n";
+  size_t at = 0;
+  while (at < text.size()) {
+    size_t end = text.find("\r\n", at);
+    std::string line = text.substr(at, end == std::string::npos ? std::string::npos : end - at);
+    at = end == std::string::npos ? text.size() : end + 2;
+    if (!line.empty() && line[0] == '.') reply += '.';
+    reply += line + "\r\n";
+  }
+  return reply + ".\r\n";
+}
+
 std::vector<std::string> Words(const std::string& line) {
   std::istringstream in(line);
   std::vector<std::string> words;
@@ -212,7 +226,8 @@ void FakeMailboxServer::Serve(int fd) {
       reply = "+OK " + std::to_string(count) + " 0\r\n";
     } else if (verb == "LIST" && faults.garbage_list.count(n)) {
       reply = std::string(kGarbageLength, 'g');
-    } else if (!message && (verb == "LIST" || verb == "UIDL" || verb == "TOP" || verb == "DELE")) {
+    } else if (!message && (verb == "LIST" || verb == "UIDL" || verb == "TOP" || verb == "DELE" ||
+                            verb == "RETR")) {
       reply = "-ERR no such message\r\n";
     } else if (verb == "LIST") {
       reply = "+OK " + words[1] + " " + std::to_string(message->text.size()) + "\r\n";
@@ -220,6 +235,17 @@ void FakeMailboxServer::Serve(int fd) {
       reply = "+OK " + words[1] + " " + message->uidl + "\r\n";
     } else if (verb == "TOP") {
       reply = TopReply(message->text);
+    } else if (verb == "RETR") {
+      if (faults.refuse_retr) {
+        reply = "-ERR [SYS/TEMP] cannot read the message now\r\n";
+      } else if (faults.close_in_retr) {
+        // Half the message, then the connection drops.
+        const std::string whole = RetrReply(message->text);
+        Send(fd, whole.substr(0, whole.size() / 2), dripping, faults);
+        return;
+      } else {
+        reply = RetrReply(message->text);
+      }
     } else if (verb == "DELE") {
       if (faults.refuse_dele) {
         reply = "-ERR [IN-USE] message locked\r\n";

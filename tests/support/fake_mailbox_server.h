@@ -42,6 +42,8 @@ struct MailboxFaults {
   // line end.
   std::set<int64_t> garbage_list;
   bool refuse_dele = false;  // every DELE is answered -ERR
+  bool refuse_retr = false;  // every RETR is answered -ERR
+  bool close_in_retr = false;  // RETR sends half the message, then closes
 };
 
 class FakeMailboxServer {

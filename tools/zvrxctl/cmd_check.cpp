@@ -124,6 +124,16 @@ class ConsoleObserver : public CheckObserver {
                   FailureReason(result));
     }
   }
+  void CopyNotKept(int /*k*/, int64_t number, PopResult retr) override {
+    if (retr == POP_OK) {
+      std::printf("  message %lld: not deleted: its copy could not be kept (too large, or not"
+                  " saved); it stays on the server\n",
+                  static_cast<long long>(number));
+    } else {
+      std::printf("  message %lld: not deleted: it could not be retrieved for its copy (%s)\n",
+                  static_cast<long long>(number), FailureReason(retr));
+    }
+  }
   void AccountFinished(int k, int16_t result, const AccountOutcome& outcome) override {
     const bool done = result == StoredValue(POP_OK) || result == kAlreadySeenCode;
     if (!done) any_failed_ = true;
@@ -132,6 +142,9 @@ class ConsoleObserver : public CheckObserver {
                 outcome.deleted);
     if (outcome.refused > 0) {
       std::printf(" (the server refused to delete %d)", outcome.refused);
+    }
+    if (outcome.not_kept > 0) {
+      std::printf(" (%d left on the server: no copy could be kept)", outcome.not_kept);
     }
     if (result == kAlreadySeenCode) {
       std::printf(" (stopped at mail seen by an earlier check)");

@@ -47,6 +47,7 @@ void ShowExtensionSettings() {
   std::printf("modern mail (UTF-8, Base64, HTML): %s\n",
               settings.Bool(kModernMailKey) ? "on" : "off");
   for (const std::string& problem : settings.problems()) std::printf("%s\n", problem.c_str());
+  ShowKeptSettings();
 }
 
 }  // namespace zvrx::ctl

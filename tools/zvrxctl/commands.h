@@ -38,8 +38,13 @@ int RunJudge(const Args& args);
 int RunCheck(const Args& args);
 int RunModern(const Args& args);
 int RunTls(const Args& args);
+int RunKept(const Args& args);
+int RunRestore(const Args& args);
+int RunKeep(const Args& args);
 
 // show's lines for the extension settings file: its values and problems.
 void ShowExtensionSettings();
+// show's line for the kept copies of deleted mail.
+void ShowKeptSettings();
 
 }  // namespace zvrx::ctl

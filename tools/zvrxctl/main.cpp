@@ -43,6 +43,9 @@ constexpr Command kCommands[] = {
     {"reject", RunReject, true},
     {"modern", RunModern, true},
     {"tls", RunTls, true},
+    {"kept", RunKept},
+    {"restore", RunRestore},
+    {"keep", RunKeep, true},
 };
 
 int RunCommand(const Command& command, const Args& args) {
@@ -72,6 +75,9 @@ int Usage() {
       "  reject add|remove|list [ADDRESS...]  the rejection list\n"
       "  modern on|off               also analyse UTF-8, Base64 and HTML mail\n"
       "  tls N auto|tls|starttls|plain  how account N connects (default auto)\n"
+      "  keep on|off | days N | size MB  kept copies of deleted mail\n"
+      "  kept                        list the kept copies\n"
+      "  restore N... [--to DIR | --mbox FILE]  give kept copies back\n"
       "  show                        every setting, passwords masked\n"
       "  log                         the work log as UTF-8\n"
       "  judge [--level N] FILE...   judge message files as the checker would\n"
