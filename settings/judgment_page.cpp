@@ -1,5 +1,6 @@
 #include "settings/judgment_page.h"
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "settings/message_table.h"
 #include "settings/model/dictionary_list.h"
 #include "shared/locations.h"
+#include "shared/extension_settings.h"
 #include "shared/record_files.h"
 #include "shared/transfer_settings.h"
 
@@ -60,6 +62,10 @@ class JudgmentPage : public Page {
                      judgment.unknown_format_handling);
     BuildList(dialog);
     ShowStrictness(dialog);
+    // The option lives in the extension settings file, not in the record.
+    modern_mail_ = LoadExtensionSettings().Bool(kModernMailKey);
+    snapshot_modern_mail_ = modern_mail_;
+    dialog.CheckButton(kIdModernMail, modern_mail_);
     initialising_ = false;
     dialog.SetScrollRange(kIdDictionaryScroll, 0, list_.count());
     dialog.SetScrollPos(kIdDictionaryScroll, 0);
@@ -85,6 +91,12 @@ class JudgmentPage : public Page {
       case kIdEuropeanOptions:
         if (code == ui::kBnClicked) RunEuropeanDialog(state_, frame_->Rect());
         return;
+      case kIdModernMail:
+        if (code == ui::kBnClicked) {
+          modern_mail_ = dialog.IsButtonChecked(kIdModernMail);
+          state_.changed_marks |= kChangedJudgment;
+        }
+        return;
       default:
         return;
     }
@@ -100,7 +112,7 @@ class JudgmentPage : public Page {
     if ((state_.changed_marks & kChangedJudgment) == 0) return true;
     JudgmentSettings& judgment = state_.records.judgment;
     if (list_.switch_mask != snapshot_mask_) judgment.languages_changed = 1;
-    if (SameAsSnapshot()) {
+    if (SameAsSnapshot() && modern_mail_ == snapshot_modern_mail_) {
       judgment.languages_changed = 0;
       ClearMark();
       return true;
@@ -124,14 +136,33 @@ class JudgmentPage : public Page {
       }
       state_.snapshots.judgment = judgment;
       snapshot_mask_ = list_.switch_mask;
+      SaveModernMail();
     } else {
       judgment = state_.snapshots.judgment;
+      modern_mail_ = snapshot_modern_mail_;
+      if (dialog_) dialog_->CheckButton(kIdModernMail, modern_mail_);
     }
     ClearMark();
     return true;
   }
 
  private:
+  // Under the settings lock, like zvrxctl modern; a running checker reads
+  // the file at its next check. A refused save says why and keeps the box
+  // as the file has it.
+  void SaveModernMail() {
+    if (modern_mail_ == snapshot_modern_mail_) return;
+    const std::string error =
+        ChangeExtensionSettings({{kModernMailKey, modern_mail_ ? "on" : "off"}});
+    if (error.empty()) {
+      snapshot_modern_mail_ = modern_mail_;
+      return;
+    }
+    std::fprintf(stderr, "MailZevrox: %s: %s\n", kExtensionSettingsName, error.c_str());
+    modern_mail_ = snapshot_modern_mail_ = LoadExtensionSettings().Bool(kModernMailKey);
+    if (dialog_) dialog_->CheckButton(kIdModernMail, modern_mail_);
+  }
+
   void ClearMark() { state_.changed_marks &= static_cast<uint8_t>(~kChangedJudgment); }
 
   bool SameAsSnapshot() const {
@@ -229,6 +260,8 @@ class JudgmentPage : public Page {
   std::unique_ptr<ui::Dialog> dialog_;
   DictionaryList list_;
   uint16_t snapshot_mask_ = 0;
+  bool modern_mail_ = true;
+  bool snapshot_modern_mail_ = true;
   bool initialising_ = false;
 };
 

@@ -23,6 +23,9 @@ inline constexpr int kIdFocusSink = 1030;
 inline constexpr int kIdForeignHandling = 1022;
 inline constexpr int kIdUnknownFormatHandling = 1023;
 inline constexpr int kIdEuropeanOptions = 1087;
+// The extension option modern_mail (ZVRXExt.ini) and its label.
+inline constexpr int kIdModernMail = 1096;
+inline constexpr int kIdModernMailLabel = 1097;
 
 std::unique_ptr<Page> MakeJudgmentPage(SettingsState& state);
 

@@ -2,11 +2,14 @@
 
 #include "checker/analysis/analysis_tables.h"
 #include "checker/analysis/method_dictionaries.h"
+#include "shared/extension_settings.h"
 #include "shared/records.h"
 
 namespace zvrx {
 
 static_assert(sizeof(JudgmentSettings::european_charsets) == kEuropeanTableSize);
+
+bool ModernMailOption() { return LoadExtensionSettings().Bool(kModernMailKey); }
 
 void TakeJudgmentChoices(AnalysisState& state, const JudgmentSettings& judgment) {
   state.scoring.strictness = judgment.strictness;
@@ -22,6 +25,7 @@ void LoadDictionaries(AnalysisState& state, const JudgmentSettings* judgment) {
     ClearDictionaries(state.scoring.dictionaries);
     state.scoring.dictionaries.problems = std::move(problems);
   }
+  FoldDictionarySet(state.scoring.dictionaries, state.scoring.folded_dictionaries);
 }
 
 void ReloadLanguageTables(AnalysisState& state, const JudgmentSettings* judgment) {

@@ -36,7 +36,13 @@ struct AnalysisState {
   DuplicateMemory duplicates;
   int16_t foreign_handling = 0;         // neither Japanese nor English: 0 keep, 1 English, 2 delete
   int16_t unknown_format_handling = 0;  // unclear format: 0 keep, 1 as text, 2 delete
+  // The extension option modern_mail (ZVRXExt.ini), read afresh for every
+  // check; off, the written decoding alone reads the mail.
+  bool modern_mail = false;
 };
+
+// The option modern_mail as the extension settings file holds it now.
+bool ModernMailOption();
 
 // Takes words 0 to 2 of the judgment settings: strictness and the two
 // handling choices. Done for every loaded or delivered record.

@@ -126,22 +126,27 @@ int ComprehensiveProcedure(AnalysisState& state, const MailRecord& record,
   }
 
   int language = kClassOther;
-  switch (ContentClass(record.content_type)) {
-    case kContentText:
-      language = CharsetClass(record.charset, state.european);
-      break;
-    case kContentMultipart:
-      language = record.charset[0] != '\0' ? CharsetClass(record.charset, state.european)
-                                           : BodyCharsetClass(body, state.european);
-      break;
-    default:
-      // Any handling value the page cannot set counts as "keep".
-      if (state.unknown_format_handling == kHandleDelete) {
-        return Delete(record, kCategoryUnclearFormat, effects, result);
-      }
-      if (state.unknown_format_handling != kHandleAnalyse) return Keep(record, effects, result);
-      language = CharsetClass(record.charset, state.european);
-      break;
+  if (record.read_as == kReadDecodedJapanese || record.read_as == kReadDecodedEnglish) {
+    // Today's mail, decoded: its text showed its class.
+    language = record.read_as == kReadDecodedJapanese ? kClassJapanese : kClassEnglish;
+  } else {
+    switch (ContentClass(record.content_type)) {
+      case kContentText:
+        language = CharsetClass(record.charset, state.european);
+        break;
+      case kContentMultipart:
+        language = record.charset[0] != '\0' ? CharsetClass(record.charset, state.european)
+                                             : BodyCharsetClass(body, state.european);
+        break;
+      default:
+        // Any handling value the page cannot set counts as "keep".
+        if (state.unknown_format_handling == kHandleDelete) {
+          return Delete(record, kCategoryUnclearFormat, effects, result);
+        }
+        if (state.unknown_format_handling != kHandleAnalyse) return Keep(record, effects, result);
+        language = CharsetClass(record.charset, state.european);
+        break;
+    }
   }
   if (language == kClassOther) {
     if (state.foreign_handling == kHandleDelete) {

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <utility>
 
+#include "checker/mime/folding.h"
 #include "platform/drives.h"
 #include "platform/files.h"
 #include "shared/data_scramble.h"
@@ -256,6 +257,43 @@ bool AddDictionary(DictionarySet& set, MethodDictionary&& dictionary) {
   set.dictionaries.push_back(std::move(dictionary));
   set.count = static_cast<int16_t>(set.dictionaries.size());
   return true;
+}
+
+void FoldDictionarySet(const DictionarySet& written, DictionarySet& folded) {
+  ClearDictionaries(folded);
+  for (const MethodDictionary& source : written.dictionaries) {
+    const mime::LanguageClass language = source.language() == kLanguageJapanese
+                                             ? mime::LanguageClass::kJapanese
+                                             : mime::LanguageClass::kEnglish;
+    MethodDictionary copy = source;
+    for (size_t i = 0; i < copy.entries.size(); ++i) {
+      const std::string word =
+          mime::FoldForMatching({copy.entries[i].word, copy.word_lengths[i]}, language);
+      if (word.size() > static_cast<size_t>(kMaxWordLength)) continue;
+      std::memset(copy.entries[i].word, 0, kEntryWordSize);
+      std::memcpy(copy.entries[i].word, word.data(), word.size());
+      copy.word_lengths[i] = static_cast<uint8_t>(word.size());
+    }
+    // The forms are laid out afresh, each ended by a TAB as in the file.
+    std::vector<char> companion;
+    for (CompanionItem& item : copy.items) {
+      std::string form = mime::FoldForMatching(
+          {source.companion.data() + item.offset, static_cast<size_t>(item.length)}, language);
+      if (form.size() > static_cast<size_t>(kMaxCompanionItemLength)) {
+        form.assign(source.companion.data() + item.offset, item.length);
+      }
+      item.offset = static_cast<int32_t>(companion.size());
+      item.length = static_cast<int32_t>(form.size());
+      companion.insert(companion.end(), form.begin(), form.end());
+      companion.push_back('\t');
+    }
+    if (!copy.items.empty()) {
+      companion.push_back('\0');
+      copy.companion = std::move(companion);
+    }
+    AddDictionary(folded, std::move(copy));
+  }
+  folded.use_prefilter = written.use_prefilter;
 }
 
 void ClearDictionaries(DictionarySet& set) {

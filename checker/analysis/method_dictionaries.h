@@ -104,6 +104,13 @@ void AttachNoCompanion(MethodDictionary& dictionary);
 // set already holds kMaxDictionaries.
 bool AddDictionary(DictionarySet& set, MethodDictionary&& dictionary);
 
+// The set as today's mail text is read: every word and form passed through
+// the folding that decoded text gets (full-width and half-width letters,
+// half-width katakana), so that a word matches whichever form the sender
+// used. A spelling that would outgrow its field keeps its written form.
+// Legacy text is never folded and keeps meeting the set as written.
+void FoldDictionarySet(const DictionarySet& written, DictionarySet& folded);
+
 // Releases every dictionary and clears the index and the count.
 void ClearDictionaries(DictionarySet& set);
 

@@ -117,6 +117,7 @@ void ParseMessage(char* text, int16_t& text_length, MailRecord& record,
   // "To: " is matched with its case and anywhere in a line, so a Reply-To
   // line before the To line is the one counted, as the checker always did.
   record.extra_recipients = CountCommas(header, "To: ") + CountCommas(header, "Cc: ");
+  record.read_as = kReadWritten;
 
   if (body != nullptr) std::memmove(text, body, std::strlen(body) + 1);
 }

@@ -374,7 +374,13 @@ TextVerdict AnalyseText(ScoringState& state, const char* body_buffer, int32_t te
     details->threshold = threshold;
   }
 
-  DictionarySet& set = state.dictionaries;
+  // Decoded text is folded; its words meet the folded dictionaries, built
+  // from the same load (a set added by hand has none and is used as it is).
+  const bool decoded = record.read_as == kReadDecodedJapanese ||
+                       record.read_as == kReadDecodedEnglish;
+  DictionarySet& set = decoded && state.folded_dictionaries.count == state.dictionaries.count
+                           ? state.folded_dictionaries
+                           : state.dictionaries;
   PositionCache positions(set, text, text_end, state.buffer);
   for (size_t j = 0; j < set.dictionaries.size(); ++j) {
     MethodDictionary& dictionary = set.dictionaries[j];

@@ -46,6 +46,9 @@ struct AnalysisBuffer {
 struct ScoringState {
   AnalysisTables tables;       // loaded once at start-up
   DictionarySet dictionaries;  // reloaded with the settings
+  // The same dictionaries folded for decoded text (FoldDictionarySet),
+  // rebuilt with them; the scan of today's mail uses it when it matches.
+  DictionarySet folded_dictionaries;
   int16_t strictness = 0;      // word 0 of JudgmentSettings: -1, 0 or 1
   AnalysisBuffer buffer;
 };

@@ -192,7 +192,8 @@ void WalkMailbox(CheckerState& state, const CheckRun& run, int16_t k, Walk& walk
           .p3 = HeaderCount(counters.running_number), .p4 = k});
     std::memset(&state.record, 0, sizeof state.record);
     FetchResult fetched =
-        FetchAndParse(state.connection, n, state.record, state.body, state.marker, state.converter);
+        FetchAndParse(state.connection, n, state.record, state.body, state.marker, state.converter,
+                      &state.analysis);
     if (fetched.result == POP_OUT_OF_MEMORY) {
       *fatal = true;
       return;
@@ -320,6 +321,8 @@ void RunCheck(CheckerState& state, const CheckRun& run) {
   }
 
   counters.examined = counters.kept = counters.deleted = 0;
+  // Read at every check, so that a change reaches a running checker.
+  state.analysis.modern_mail = ModernMailOption();
   Post(state, TRAN_IDLE);
   // Read afresh at every check, so a change reaches a running checker.
   const KeptOptions keep = KeptOptionsFrom(LoadExtensionSettings());

@@ -3,11 +3,13 @@
 #include <cstring>
 
 #include "checker/analysis/parse_message.h"
+#include "checker/analysis/parse_top.h"
 
 namespace zvrx {
 
 FetchResult FetchAndParse(PopConnection& connection, int64_t number, MailRecord& record,
-                          BodyBuffer& body, MarkerWalk& walk, ShiftJisConverter& converter) {
+                          BodyBuffer& body, MarkerWalk& walk, ShiftJisConverter& converter,
+                          const AnalysisState* analysis) {
   FetchResult fetched;
 
   fetched.result = List(connection, number, record.size);
@@ -27,7 +29,12 @@ FetchResult FetchAndParse(PopConnection& connection, int64_t number, MailRecord&
   fetched.result = Top(connection, number, body);
   if (fetched.result != POP_OK) return fetched;
 
-  ParseMessage(body.data(), body.text_length, record, converter);
+  if (analysis != nullptr) {
+    ParseTop(body.data(), body.text_length, record, converter, analysis->modern_mail,
+             analysis->european);
+  } else {
+    ParseMessage(body.data(), body.text_length, record, converter);
+  }
 
   if (IsAlreadySeen(walk, record)) {
     body.Release();

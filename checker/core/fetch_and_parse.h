@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "checker/analysis/analysis_state.h"
 #include "checker/analysis/mail_record.h"
 #include "checker/analysis/marker.h"
 #include "checker/analysis/to_shift_jis.h"
@@ -27,7 +28,10 @@ struct FetchResult {
 // On success with already_seen false the body buffer holds the parsed body
 // (see ParseMessage) for the judgment. A refused UIDL leaves record.uidl
 // empty and is no error; one that broke the connection is passed back.
+// With `analysis` given, the top is parsed as ParseTop does under its
+// modern_mail option; without, by the written decoding alone.
 FetchResult FetchAndParse(PopConnection& connection, int64_t number, MailRecord& record,
-                          BodyBuffer& body, MarkerWalk& walk, ShiftJisConverter& converter);
+                          BodyBuffer& body, MarkerWalk& walk, ShiftJisConverter& converter,
+                          const AnalysisState* analysis = nullptr);
 
 }  // namespace zvrx

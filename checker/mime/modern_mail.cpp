@@ -48,10 +48,18 @@ ModernMail DecodeModernTop(std::string_view top) {
   const TextPart part = FindTextPart(top);
   mail.text_found = part.found;
   mail.html = part.html;
+  mail.charset = part.charset;
+  mail.encoding = part.encoding;
   mail.charset_known = true;
   std::string text;
   if (part.found) {
     const std::string bytes = TransferDecode(part.content, part.encoding);
+    // Undeclared 8-bit text that is well-formed UTF-8 is today's mail too.
+    if (part.charset == Charset::kUndeclared &&
+        std::any_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) != 0; }) &&
+        IsValidUtf8(bytes)) {
+      mail.charset = Charset::kUtf8;
+    }
     std::string utf8;
     if (ToUtf8(bytes, part.charset, utf8)) {
       text = Utf8ToCp932Blank(part.html ? HtmlToText(utf8, true) : utf8);

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "checker/mime/folding.h"
+#include "checker/mime/mime_structure.h"
 
 namespace zvrx::mime {
 
@@ -33,6 +34,11 @@ struct ModernMail {
   // and unfolded, and `language` means nothing; the written judgment should
   // read such mail.
   bool charset_known = false;
+  // The chosen part's declared charset (kUtf8 also for undeclared 8-bit
+  // text that is well-formed UTF-8) and its transfer encoding, which tell
+  // today's mail from the legacy kind the written decoding reads.
+  Charset charset = Charset::kUndeclared;
+  TransferEncoding encoding = TransferEncoding::kIdentity;
 };
 
 // Decodes the top: header and body as POP3 TOP returns them (CR LF lines;

@@ -4,7 +4,11 @@
 Each file in src/ holds messages separated by lines
     %% NAME LABEL KIND ENCODING
 (LABEL spam or ham; KIND one of the kinds in KINDS below; ENCODING one of
-jis, sjis, euc, ascii, latin1, jis-base64, sjis-labelled-jis, euc-raw).
+jis, sjis, euc, ascii, latin1, jis-base64, sjis-labelled-jis, euc-raw for
+the legacy half, or utf8 or utf8/TRANSFER/STRUCTURE for a message written
+in UTF-8, named u-*: TRANSFER base64, qp or 8bit, STRUCTURE plain, html or
+alt). A body that starts with '<' is the sender's own HTML; a line
+"=== html ===" separates the text part and the HTML part of an alt message.
 The header lines and body below it are UTF-8; this script adds the
 transport lines a server would (Return-Path, Received), encodes non-ASCII
 header text as encoded words (ISO-2022-JP, or ISO-8859-1 for latin1; raw
@@ -13,9 +17,15 @@ writes NAME.eml with CR LF line ends as a POP3 TOP answer holds it, plus
 labels.tsv: file, label, kind, the category the delivered data should give
 (or -), the set (train or check), encoding and language.
 
+Every legacy message also gets a UTF-8 twin, utf8/NAME.eml: the same words
+as today's senders send them (modern_forms.py; the form follows from the
+name), and each message written in UTF-8 is written there too. The encoding
+column of the UTF-8 half reads utf-8/TRANSFER/STRUCTURE (and /raw-header
+when the sender put raw UTF-8 in the header).
+
 The set is fixed by the message's name alone (a hash), so adding messages
-never moves one from one set to the other. The check set is never used to
-choose a word or a weight.
+never moves one from one set to the other; a twin has its source's name, so
+its set. The check set is never used to choose a word or a weight.
 
 Run it again after editing a source: python3 build_corpus.py
 """
@@ -25,6 +35,8 @@ import hashlib
 import os
 import re
 import sys
+
+import modern_forms as modern
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 BODY_CODEC = {
@@ -71,6 +83,10 @@ HAM_KINDS = ('receipt', 'shipping', 'bank', 'security', 'newsletter', 'list', 's
 for _kind in HAM_KINDS:
     KINDS['ja-ham-' + _kind] = '-'
     KINDS['en-ham-' + _kind] = '-'
+
+# The UTF-8 half: a twin of every legacy message and the messages written
+# in UTF-8 (u-*), in their own folder.
+MODERN_FOLDER = 'utf8'
 
 # About 38% of the messages, chosen by the hash of their names.
 CHECK_PERCENT = 38
@@ -189,13 +205,73 @@ def build(name, encoding, block):
     return ('\r\n'.join(out) + '\r\n\r\n').encode(head_codec) + raw_body
 
 
-def main():
-    # --check SOURCE: validates one source file and writes nothing.
-    only = sys.argv[2] if len(sys.argv) == 3 and sys.argv[1] == '--check' else None
-    labels = ['file\tlabel\tkind\tcategory\tset\tencoding\tlanguage']
-    names = set()
+def parse_headers(head):
+    headers = []
+    for line in head.split('\n'):
+        if line[:1].isspace() and headers:
+            headers[-1] = (headers[-1][0], headers[-1][1] + ' ' + line.strip())
+        elif ':' in line:
+            key, _, value = line.partition(':')
+            headers.append((key.strip(), value.strip()))
+    return headers
+
+
+def build_modern(name, label, kind, encoding, block):
+    """The message in UTF-8 as today's senders write it; returns the bytes
+    and the encoding column. `encoding` is the source's: a legacy one (the
+    twin of a legacy message, its form chosen by the hash of its name),
+    utf8 (written in UTF-8, form by the hash) or utf8/TRANSFER/STRUCTURE."""
+    head, _, body = block.partition('\n\n')
+    headers = parse_headers(head)
+    spam = label == 'spam'
+    group = kind[:2] + ('-spam' if spam else '-ham')
+    content_type = next((v for k, v in headers if k.lower() == 'content-type'), 'text/plain').lower()
+    body = body.rstrip('\n') + '\n'
+    html = None
+    if encoding.startswith('utf8/'):
+        _, transfer, structure = encoding.split('/')
+    else:
+        transfer, structure = modern.form_of(name)
+    if 'multipart' in content_type:
+        # Written with its parts already: the parts' charsets become UTF-8
+        # and the bytes go as they are.
+        body = re.sub(r'charset="?[\w-]+"?', 'charset=UTF-8', body)
+        out = transport_lines(name, dict((k.lower(), v) for k, v in headers))
+        out += modern.header_lines(name, spam, headers)
+        out += ['MIME-Version: 1.0', 'Content-Type: ' + next(
+            v for k, v in headers if k.lower() == 'content-type'), 'Content-Transfer-Encoding: 8bit']
+        return ('\r\n'.join(out) + '\r\n\r\n' + body.replace('\n', '\r\n')).encode(), 'utf-8/8bit/alt'
+    if '\n=== html ===\n' in body:
+        # The sender's own text part and HTML part, as written.
+        text, _, html = body.partition('\n=== html ===\n')
+        text += '\n'
+    elif 'html' in content_type or body.lstrip().startswith('<'):
+        html, text = body, body
+        if structure == 'plain':
+            structure = 'html'
+    else:
+        text = body
+    if not encoding.startswith('utf8'):
+        text = modern.sender_habits(name, kind[:2], text)
+        text = modern.decorate_lines(name, spam, text)
+    raw_header = chance_raw_header(name)
+    out = transport_lines(name, dict((k.lower(), v) for k, v in headers))
+    out += modern.header_lines(name, spam, headers, raw_header, twin=not encoding.startswith('utf8'))
+    content, payload = modern.body_lines(name, group, headers, text, transfer, structure, html)
+    out += content
+    return ('\r\n'.join(out) + '\r\n\r\n' + payload).encode('utf-8'), \
+        modern.encoding_label(transfer, structure) + ('/raw-header' if raw_header else '')
+
+
+def chance_raw_header(name):
+    # A few senders put raw UTF-8 in the header instead of encoded words.
+    return modern.chance(name, 'rawheader', 4)
+
+
+def read_sources(only):
     sources = [os.path.abspath(only)] if only else [
         os.path.join(HERE, 'src', name) for name in sorted(os.listdir(os.path.join(HERE, 'src')))]
+    messages = []
     for path in sources:
         source = os.path.basename(path)
         with open(path, encoding='utf-8') as f:
@@ -203,30 +279,59 @@ def main():
         for chunk in re.split(r'^%% ', text, flags=re.M)[1:]:
             first, _, block = chunk.partition('\n')
             name, label, kind, encoding = first.split()
-            where = '%s: %s' % (source, name)
-            assert name not in names, where + ': name used twice'
-            names.add(name)
-            assert label in ('spam', 'ham'), where + ': label'
-            assert kind in KINDS, where + ': unknown kind ' + kind
-            assert (label == 'ham') == ('-ham-' in kind), where + ': label and kind disagree'
-            assert encoding in BODY_CODEC, where + ': unknown encoding ' + encoding
-            try:
-                data = build(name, encoding, block.strip('\n'))
-            except UnicodeEncodeError as e:
-                sys.exit('%s: cannot be written in %s: %r' % (where, encoding, e.object[e.start:e.end]))
-            if only:
-                labels.append(name)
-                continue
-            with open(os.path.join(HERE, name + '.eml'), 'wb') as out:
-                out.write(data)
-            labels.append('\t'.join((name + '.eml', label, kind, KINDS[kind], set_of(name),
-                                     encoding, kind[:2])))
+            messages.append((source, name, label, kind, encoding, block.strip('\n')))
+    return messages
+
+
+def main():
+    # --check SOURCE: validates one source file and writes nothing.
+    only = sys.argv[2] if len(sys.argv) == 3 and sys.argv[1] == '--check' else None
+    labels = ['file\tlabel\tkind\tcategory\tset\tencoding\tlanguage']
+    modern_labels = []
+    names = set()
+    written = []
+    for source, name, label, kind, encoding, block in read_sources(only):
+        where = '%s: %s' % (source, name)
+        assert name not in names, where + ': name used twice'
+        names.add(name)
+        assert label in ('spam', 'ham'), where + ': label'
+        assert kind in KINDS, where + ': unknown kind ' + kind
+        assert (label == 'ham') == ('-ham-' in kind), where + ': label and kind disagree'
+        utf8 = encoding == 'utf8' or encoding.startswith('utf8/')
+        assert utf8 or encoding in BODY_CODEC, where + ': unknown encoding ' + encoding
+        if utf8:
+            assert name.startswith('u-'), where + ': messages written in UTF-8 are named u-...'
+            if '/' in encoding:
+                _, transfer, structure = encoding.split('/')
+                assert transfer in modern.TRANSFER_NAME and structure in ('plain', 'html', 'alt'), \
+                    where + ': form ' + encoding
+        try:
+            data = None if utf8 else build(name, encoding, block)
+            twin, twin_encoding = build_modern(name, label, kind, encoding, block)
+        except UnicodeEncodeError as e:
+            sys.exit('%s: cannot be written in %s: %r' % (where, encoding, e.object[e.start:e.end]))
+        if only:
+            labels.append(name)
+            continue
+        row = (label, kind, KINDS[kind], set_of(name))
+        if data is not None:
+            written.append((name + '.eml', data))
+            labels.append('\t'.join((name + '.eml',) + row + (encoding, kind[:2])))
+        # The UTF-8 twin of a legacy message has the name, so the set, of its
+        # source: no text is in both sets.
+        written.append((MODERN_FOLDER + '/' + name + '.eml', twin))
+        modern_labels.append('\t'.join((MODERN_FOLDER + '/' + name + '.eml',) + row +
+                                        (twin_encoding, kind[:2])))
     if only:
         print('%d messages, all well formed' % len(labels[1:]))
         return 0
+    os.makedirs(os.path.join(HERE, MODERN_FOLDER), exist_ok=True)
+    for file, data in written:
+        with open(os.path.join(HERE, file), 'wb') as out:
+            out.write(data)
     with open(os.path.join(HERE, 'labels.tsv'), 'w', encoding='utf-8') as f:
-        f.write('\n'.join(labels) + '\n')
-    print('%d messages' % (len(labels) - 1))
+        f.write('\n'.join(labels + modern_labels) + '\n')
+    print('%d messages (%d in UTF-8)' % (len(labels) - 1 + len(modern_labels), len(modern_labels)))
 
 
 if __name__ == '__main__':

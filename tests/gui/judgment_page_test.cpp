@@ -21,9 +21,12 @@
 #include "settings/message_dialogs.h"
 #include "settings/message_table.h"
 #include "settings/page_window.h"
+#include "shared/extension_settings.h"
 #include "shared/record_files.h"
 #include "shared/transfer_checker.h"
 #include "tests/gui/page_fixture.h"
+#include "platform/files.h"
+#include "platform/ui/dialog_template.h"
 #include "tests/support/temp_prefix.h"
 
 namespace zvrx {
@@ -249,6 +252,74 @@ TEST_F(JudgmentPageTest, EveryEditItemIsGreyed) {
   page_->OnEditMenuOpening(*frame_);
   for (int command : {kCmdUndo, kCmdCopy, kCmdPaste, kCmdCut}) {
     EXPECT_FALSE(frame_->IsMenuItemEnabled(command)) << command;
+  }
+}
+
+// The box of today's mail shows what ZVRXExt.ini holds, and Yes saves a
+// change there.
+TEST_F(JudgmentPageTest, TheModernMailBoxShowsTheStoredOptionAndYesSavesIt) {
+  const std::string ini = prefix_.DataFolderHost() + "/" + kExtensionSettingsName;
+  ASSERT_EQ(ChangeExtensionSettings({{kModernMailKey, "off"}}), "");
+  ui::Dialog& page = Open();
+  EXPECT_FALSE(page.IsButtonChecked(kIdModernMail));
+  EXPECT_EQ(page.GetItemText(kIdModernMailLabel),
+            platform::Utf8ToCp932("UTF-8 と Base64 のメールも解析する"));
+  page.UserClick(kIdModernMail);
+  EXPECT_TRUE(page.IsButtonChecked(kIdModernMail));
+  EXPECT_NE(state_.changed_marks & kChangedJudgment, 0);
+  EXPECT_TRUE(CloseAnswering({"YES"}));
+  EXPECT_NE(LastQuestion(), "");
+  EXPECT_TRUE(LoadExtensionSettings().Bool(kModernMailKey));
+  EXPECT_NE(test::ReadHostFile(ini).find("modern_mail = on"), std::string::npos);
+}
+
+// Without a settings file the box shows the default, on; No puts a change
+// back and writes nothing.
+TEST_F(JudgmentPageTest, NoPutsTheModernMailBoxBackAndWritesNothing) {
+  ui::Dialog& page = Open();
+  EXPECT_TRUE(page.IsButtonChecked(kIdModernMail));
+  page.UserClick(kIdModernMail);
+  EXPECT_FALSE(page.IsButtonChecked(kIdModernMail));
+  EXPECT_TRUE(CloseAnswering({"NO"}));
+  EXPECT_NE(LastQuestion(), "");
+  EXPECT_TRUE(page.IsButtonChecked(kIdModernMail));
+  EXPECT_FALSE(platform::FileExists(ExtensionSettingsPath()));
+}
+
+// Switched and switched back, nothing changed: no question.
+TEST_F(JudgmentPageTest, TheModernMailBoxToggledBackAsksNothing) {
+  ui::Dialog& page = Open();
+  page.UserClick(kIdModernMail);
+  page.UserClick(kIdModernMail);
+  EXPECT_TRUE(CloseAnswering({}));
+  EXPECT_EQ(LastQuestion(), "");
+}
+
+// The box and its label sit inside the handling group, beside the European
+// button, and cover no other control.
+TEST_F(JudgmentPageTest, TheModernMailBoxFitsWhereThePageHadRoom) {
+  const ui::DialogTemplate* dialog = ui::FindTemplate(resources_.dialogs, kJudgmentDialogId);
+  ASSERT_NE(dialog, nullptr);
+  const ui::ControlTemplate* group = nullptr;
+  for (const ui::ControlTemplate& c : dialog->controls) {
+    if (c.kind == ui::ControlKind::kGroupBox && c.y > 100) group = &c;
+  }
+  ASSERT_NE(group, nullptr);
+  for (const ui::ControlTemplate& mine : dialog->controls) {
+    if (mine.id != kIdModernMail && mine.id != kIdModernMailLabel) continue;
+    EXPECT_GE(mine.x, group->x + 2);
+    EXPECT_LE(mine.x + mine.width, group->x + group->width - 2);
+    EXPECT_GE(mine.y, group->y + 8);
+    EXPECT_LE(mine.y + mine.height, group->y + group->height - 2);
+    for (const ui::ControlTemplate& other : dialog->controls) {
+      if (other.id == kIdModernMail || other.id == kIdModernMailLabel || &other == group) continue;
+      // A combo box's height includes its dropped-down list.
+      const int other_height = other.kind == ui::ControlKind::kComboBox ? 14 : other.height;
+      const bool apart = mine.x + mine.width <= other.x || other.x + other.width <= mine.x ||
+                         mine.y + mine.height <= other.y || other.y + other_height <= mine.y;
+      EXPECT_TRUE(apart) << mine.id << " covers " << other.id << " (" << other.x << ","
+                         << other.y << ")";
+    }
   }
 }
 

@@ -1,18 +1,28 @@
 // The labelled corpus judged at the comprehensive level with the delivered
-// data, as installed from the build's distribution folder. The figures of
-// all three strictness levels are printed for the training set and the
-// check set (the messages never used to choose a word or a weight), with the
-// scores of every message judged wrongly. At the standard strictness the
-// training set must keep every legitimate message and lose at least 97% of
-// its spam; the check set must not fall below what the delivered data
-// reaches today (at least half of its spam, at most three legitimate messages
-// deleted): a floor against losing ground, not the goal, which is nine in
-// ten and none.
+// data, as installed from the build's distribution folder, in two halves:
+// the legacy half (ISO-2022-JP, Shift-JIS, EUC-JP, 7-bit, ISO-8859-1) and
+// the UTF-8 half (today's mail: the UTF-8 twin of every legacy message, in
+// Base64, quoted-printable or 8-bit, plain, HTML only or multipart, plus
+// messages written in UTF-8), each message in the set of its source. The
+// figures of all three strictness levels are printed for the training set
+// and the check set (the messages never used to choose a word or a weight),
+// with the scores of every message judged wrongly.
+//
+// At the standard strictness each half's training set must keep every
+// legitimate message and lose at least 97% (legacy) or 95% (UTF-8) of its
+// spam; each check set must not fall below what the delivered data reaches
+// today: a floor against losing ground, not the goal, which is nine in ten
+// and none. The legacy half is judged as a new installation does (today's
+// mail read), and again with that option off, where the written judgment
+// alone must reach the same.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -20,6 +30,7 @@
 #include "checker/analysis/analysis_state.h"
 #include "checker/analysis/judgment.h"
 #include "checker/analysis/parse_message.h"
+#include "checker/analysis/parse_top.h"
 #include "checker/core/message_file.h"
 #include "platform/cp932.h"
 #include "shared/records.h"
@@ -38,9 +49,12 @@ struct Labelled {
   std::string kind;
   std::string category;  // UTF-8, "-" for legitimate mail
   bool check_set = false;
+  std::string encoding;  // legacy: jis, sjis, ...; UTF-8 half: utf-8/TRANSFER/STRUCTURE
+  bool utf8_half = false;
+  std::string raw;  // the file
 };
 
-std::vector<Labelled> ReadLabels() {
+std::vector<Labelled> ReadLabels(bool utf8_half) {
   std::vector<Labelled> labels;
   std::ifstream in(kCorpusFolder + "/labels.tsv");
   std::string line;
@@ -56,9 +70,14 @@ std::vector<Labelled> ReadLabels() {
     std::getline(fields, entry.kind, '\t');
     std::getline(fields, entry.category, '\t');
     std::getline(fields, set, '\t');
+    std::getline(fields, entry.encoding, '\t');
     entry.spam = label == "spam";
     entry.check_set = set == "check";
-    labels.push_back(entry);
+    entry.utf8_half = entry.encoding.rfind("utf-8/", 0) == 0;
+    if (entry.utf8_half != utf8_half) continue;
+    entry.raw = test::ReadHostFile(kCorpusFolder + "/" + entry.file);
+    EXPECT_FALSE(entry.raw.empty()) << entry.file;
+    labels.push_back(std::move(entry));
   }
   return labels;
 }
@@ -84,7 +103,10 @@ struct Counts {
 struct Figures {
   Counts training_set;
   Counts check_set;
+  // The UTF-8 half by transfer encoding and by structure (both sets).
+  std::map<std::string, Counts> forms;
   std::string report;  // every message judged wrongly, with its scores
+  std::map<std::string, bool> deleted;  // by file
 };
 
 std::string Scores(const AnalysisState& state, const JudgmentResult& result) {
@@ -102,7 +124,17 @@ std::string Scores(const AnalysisState& state, const JudgmentResult& result) {
   return text;
 }
 
-Figures JudgeCorpus(const std::vector<Labelled>& labels, int16_t strictness) {
+// "utf-8/base64/html/raw-header" -> "base64", "html".
+std::vector<std::string> FormsOf(const std::string& encoding) {
+  std::vector<std::string> parts;
+  std::istringstream in(encoding);
+  std::string part;
+  while (std::getline(in, part, '/')) parts.push_back(part);
+  if (parts.size() < 3) return {};
+  return {"transfer " + parts[1], "structure " + parts[2]};
+}
+
+Figures JudgeCorpus(const std::vector<Labelled>& labels, int16_t strictness, bool modern) {
   // A user who has Western European mail read as English (the first box
   // of the European-languages dialog) and otherwise the page's defaults.
   JudgmentSettings judgment{};
@@ -111,51 +143,127 @@ Figures JudgeCorpus(const std::vector<Labelled>& labels, int16_t strictness) {
   AnalysisState state;
   LoadAnalysisState(state, &judgment);
   EXPECT_EQ(state.scoring.dictionaries.count, 15);
+  state.modern_mail = modern;
 
   Figures figures;
   ShiftJisConverter converter;
   BodyBuffer body;
   for (const Labelled& entry : labels) {
-    std::string raw = test::ReadHostFile(kCorpusFolder + "/" + entry.file);
-    EXPECT_FALSE(raw.empty()) << entry.file;
-    MessageFileToTopText(raw, body);
+    MessageFileToTopText(entry.raw, body);
     MailRecord record{};
-    ParseMessage(body.data(), body.text_length, record, converter);
+    ParseTop(body.data(), body.text_length, record, converter, state.modern_mail, state.european);
     JudgmentResult result;
     JudgeMail(state, kLevelComprehensive, record, body.data(), body.text_length,
               JudgmentEffects{}, &result);
     const bool deleted = result.verdict == kVerdictDelete;
     const std::string category = platform::Cp932ToUtf8(result.category);
     (entry.check_set ? figures.check_set : figures.training_set).Add(entry.spam, deleted);
+    figures.deleted[entry.file] = deleted;
+    for (const std::string& form : FormsOf(entry.encoding)) {
+      figures.forms[form].Add(entry.spam, deleted);
+    }
     const bool wrong = entry.spam ? (!deleted || category != entry.category) : deleted;
     if (wrong) {
       figures.report += "  " + entry.file + (entry.check_set ? " (check set, " : " (") +
-                        entry.kind + "): " + (deleted ? "deleted as " + category : "kept") +
-                        ", labelled " + entry.category + Scores(state, result) + "\n";
+                        entry.kind + ", " + entry.encoding + "): " +
+                        (deleted ? "deleted as " + category : "kept") + ", labelled " +
+                        entry.category + Scores(state, result) + "\n";
     }
   }
   return figures;
 }
 
+void Print(const char* title, int16_t strictness, const Figures& f) {
+  std::printf("%s, strictness %2d: training set: %s\n%*s check set: %s\n", title, strictness,
+              f.training_set.Text().c_str(), static_cast<int>(std::strlen(title)) + 15, "",
+              f.check_set.Text().c_str());
+  for (const auto& [form, counts] : f.forms) {
+    std::printf("    %-20s %s\n", form.c_str(), counts.Text().c_str());
+  }
+  std::printf("%s", f.report.c_str());
+}
+
+void PrintTime(std::chrono::steady_clock::time_point start) {
+  const auto spent = std::chrono::steady_clock::now() - start;
+  std::printf("judged in %lld ms\n", static_cast<long long>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(spent).count()));
+}
+
 TEST(CorpusTest, DeliveredDataAtTheComprehensiveLevel) {
-  std::vector<Labelled> labels = ReadLabels();
+  const auto start = std::chrono::steady_clock::now();
+  std::vector<Labelled> labels = ReadLabels(false);
   ASSERT_GE(labels.size(), 1000u);
 
   test::TempPrefix prefix;
   ASSERT_TRUE(prefix.InstallDeliveredData()) << "build the delivered data first";
 
   for (int16_t strictness : {int16_t{-1}, int16_t{0}, int16_t{1}}) {
-    Figures f = JudgeCorpus(labels, strictness);
-    std::printf("strictness %2d: training set: %s\n               check set: %s\n%s",
-                strictness, f.training_set.Text().c_str(), f.check_set.Text().c_str(),
-                f.report.c_str());
+    Figures f = JudgeCorpus(labels, strictness, true);
+    Print("legacy half", strictness, f);
     if (strictness == 0) {
       EXPECT_EQ(f.training_set.ham_deleted, 0);
       EXPECT_GE(f.training_set.spam_deleted * 100, f.training_set.spam * 97);
-      EXPECT_LE(f.check_set.ham_deleted, 3);
+      EXPECT_LE(f.check_set.ham_deleted, 2);
       EXPECT_GE(f.check_set.spam_deleted * 2, f.check_set.spam);
     }
   }
+  // Today's mail switched off: the written judgment alone.
+  Figures f = JudgeCorpus(labels, 0, false);
+  Print("legacy half, today's mail off", 0, f);
+  EXPECT_EQ(f.training_set.ham_deleted, 0);
+  EXPECT_GE(f.training_set.spam_deleted * 100, f.training_set.spam * 97);
+  EXPECT_LE(f.check_set.ham_deleted, 2);
+  EXPECT_GE(f.check_set.spam_deleted * 2, f.check_set.spam);
+  PrintTime(start);
+}
+
+// The UTF-8 half: the same texts in today's clothing and the messages
+// written in UTF-8, judged with today's mail read (the default). A twin
+// must fare as its legacy source does: spam its source loses kept, or a
+// legitimate message its source keeps deleted, points at the decoding of
+// its form (the encoding column says which), whatever the totals say.
+TEST(CorpusTest, TodaysMailAtTheComprehensiveLevel) {
+  const auto start = std::chrono::steady_clock::now();
+  std::vector<Labelled> labels = ReadLabels(true);
+  ASSERT_GE(labels.size(), 1000u);
+
+  test::TempPrefix prefix;
+  ASSERT_TRUE(prefix.InstallDeliveredData()) << "build the delivered data first";
+
+  for (int16_t strictness : {int16_t{-1}, int16_t{0}, int16_t{1}}) {
+    Figures f = JudgeCorpus(labels, strictness, true);
+    Print("UTF-8 half", strictness, f);
+    if (strictness == 0) {
+      EXPECT_EQ(f.training_set.ham_deleted, 0);
+      EXPECT_GE(f.training_set.spam_deleted * 100, f.training_set.spam * 95);
+      // Today's figures of the check set (172 of 267 spam, 4 of 135
+      // legitimate messages deleted), held as a floor.
+      EXPECT_LE(f.check_set.ham_deleted, 4);
+      EXPECT_GE(f.check_set.spam_deleted * 100, f.check_set.spam * 64);
+
+      const Figures legacy = JudgeCorpus(ReadLabels(false), strictness, true);
+      std::string worse;
+      int spam_worse = 0;
+      int ham_worse = 0;
+      for (const Labelled& entry : labels) {
+        if (entry.file.rfind("utf8/u-", 0) == 0) continue;  // written in UTF-8: no source
+        const auto source = legacy.deleted.find(entry.file.substr(5));
+        ASSERT_NE(source, legacy.deleted.end()) << entry.file << " has no legacy source";
+        if (f.deleted[entry.file] == source->second) continue;
+        if (entry.spam == source->second) {
+          (entry.spam ? spam_worse : ham_worse) += 1;
+          worse += "  " + entry.file + " (" + entry.kind + ", " + entry.encoding + ")\n";
+        }
+      }
+      std::printf("judged worse than their legacy source:\n%s", worse.c_str());
+      // Today: two spam twins whose source is caught by words of its
+      // header (the decoded text is the body alone), one legitimate twin
+      // of the check set deleted.
+      EXPECT_LE(spam_worse, 2) << worse;
+      EXPECT_LE(ham_worse, 1) << worse;
+    }
+  }
+  PrintTime(start);
 }
 
 // The recipient score is added to every dictionary's score; an ordinary

@@ -153,5 +153,21 @@ TEST_F(ZvrxctlJudgeTest, RefusesBadArguments) {
   }
 }
 
+// The option modern_mail reaches the judgment of files as it reaches a
+// check: on (the default), a UTF-8 Base64 HTML spam is read and deleted;
+// off, it is mail of neither language and kept unread.
+TEST_F(ZvrxctlJudgeTest, FollowsTheModernMailOption) {
+  Write("today.eml", test::ReadHostFile(ZVRX_SOURCE_DIR "/tests/data/mail/utf8-phish-html.eml"));
+  CtlResult run = Ctl({"judge", "--level", "1", "today.eml"});
+  EXPECT_EQ(run.out, "today.eml\tdelete\tフィッシング詐欺メール\n") << run.err;
+  ASSERT_EQ(Ctl({"modern", "off"}).status, 0);
+  run = Ctl({"judge", "--level", "1", "-v", "today.eml"});
+  EXPECT_EQ(run.out, "today.eml\tkeep\n");
+  EXPECT_EQ(run.err, "today.eml: not analysed\n");
+  ASSERT_EQ(Ctl({"modern", "on"}).status, 0);
+  run = Ctl({"judge", "--level", "1", "today.eml"});
+  EXPECT_EQ(run.out, "today.eml\tdelete\tフィッシング詐欺メール\n");
+}
+
 }  // namespace
 }  // namespace zvrx

@@ -1,5 +1,5 @@
 // zvrxctl modern, and show's lines for the extension settings file
-// "ZVRXExt.ini". The checker is to read that file afresh at every check, so
+// "ZVRXExt.ini". The checker reads that file afresh at every check, so
 // nothing is handed to a running checker here.
 #include <cstdio>
 #include <string>

@@ -8,7 +8,7 @@
 
 #include "checker/analysis/analysis_state.h"
 #include "checker/analysis/judgment.h"
-#include "checker/analysis/parse_message.h"
+#include "checker/analysis/parse_top.h"
 #include "checker/core/message_file.h"
 #include "platform/cp932.h"
 #include "shared/record_files.h"
@@ -92,6 +92,7 @@ int RunJudge(const Args& args) {
   for (const std::string& line : DataProblemLines(state)) {
     std::fprintf(stderr, "zvrxctl: judge: %s\n", line.c_str());
   }
+  state.modern_mail = ModernMailOption();
   int16_t level = LevelAfterLoading(basic.inspection_level, state);
   // An explicit level works like settings delivered after start-up.
   if (level_override >= 0) level = static_cast<int16_t>(level_override);
@@ -110,7 +111,7 @@ int RunJudge(const Args& args) {
     }
     MessageFileToTopText(raw, body);
     MailRecord record{};
-    ParseMessage(body.data(), body.text_length, record, converter);
+    ParseTop(body.data(), body.text_length, record, converter, state.modern_mail, state.european);
     JudgmentResult result;
     JudgeMail(state, level, record, body.data(), body.text_length, no_effects, &result);
     if (result.verdict == kVerdictDelete) {
