@@ -61,7 +61,8 @@ void BeginMarkerWalk(MarkerWalk& walk, std::string_view account) {
   // A longer file is fine: only the record's bytes count, and a short one
   // leaves the rest zero.
   auto bytes = platform::ReadFileBytes(walk.path, sizeof(MarkerRecord));
-  if (!bytes) return;
+  // An empty file (cut short by a crash) is no marker; its data() may be null.
+  if (!bytes || bytes->empty()) return;
   std::memcpy(&walk.old_marker, bytes->data(), bytes->size());
   // A damaged file must not let a comparison run past its slot.
   walk.old_marker.uidl[kMarkerSlotSize - 1] = 0;

@@ -10,6 +10,7 @@
 #include "checker/core/fetch_and_parse.h"
 #include "platform/clock.h"
 #include "platform/cp932.h"
+#include "platform/file_writer.h"
 #include "platform/files.h"
 #include "shared/extension_settings.h"
 #include "shared/kept_copies.h"
@@ -87,10 +88,12 @@ void CopyField(char (&field)[kMailFieldSize], const std::string& text) {
 // and their kept copies become complete, each indexed by what its entry says.
 void WriteSessionLog(std::vector<PendingEntry>& deletions, std::string_view account) {
   MailRecord record{};
+  bool kept_any = false;
   for (PendingEntry& entry : deletions) {
     CopyField(record.from, entry.from);
     CopyField(record.subject, entry.subject);
     if (entry.copy) {
+      kept_any = true;
       KeptCopyInfo info;
       info.stamp = LogStamp(platform::Now()).substr(0, kKeptStampLength);
       info.category = entry.category;
@@ -102,6 +105,9 @@ void WriteSessionLog(std::vector<PendingEntry>& deletions, std::string_view acco
     }
     WriteLogEntry(entry.category, record);
   }
+  // The renames reach the disk too: a .part after a power loss would be
+  // taken for a leftover and removed.
+  if (kept_any) platform::SyncFolder(KeptFolder());
 }
 
 // Why a message chosen for deletion was left on the server instead.
