@@ -3,6 +3,7 @@
 // topic scrolled into view, a missing Help folder, a broken picture that
 // leaves the page shown, and the three ways to end it.
 #include <QApplication>
+#include <QImage>
 #include <QKeyEvent>
 #include <QWidget>
 #include <memory>
@@ -15,6 +16,7 @@
 #include "help/render/bitmap_image.h"
 #include "platform/cp932.h"
 #include "platform/ui/picture.h"
+#include "platform/ui/string_table.h"
 #include "tests/gui/gui_application.h"
 #include "tests/support/jpeg_maker.h"
 #include "tests/support/temp_prefix.h"
@@ -255,6 +257,128 @@ TEST_F(HelpViewerTest, OtherKeysDoNotEndTheViewer) {
   }
   EXPECT_FALSE(viewer_->ended());
   EXPECT_TRUE(quit_codes_.empty());
+}
+
+}  // namespace
+}  // namespace zvrx
+
+namespace zvrx {
+namespace {
+
+// The pieces the window layer gained for the viewer, on their own.
+class PictureLayerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    test::GuiApplication();
+    std::string error;
+    ASSERT_TRUE(help::LoadHelpResources(help::kHelpResourceFolder, resources_, &error)) << error;
+    dialog_ = ui::CreateModelessDialog(*ui::FindTemplate(resources_.dialogs, help::kViewerDialog),
+                                       nullptr, events_);
+    ASSERT_NE(dialog_, nullptr);
+    dialog_->Show();
+    Settle();
+  }
+  void TearDown() override {
+    dialog_.reset();
+    Settle();
+  }
+  QImage Grab() {
+    const std::string path = prefix_.path() + "/grab.png";
+    EXPECT_TRUE(dialog_->SaveImage(path));
+    return QImage(QString::fromStdString(path)).convertToFormat(QImage::Format_RGB32);
+  }
+
+  test::TempPrefix prefix_;
+  help::HelpResources resources_;
+  ui::DialogEvents events_;
+  std::unique_ptr<ui::Dialog> dialog_;
+};
+
+TEST_F(PictureLayerTest, BitmapsAreDrawnBottomUpAtTheirPlaceWithTheWhiteStrip) {
+  // Two rows of three pixels; the first row in memory is the bottom one.
+  ui::Bitmap colour;
+  colour.width = 3;
+  colour.height = 2;
+  colour.bits_per_pixel = 24;
+  colour.rows = {0, 0, 255, 0, 255, 0, 255, 0, 0, 0, 0, 0,   // bottom: red, green, blue
+                 255, 255, 0, 0, 255, 255, 255, 0, 255, 0, 0, 0};  // top: cyan, yellow, magenta
+  ui::BitmapPlacement place;
+  place.x = 50;
+  place.y = 7;
+  place.white_width = 40;
+  place.white_height = 30;
+  ASSERT_TRUE(ui::SetItemBitmap(*dialog_, help::kPagePicture, colour, place));
+  // Through a palette: index 0 and 1 of a two-colour table.
+  ui::Bitmap indexed;
+  indexed.width = 2;
+  indexed.height = 1;
+  indexed.bits_per_pixel = 8;
+  indexed.palette = {{10, 20, 30}, {200, 100, 50}};
+  indexed.rows = {1, 0, 0, 0};
+  ASSERT_TRUE(ui::SetItemBitmap(*dialog_, help::kLogoPicture, indexed, ui::BitmapPlacement{}));
+  Settle();
+
+  const QImage image = Grab();
+  ASSERT_FALSE(image.isNull());
+  // The bitmap lies inside the control's one-pixel border.
+  const ui::PixelRect page = dialog_->ItemRect(help::kPagePicture);
+  const int x0 = page.x + 1 + place.x, y0 = page.y + 1 + place.y;
+  const QRgb expected[2][3] = {{qRgb(0, 255, 255), qRgb(255, 255, 0), qRgb(255, 0, 255)},
+                               {qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255)}};
+  for (int y = 0; y < 2; ++y) {
+    for (int x = 0; x < 3; ++x) {
+      EXPECT_EQ(image.pixel(x0 + x, y0 + y), expected[y][x]) << x << "," << y;
+    }
+  }
+  EXPECT_EQ(image.pixel(page.x + 1 + 39, page.y + 1 + 29), qRgb(255, 255, 255));
+  const ui::PixelRect logo = dialog_->ItemRect(help::kLogoPicture);
+  EXPECT_EQ(image.pixel(logo.x + 1, logo.y + 1), qRgb(200, 100, 50));
+  EXPECT_EQ(image.pixel(logo.x + 2, logo.y + 1), qRgb(10, 20, 30));
+
+  // Rows shorter than the bitmap claims are refused; what was shown stays.
+  ui::Bitmap short_rows = colour;
+  short_rows.rows.resize(23);
+  EXPECT_FALSE(ui::SetItemBitmap(*dialog_, help::kPagePicture, short_rows, place));
+  EXPECT_FALSE(ui::SetItemBitmap(*dialog_, 4242, colour, place));
+  EXPECT_EQ(ui::ItemBitmap(*dialog_, help::kPagePicture).width, 3);
+  ui::ClearItemBitmap(*dialog_, help::kPagePicture);
+  EXPECT_FALSE(ui::ItemBitmap(*dialog_, help::kPagePicture).present);
+}
+
+TEST_F(PictureLayerTest, ListItemsTakeTheHeightTheyAreGiven) {
+  for (int i = 0; i < 12; ++i) dialog_->ListAdd(help::kTopicList, "x");
+  ui::SetListItemHeight(*dialog_, help::kTopicList, 17);
+  Settle();
+  const int height = dialog_->ItemRect(help::kTopicList).height;
+  int visible = 0;
+  for (int i = 0; i < 12; ++i) visible += ui::IsListItemVisible(*dialog_, help::kTopicList, i);
+  // Whole items of 17 pixels inside the list's frame.
+  EXPECT_EQ(visible, (height - 2) / 17);
+  dialog_->ListSelect(help::kTopicList, 11);
+  EXPECT_TRUE(ui::IsListItemVisible(*dialog_, help::kTopicList, 11));
+  EXPECT_FALSE(ui::IsListItemVisible(*dialog_, help::kTopicList, 0));
+}
+
+TEST(StringTableTest, TextsByIdCutToTheBufferOnACharacterBoundary) {
+  ui::StringTable table;
+  std::string error;
+  ASSERT_TRUE(ui::ParseStringTable("# topics\nSTRINGTABLE\n  1 \"基本設定\"\n  0x10 \"a\"\"b\"\nEND\n",
+                                   table, &error))
+      << error;
+  EXPECT_EQ(ui::LoadTableString(table, 1, 40), platform::Utf8ToCp932("基本設定"));
+  EXPECT_EQ(ui::LoadTableString(table, 16, 40), "a\"b");
+  EXPECT_EQ(ui::LoadTableString(table, 2, 40), "");
+  // A 40-byte buffer holds 39 bytes: the twentieth double-byte character
+  // would be cut in half and goes whole.
+  ui::StringTable wide = {{5, platform::Utf8ToCp932("ああああああああああああああああああああ")}};
+  EXPECT_EQ(ui::LoadTableString(wide, 5, 40).size(), 38u);
+  EXPECT_EQ(ui::LoadTableString(wide, 5, 41).size(), 40u);
+  const char* broken[] = {"STRINGTABLE\n 1 \"open\n", "1 \"outside\"\n", "STRINGTABLE\n x \"a\"\nEND\n",
+                          "STRINGTABLE\n 1 \"a\"\n", "STRINGTABLE\n 1 a\nEND\n"};
+  for (const char* text : broken) {
+    ui::StringTable ignored;
+    EXPECT_FALSE(ui::ParseStringTable(text, ignored, &error)) << text;
+  }
 }
 
 }  // namespace
