@@ -1,6 +1,6 @@
 #include "help/help_viewer.h"
 
-#include <cstring>
+#include <cstdio>
 
 #include "platform/drives.h"
 #include "platform/ui/dialog_template.h"
@@ -82,9 +82,13 @@ void HelpViewer::Start() {
   ui::SetAccelerators(ui::FindAccelerators(resources_.accelerators, kViewerAccelerators),
                       main_window_.get());
   const ui::DialogTemplate* dialog = ui::FindTemplate(resources_.dialogs, kViewerDialog);
-  if (dialog == nullptr) return;
-  dialog_ = ui::CreateModelessDialog(*dialog, main_window_.get(), *this);
-  if (!dialog_) return;
+  if (dialog != nullptr) dialog_ = ui::CreateModelessDialog(*dialog, main_window_.get(), *this);
+  if (!dialog_) {
+    // Without its dialog the viewer would live on as a hidden window.
+    std::fprintf(stderr, "ZvrxHelp: no viewer dialog %d\n", kViewerDialog);
+    End(1);
+    return;
+  }
   dialog_->Show();
   dialog_->FocusItem(kTopicList);
 }
@@ -164,14 +168,14 @@ void HelpViewer::OnCommand(ui::Frame&, int id, int /*source*/) {
 
 void HelpViewer::OnClose(ui::Frame&) { End(); }
 
-void HelpViewer::End() {
+void HelpViewer::End(int code) {
   if (ended_) return;
   ended_ = true;
   if (ui::AcceleratorTarget() == main_window_.get()) ui::SetAccelerators(nullptr, nullptr);
   dialog_.reset();
   main_window_.reset();
   renderer_.Free();
-  if (quit_) quit_(0);
+  if (quit_) quit_(code);
 }
 
 }  // namespace zvrx::help

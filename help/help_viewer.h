@@ -69,8 +69,8 @@ class HelpViewer : public platform::ui::FrameEvents, public platform::ui::Dialog
   // Start-up: the install root as current folder, the hidden main window
   // with its accelerators, the dialog with topic 0 shown.
   void Start();
-  // Destroys both windows, frees the pictures and ends the loop (code 0).
-  void End();
+  // Destroys both windows, frees the pictures and ends the loop.
+  void End(int code = 0);
 
   int current_topic() const { return current_topic_; }
   bool ended() const { return ended_; }
