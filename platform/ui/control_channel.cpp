@@ -195,6 +195,27 @@ std::string HandleControlRequest(std::string_view line) {
     LaterOnFrame(window_class, [id](FrameWindow& f) { f.Command(id, kFromMenu); });
     return "ok";
   }
+  if (verb == "grabdialog") {
+    int dialog_id = 0;
+    if (!Number(Word(rest), dialog_id)) return "error grabdialog needs a dialog id";
+    DialogWindow* dialog = FindOpenDialog(dialog_id);
+    if (dialog == nullptr) return "error no dialog " + std::to_string(dialog_id);
+    const std::string path(rest);
+    if (path.empty()) return "error grabdialog needs a path";
+    return dialog->SaveImage(path) ? "ok" : "error cannot save " + path;
+  }
+  if (verb == "select") {
+    int dialog_id = 0, control_id = 0, index = 0;
+    if (!Number(Word(rest), dialog_id) || !Number(Word(rest), control_id) ||
+        !Number(Word(rest), index)) {
+      return "error select needs a dialog id, a control id and an index";
+    }
+    DialogWindow* dialog = FindOpenDialog(dialog_id);
+    if (dialog == nullptr) return "error no dialog " + std::to_string(dialog_id);
+    if (!dialog->HasItem(control_id)) return "error no control " + std::to_string(control_id);
+    Later(dialog_id, [control_id, index](DialogWindow& d) { d.UserSelectListItem(control_id, index); });
+    return "ok";
+  }
   if (verb == "click" || verb == "type" || verb == "choose" || verb == "text" ||
       verb == "enabled") {
     int dialog_id = 0, control_id = 0;

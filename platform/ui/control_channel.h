@@ -8,6 +8,8 @@
 //   command <window class> <command id>     -> ok   (a menu command)
 //   close <window class>                    -> ok
 //   grab <window class> <png path>          -> ok
+//   select <dialog id> <control id> <index> -> ok   (a click on a list item)
+//   grabdialog <dialog id> <png path>       -> ok
 //   frames                                  -> ok <open window classes>
 //   dialogs                                 -> ok <open dialog ids>
 // and "error <reason>" otherwise. A dialog is named by its template id (the
