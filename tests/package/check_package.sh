@@ -25,7 +25,7 @@ must_have() {
 }
 must_run() {
   local line
-  line=$(awk -v p=".$1" '{ path=$0; sub(/^([^ ]+ +){5}/, "", path); if (path == p) print $1 }' "$work/contents")
+  line=$(awk -v p=" .$1" 'substr($0, length($0) - length(p) + 1) == p { print $1 }' "$work/contents")
   [[ $line == -rwxr-xr-x ]] || fail "$1 is not runnable ($line)"
 }
 
