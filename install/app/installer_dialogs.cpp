@@ -14,9 +14,6 @@ namespace {
 
 namespace ui = platform::ui;
 
-// MB_DEFBUTTON2: Cancel is the default of the removal question.
-constexpr unsigned kMbDefaultSecond = 0x100;
-
 void ShowInstalledState(ui::Dialog& dialog, bool installed) {
   dialog.EnableItem(kMainInstall, !installed);
   dialog.EnableItem(kMainRemove, installed);
@@ -81,7 +78,7 @@ class MainEvents final : public ui::DialogEvents {
   void Remove(ui::Dialog& dialog) {
     const int answer = ui::MessageBox(
         InstallerMessage(kMsgConfirmRemove), kConfirmCaption,
-        ui::kMbOkCancel | ui::kMbIconQuestion | kMbDefaultSecond | ui::kMbSystemModal);
+        ui::kMbOkCancel | ui::kMbIconQuestion | ui::kMbDefButton2 | ui::kMbSystemModal);
     if (answer != ui::kIdOk) return;
     SetStatus(dialog, InstallerMessage(kMsgRemoving));
     RemoveSuite(program_.paths, program_.actions);
