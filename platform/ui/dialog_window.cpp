@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPixmap>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStyle>
@@ -165,6 +166,18 @@ void DialogWindow::Build(const ControlTemplate& control, BaseUnits base) {
       break;
     }
     case ControlKind::kEdit: {
+      if (control.flags & kControlMultiline) {
+        // A text box of many lines (the installer's licence text).
+        auto* box = new QPlainTextEdit(root);
+        box->setPlainText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+        box->setReadOnly((control.flags & kControlReadOnly) != 0);
+        box->setContextMenuPolicy(Qt::NoContextMenu);
+        box->setVerticalScrollBarPolicy((control.flags & kControlVScroll) ? Qt::ScrollBarAlwaysOn
+                                                                          : Qt::ScrollBarAlwaysOff);
+        box->installEventFilter(link);
+        widget = box;
+        break;
+      }
       auto* edit = new QLineEdit(text, root);
       edit->setFrame(true);
       edit->setContextMenuPolicy(Qt::NoContextMenu);  // the page's Edit menu acts instead
@@ -371,6 +384,16 @@ void DialogWindow::SetItemText(int id, std::string_view cp932) {
     button->setText(text);
   } else if (auto* group = qobject_cast<QGroupBox*>(widget)) {
     group->setTitle(text);
+  } else if (auto* box = qobject_cast<QPlainTextEdit*>(widget)) {
+    // Windows' edit boxes break lines at CR LF.
+    ++quiet_;
+    box->setPlainText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    --quiet_;
+    control->modified = false;
+    QPointer<DialogLink> link = link_;
+    Notify(id, kEnUpdate);
+    if (!Alive(link)) return;
+    Notify(id, kEnChange);
   } else if (qobject_cast<QLineEdit*>(widget) != nullptr) {
     // WM_SETTEXT: a new text, not an edit of the user's; the undo goes too.
     SetEditShown(*control, text);

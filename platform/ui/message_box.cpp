@@ -43,6 +43,15 @@ int MessageBox(std::string_view text, std::string_view caption, unsigned style) 
     case kMbYesNo: add(QMessageBox::Yes, kIdYes); add(QMessageBox::No, kIdNo); break;
     default: add(QMessageBox::Ok, kIdOk);
   }
+  if (style & kMbDefButton2) {
+    // Enter presses the second button (Cancel of OK/Cancel) unless the user
+    // picks the other.
+    for (const auto& [button, id] : ids) {
+      if (id == ((style & kButtonBits) == kMbOkCancel ? kIdCancel : kIdNo)) {
+        box.setDefaultButton(qobject_cast<QPushButton*>(button));
+      }
+    }
+  }
   if (style & kMbSystemModal) {
     // Nothing above an application is modal here; stay on top instead.
     box.setWindowModality(Qt::ApplicationModal);

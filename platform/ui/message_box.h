@@ -17,6 +17,7 @@ inline constexpr unsigned kMbIconQuestion = 0x20;
 inline constexpr unsigned kMbIconExclamation = 0x30;
 inline constexpr unsigned kMbIconInformation = 0x40;
 inline constexpr unsigned kMbSystemModal = 0x1000;
+inline constexpr unsigned kMbDefButton2 = 0x100;  // the second button is the default
 
 // Shows the box on the main thread (callers on other threads go through
 // RunOnMainThread) and returns kIdOk, kIdCancel, kIdYes or kIdNo.
