@@ -4,10 +4,10 @@
 #include <optional>
 #include <thread>
 
-#include "checker/core/arrival_sound.h"
 #include "platform/autostart.h"
 #include "platform/cp932.h"
 #include "platform/file_copy.h"
+#include "platform/sound.h"
 #include "platform/files.h"
 #include "platform/process.h"
 #include "platform/process_list.h"
@@ -89,7 +89,7 @@ InstallerActions RealInstallerActions() {
     }
   };
   actions.play_sound = [](const std::vector<uint8_t>& image) {
-    PlayWaveImage(image.data(), image.size());
+    platform::PlayWaveImage(image.data(), image.size());
   };
   actions.start_program = [](const std::string& line) { return platform::StartProgram(line); };
   actions.checker_block_exists = [] {

@@ -1,10 +1,9 @@
 #include "checker/core/arrival_sound.h"
 
-#include <alsa/asoundlib.h>
-
 #include <cmath>
-#include <cstring>
 #include <numbers>
+
+#include "platform/sound.h"
 
 namespace zvrx {
 
@@ -17,23 +16,6 @@ constexpr double kPeak = 96.0;             // of 127: loud enough, no clipping
 constexpr double kDecayPerSecond = 3.2;
 constexpr int kAttackSamples = 110;        // 5 ms: no click at the start
 constexpr int kReleaseSamples = 330;       // 15 ms fade to silence at the end
-constexpr int kAlsaLatencyUs = 200000;
-
-void PutLe16(std::vector<uint8_t>& out, size_t at, uint16_t value) {
-  out[at] = static_cast<uint8_t>(value);
-  out[at + 1] = static_cast<uint8_t>(value >> 8);
-}
-
-void PutLe32(std::vector<uint8_t>& out, size_t at, uint32_t value) {
-  for (int i = 0; i < 4; ++i) out[at + i] = static_cast<uint8_t>(value >> (8 * i));
-}
-
-uint16_t GetLe16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-
-uint32_t GetLe32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
 
 double NoteSample(double hz, int i, int length) {
   const double t = static_cast<double>(i) / kArrivalSoundRate;
@@ -45,114 +27,25 @@ double NoteSample(double hz, int i, int length) {
   return envelope * (0.8 * std::sin(phase) + 0.2 * std::sin(2.0 * phase));
 }
 
-// Without a device ALSA would print its complaints on standard error.
-void QuietAlsa(const char*, int, const char*, int, const char*, ...) {}
-
-struct WaveFormat {
-  int channels = 0;
-  int rate = 0;
-  int bits = 0;
-  const uint8_t* samples = nullptr;
-  size_t sample_bytes = 0;
-};
-
-// Walks the RIFF chunks; every length is checked against the image.
-bool ParseWave(const uint8_t* image, size_t size, WaveFormat& format) {
-  if (image == nullptr || size < 12 || std::memcmp(image, "RIFF", 4) != 0 ||
-      std::memcmp(image + 8, "WAVE", 4) != 0) {
-    return false;
-  }
-  bool have_format = false;
-  size_t at = 12;
-  while (size - at >= 8) {
-    const uint8_t* chunk = image + at;
-    const size_t length = GetLe32(chunk + 4);
-    const size_t available = size - at - 8;
-    if (std::memcmp(chunk, "fmt ", 4) == 0) {
-      if (length < 16 || length > available) return false;
-      if (GetLe16(chunk + 8) != 1) return false;  // PCM only
-      format.channels = GetLe16(chunk + 10);
-      format.rate = static_cast<int>(GetLe32(chunk + 12));
-      format.bits = GetLe16(chunk + 22);
-      have_format = true;
-    } else if (std::memcmp(chunk, "data", 4) == 0) {
-      if (!have_format) return false;
-      format.samples = chunk + 8;
-      format.sample_bytes = length < available ? length : available;  // a short image plays what it has
-      return format.channels >= 1 && format.channels <= 2 && format.rate > 0 &&
-             (format.bits == 8 || format.bits == 16);
-    }
-    if (length > available) return false;
-    at += 8 + length + (length & 1);  // chunks are padded to even lengths
-  }
-  return false;
-}
-
 }  // namespace
 
 std::vector<uint8_t> ArrivalSoundImage() {
-  std::vector<uint8_t> image(kWaveHeaderSize + kArrivalSoundSampleBytes);
-  std::memcpy(&image[0], "RIFF", 4);
-  PutLe32(image, 4, static_cast<uint32_t>(image.size() - 8));
-  std::memcpy(&image[8], "WAVEfmt ", 8);
-  PutLe32(image, 16, 16);
-  PutLe16(image, 20, 1);  // PCM
-  PutLe16(image, 22, 1);  // mono
-  PutLe32(image, 24, kArrivalSoundRate);
-  PutLe32(image, 28, kArrivalSoundRate);  // bytes per second at one byte a sample
-  PutLe16(image, 32, 1);
-  PutLe16(image, 34, 8);
-  std::memcpy(&image[36], "data", 4);
-  PutLe32(image, 40, kArrivalSoundSampleBytes);
-
+  std::vector<uint8_t> image =
+      platform::EightBitMonoWave(kArrivalSoundRate, kArrivalSoundSampleBytes);
   const int half = kArrivalSoundSampleBytes / 2;
   for (int i = 0; i < kArrivalSoundSampleBytes; ++i) {
     const double value = i < half ? NoteSample(kFirstNoteHz, i, half)
                                   : NoteSample(kSecondNoteHz, i - half, half);
     // 8-bit PCM is unsigned with silence at 128.
-    image[kWaveHeaderSize + i] = static_cast<uint8_t>(std::lround(128.0 + kPeak * value));
+    image[platform::kWaveHeaderSize + i] =
+        static_cast<uint8_t>(std::lround(128.0 + kPeak * value));
   }
   return image;
 }
 
-bool PlayWaveImage(const uint8_t* image, size_t size) {
-  WaveFormat format;
-  if (!ParseWave(image, size, format)) return false;
-  snd_lib_error_set_handler(QuietAlsa);
-
-  snd_pcm_t* pcm = nullptr;
-  if (snd_pcm_open(&pcm, "default", SND_PCM_STREAM_PLAYBACK, 0) < 0) return false;
-  const snd_pcm_format_t pcm_format = format.bits == 8 ? SND_PCM_FORMAT_U8 : SND_PCM_FORMAT_S16_LE;
-  if (snd_pcm_set_params(pcm, pcm_format, SND_PCM_ACCESS_RW_INTERLEAVED,
-                         static_cast<unsigned>(format.channels),
-                         static_cast<unsigned>(format.rate), 1, kAlsaLatencyUs) < 0) {
-    snd_pcm_close(pcm);
-    return false;
-  }
-  const size_t frame_bytes = static_cast<size_t>(format.channels) * (format.bits / 8);
-  const uint8_t* next = format.samples;
-  snd_pcm_uframes_t frames_left = format.sample_bytes / frame_bytes;
-  bool played = true;
-  while (frames_left > 0) {
-    snd_pcm_sframes_t written = snd_pcm_writei(pcm, next, frames_left);
-    if (written < 0) {
-      if (snd_pcm_recover(pcm, static_cast<int>(written), 1) < 0) {
-        played = false;
-        break;
-      }
-      continue;
-    }
-    next += static_cast<size_t>(written) * frame_bytes;
-    frames_left -= static_cast<snd_pcm_uframes_t>(written);
-  }
-  if (played) snd_pcm_drain(pcm);  // synchronous: return when the sound has ended
-  snd_pcm_close(pcm);
-  return played;
-}
-
 void PlayArrivalSound() {
   const std::vector<uint8_t> image = ArrivalSoundImage();
-  PlayWaveImage(image.data(), image.size());
+  platform::PlayWaveImage(image.data(), image.size());
 }
 
 }  // namespace zvrx

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "checker/core/arrival_sound.h"
+#include "platform/sound.h"
 #include "checker/core/check_cycle.h"
 #include "checker/core/checker_state.h"
 #include "checker/core/notify.h"
@@ -213,17 +214,17 @@ TEST_F(NotifyTest, MailProgramStartIsTriedThreeTimes) {
 
 TEST(ArrivalSoundTest, ImageIsEightBitMonoPcmOfTheFixedLength) {
   const std::vector<uint8_t> image = ArrivalSoundImage();
-  ASSERT_EQ(image.size(), static_cast<size_t>(kWaveHeaderSize + kArrivalSoundSampleBytes));
-  const uint8_t header[kWaveHeaderSize] = {
+  ASSERT_EQ(image.size(), static_cast<size_t>(platform::kWaveHeaderSize + kArrivalSoundSampleBytes));
+  const uint8_t header[platform::kWaveHeaderSize] = {
       'R', 'I', 'F', 'F', 0x24, 0xBE, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ',
       16, 0, 0, 0, 1, 0, 1, 0, 0xEE, 0x56, 0, 0, 0xEE, 0x56, 0, 0, 1, 0, 8, 0,
       'd', 'a', 't', 'a', 0x00, 0xBE, 0, 0};
   EXPECT_EQ(std::memcmp(image.data(), header, sizeof header), 0);
   // Starts and ends in silence (no click), and is audible in between.
-  EXPECT_EQ(image[kWaveHeaderSize], 128);
+  EXPECT_EQ(image[platform::kWaveHeaderSize], 128);
   EXPECT_EQ(image.back(), 128);
   int loudest = 0;
-  for (size_t i = kWaveHeaderSize; i < image.size(); ++i) {
+  for (size_t i = platform::kWaveHeaderSize; i < image.size(); ++i) {
     loudest = std::max(loudest, std::abs(image[i] - 128));
   }
   EXPECT_GT(loudest, 64);
@@ -244,9 +245,9 @@ TEST(ArrivalSoundTest, PlaysTheSamplesAndRefusesBrokenImages) {
   setenv("ALSA_CONFIG_PATH", config.c_str(), 1);
 
   const std::vector<uint8_t> image = ArrivalSoundImage();
-  EXPECT_TRUE(PlayWaveImage(image.data(), image.size()));
+  EXPECT_TRUE(platform::PlayWaveImage(image.data(), image.size()));
   const std::string played = test::ReadHostFile(out);
-  EXPECT_EQ(played, std::string(image.begin() + kWaveHeaderSize, image.end()));
+  EXPECT_EQ(played, std::string(image.begin() + platform::kWaveHeaderSize, image.end()));
 
   std::vector<uint8_t> not_pcm = image;
   not_pcm[20] = 3;  // IEEE float
@@ -254,9 +255,9 @@ TEST(ArrivalSoundTest, PlaysTheSamplesAndRefusesBrokenImages) {
   long_fmt[16] = 0xFF;  // fmt chunk longer than the image
   std::vector<uint8_t> no_data(image.begin(), image.begin() + 36);
   for (const auto* broken : {&not_pcm, &long_fmt, &no_data}) {
-    EXPECT_FALSE(PlayWaveImage(broken->data(), broken->size()));
+    EXPECT_FALSE(platform::PlayWaveImage(broken->data(), broken->size()));
   }
-  EXPECT_FALSE(PlayWaveImage(nullptr, 0));
+  EXPECT_FALSE(platform::PlayWaveImage(nullptr, 0));
 
   if (old_config) {
     setenv("ALSA_CONFIG_PATH", saved.c_str(), 1);
