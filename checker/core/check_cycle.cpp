@@ -327,11 +327,11 @@ void RunCheck(CheckerState& state, const CheckRun& run) {
   }
 
   counters.examined = counters.kept = counters.deleted = 0;
-  // Read at every check, so that a change reaches a running checker.
-  state.analysis.modern_mail = ModernMailOption();
+  // Read afresh at every check, so that a change reaches a running checker.
+  const ExtensionSettings extension = LoadExtensionSettings();
+  state.analysis.modern_mail = extension.Bool(kModernMailKey);
   Post(state, TRAN_IDLE);
-  // Read afresh at every check, so a change reaches a running checker.
-  const KeptOptions keep = KeptOptionsFrom(LoadExtensionSettings());
+  const KeptOptions keep = KeptOptionsFrom(extension);
   if (!run.dry_run && keep.enabled) RemoveKeptLeftovers();
   for (int16_t& result : counters.account_results) result = kAlreadySeenCode;
 
