@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <chrono>
 
+#include "platform/retry.h"
+
 namespace zvrx::platform {
 namespace {
 
@@ -31,7 +33,11 @@ class RealClock final : public Clock {
     timespec wait{milliseconds / 1000, static_cast<long>(milliseconds % 1000) * 1000000L};
     timespec left{};
     // A signal must not cut the wait short.
-    while (nanosleep(&wait, &left) != 0 && errno == EINTR) wait = left;
+    RetryOnInterrupt([&] {
+      const int result = nanosleep(&wait, &left);
+      if (result != 0) wait = left;  // the next attempt sleeps only what is left
+      return result;
+    });
   }
 
   uint64_t TickCount() override {

@@ -7,6 +7,7 @@
 #include <cerrno>
 
 #include "platform/drives.h"
+#include "platform/retry.h"
 
 namespace zvrx::platform {
 
@@ -17,18 +18,17 @@ FileWriter::~FileWriter() {
 std::unique_ptr<FileWriter> FileWriter::CreateNew(std::string_view path) {
   const std::string host = HostPath(path);
   if (host.empty()) return nullptr;
-  int fd = open(host.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  if (fd < 0) return nullptr;
-  return std::unique_ptr<FileWriter>(new FileWriter(fd, std::string(path)));
+  UniqueFd fd(open(host.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+  if (!fd) return nullptr;
+  return std::unique_ptr<FileWriter>(new FileWriter(std::move(fd), std::string(path)));
 }
 
 bool FileWriter::Write(const void* data, size_t size) {
-  if (!ok_ || fd_ < 0) return false;
+  if (!ok_ || !fd_) return false;
   const char* bytes = static_cast<const char*>(data);
   while (size > 0) {
-    ssize_t written = write(fd_, bytes, size);
+    const ssize_t written = RetryOnInterrupt([&] { return write(fd_.get(), bytes, size); });
     if (written < 0) {
-      if (errno == EINTR) continue;
       ok_ = false;
       return false;
     }
@@ -39,10 +39,9 @@ bool FileWriter::Write(const void* data, size_t size) {
 }
 
 bool FileWriter::Finish() {
-  if (fd_ < 0) return false;
-  bool ok = ok_ && fsync(fd_) == 0;
-  ok = close(fd_) == 0 && ok;
-  fd_ = -1;
+  if (!fd_) return false;
+  bool ok = ok_ && fsync(fd_.get()) == 0;
+  ok = fd_.Close() && ok;
   ok_ = ok;
   if (!ok) {
     unlink(HostPath(path_).c_str());
@@ -53,8 +52,7 @@ bool FileWriter::Finish() {
 }
 
 void FileWriter::Abandon() {
-  if (fd_ >= 0) close(fd_);
-  fd_ = -1;
+  fd_.reset();
   if (!finished_) unlink(HostPath(path_).c_str());
   finished_ = true;
   ok_ = false;
@@ -65,11 +63,8 @@ bool RenameFile(std::string_view from, std::string_view to) {
 }
 
 bool SyncFolder(std::string_view folder) {
-  int fd = open(HostPath(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return false;
-  bool ok = fsync(fd) == 0;
-  close(fd);
-  return ok;
+  const UniqueFd fd(open(HostPath(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  return fd && fsync(fd.get()) == 0;
 }
 
 }  // namespace zvrx::platform

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/unique_fd.h"
+
 namespace zvrx::platform {
 
 class FileWriter {
@@ -31,8 +33,8 @@ class FileWriter {
   const std::string& path() const { return path_; }
 
  private:
-  FileWriter(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
-  int fd_ = -1;
+  FileWriter(UniqueFd fd, std::string path) : fd_(std::move(fd)), path_(std::move(path)) {}
+  UniqueFd fd_;
   std::string path_;  // Windows path
   bool ok_ = true;
   bool finished_ = false;

@@ -14,6 +14,8 @@
 #include "platform/cp932.h"
 #include "platform/drives.h"
 #include "platform/path_split.h"
+#include "platform/retry.h"
+#include "platform/unique_fd.h"
 
 namespace zvrx::platform {
 namespace {
@@ -30,11 +32,8 @@ constexpr size_t kTempSuffixLength = 13;   // "." + ".zvrx-XXXXXX"
 
 bool WriteAll(int fd, const char* data, size_t size) {
   while (size > 0) {
-    ssize_t written = write(fd, data, size);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
+    const ssize_t written = RetryOnInterrupt([&] { return write(fd, data, size); });
+    if (written < 0) return false;
     data += written;
     size -= static_cast<size_t>(written);
   }
@@ -140,30 +139,24 @@ bool Matches(std::string_view pattern, std::string_view name) {
 
 std::optional<std::vector<char>> ReadFileBytes(std::string_view path, size_t max_bytes,
                                                int64_t offset) {
-  int fd = open(HostPath(path).c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
-  if (offset > 0 && lseek(fd, static_cast<off_t>(offset), SEEK_SET) < 0) {
-    close(fd);
+  const UniqueFd fd(open(HostPath(path).c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd) return std::nullopt;
+  if (offset > 0 && lseek(fd.get(), static_cast<off_t>(offset), SEEK_SET) < 0) {
     return std::nullopt;
   }
   std::vector<char> bytes;
   struct stat info;
-  if (fstat(fd, &info) == 0 && info.st_size > 0) {
+  if (fstat(fd.get(), &info) == 0 && info.st_size > 0) {
     bytes.reserve(std::min(max_bytes, static_cast<size_t>(info.st_size)));
   }
   char chunk[65536];
   while (bytes.size() < max_bytes) {
     size_t want = std::min(sizeof(chunk), max_bytes - bytes.size());
-    ssize_t got = read(fd, chunk, want);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      close(fd);
-      return std::nullopt;
-    }
+    const ssize_t got = RetryOnInterrupt([&] { return read(fd.get(), chunk, want); });
+    if (got < 0) return std::nullopt;
     if (got == 0) break;
     bytes.insert(bytes.end(), chunk, chunk + got);
   }
-  close(fd);
   return bytes;
 }
 
@@ -181,8 +174,8 @@ bool ReplaceFile(std::string_view path, const void* data, size_t size, bool owne
   std::string temp = name.size() + kTempSuffixLength < kMaxNameBytes
                          ? folder + "/." + name + ".zvrx-XXXXXX"
                          : folder + "/.zvrx-XXXXXX";
-  int fd = mkostemp(temp.data(), O_CLOEXEC);
-  if (fd < 0) return false;
+  UniqueFd fd(mkostemp(temp.data(), O_CLOEXEC));
+  if (!fd) return false;
   struct stat old_info;
   const bool in_prefix = InPrefix(target);
   const bool existed = stat(target.c_str(), &old_info) == 0;
@@ -192,20 +185,17 @@ bool ReplaceFile(std::string_view path, const void* data, size_t size, bool owne
   // Inside the machine, a save also takes away what others could read.
   if (in_prefix) mode = existed && !owner_only ? (mode & 07700) : kPrivateFileMode;
   if (in_prefix) TightenFolders(folder);
-  bool ok = fchmod(fd, mode) == 0 && WriteAll(fd, static_cast<const char*>(data), size) &&
-            fsync(fd) == 0;
-  ok = close(fd) == 0 && ok;
+  bool ok = fchmod(fd.get(), mode) == 0 &&
+            WriteAll(fd.get(), static_cast<const char*>(data), size) && fsync(fd.get()) == 0;
+  ok = fd.Close() && ok;
   if (ok) ok = rename(temp.c_str(), target.c_str()) == 0;
   if (!ok) {
     unlink(temp.c_str());
     return false;
   }
   // The rename itself must reach the disk too.
-  int folder_fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (folder_fd >= 0) {
-    fsync(folder_fd);
-    close(folder_fd);
-  }
+  const UniqueFd folder_fd(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (folder_fd) fsync(folder_fd.get());
   return true;
 }
 
@@ -222,20 +212,20 @@ bool WritePrivateFileBytes(std::string_view path, const void* data, size_t size)
 bool AppendFileBytes(std::string_view path, const void* data, size_t size) {
   const std::string host = HostPath(path);
   const bool in_prefix = InPrefix(host);
-  int fd = open(host.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC,
-                in_prefix ? kPrivateFileMode : kNewFileMode);
-  if (fd < 0) return false;
+  UniqueFd fd(open(host.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC,
+                   in_prefix ? kPrivateFileMode : kNewFileMode));
+  if (!fd) return false;
   struct stat before;
-  bool have_size = fstat(fd, &before) == 0;
+  bool have_size = fstat(fd.get(), &before) == 0;
   if (in_prefix) {
-    if (have_size && (before.st_mode & kOthersBits) != 0) fchmod(fd, before.st_mode & 07700);
+    if (have_size && (before.st_mode & kOthersBits) != 0) fchmod(fd.get(), before.st_mode & 07700);
     TightenFolders(ParentOf(AbsoluteHost(host)));
   }
-  bool ok = WriteAll(fd, static_cast<const char*>(data), size);
+  bool ok = WriteAll(fd.get(), static_cast<const char*>(data), size);
   // A record cut off half-way (a full disk) is taken back, so the file stays
   // a sequence of whole records.
-  if (!ok && have_size) (void)ftruncate(fd, before.st_size);
-  ok = close(fd) == 0 && ok;
+  if (!ok && have_size) (void)ftruncate(fd.get(), before.st_size);
+  ok = fd.Close() && ok;
   return ok;
 }
 

@@ -8,24 +8,25 @@
 #include <cstdint>
 #include <string_view>
 
+#include "platform/unique_fd.h"
+
 namespace zvrx::platform {
 
 class HeldFile {
  public:
   HeldFile() = default;
-  ~HeldFile();
   HeldFile(const HeldFile&) = delete;
   HeldFile& operator=(const HeldFile&) = delete;
 
   // Opens a Windows path for reading; an open file is released first.
   bool Open(std::string_view path);
   void Close();
-  bool IsOpen() const { return fd_ >= 0; }
+  bool IsOpen() const { return fd_.valid(); }
   // Exactly `size` bytes at `offset`; false when fewer could be read.
   bool ReadAt(int64_t offset, void* out, size_t size) const;
 
  private:
-  int fd_ = -1;
+  UniqueFd fd_;
 };
 
 }  // namespace zvrx::platform

@@ -20,7 +20,7 @@ std::unique_ptr<InstanceLock> InstanceLock::Acquire(std::string_view window_clas
   std::unique_ptr<InstanceLock> lock(new InstanceLock);
   lock->path_ = LockPath(run, window_class, title);
   lock->fd_ = LockFileExclusive(lock->path_);
-  if (lock->fd_ < 0) return nullptr;
+  if (!lock->fd_) return nullptr;
   return lock;
 }
 

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/unique_fd.h"
+
 namespace zvrx::platform {
 
 class InstanceLock {
@@ -24,7 +26,7 @@ class InstanceLock {
 
  private:
   InstanceLock() = default;
-  int fd_ = -1;
+  UniqueFd fd_;
   std::string path_;
 };
 

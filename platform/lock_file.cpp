@@ -42,45 +42,43 @@ std::string RunFileName(std::string_view cp932_name) {
   return name;
 }
 
-int LockFileExclusive(const std::string& path) {
+UniqueFd LockFileExclusive(const std::string& path) {
   for (int attempt = 0; attempt < kLockAttempts; ++attempt) {
-    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0) return -1;
-    if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
+    UniqueFd fd(open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+    if (!fd) return fd;
+    if (flock(fd.get(), LOCK_EX | LOCK_NB) == 0) {
       // The previous owner may have removed the file between our open and
       // our lock; a lock on a removed file guards nothing.
       struct stat held, named;
-      if (fstat(fd, &held) == 0 && stat(path.c_str(), &named) == 0 &&
+      if (fstat(fd.get(), &held) == 0 && stat(path.c_str(), &named) == 0 &&
           held.st_ino == named.st_ino && held.st_dev == named.st_dev) {
         return fd;
       }
-      close(fd);
       continue;
     }
     int error = errno;
-    close(fd);
+    fd.reset();
     if (error != EWOULDBLOCK) {
       errno = error;
-      return -1;
+      return fd;
     }
     std::this_thread::sleep_for(kLockRetryPause);
   }
   errno = EWOULDBLOCK;
-  return -1;
+  return UniqueFd();
 }
 
 bool LockFileHeld(const std::string& path) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  bool held = flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
-  close(fd);  // also drops our shared lock
-  return held;
+  const UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd) return false;
+  // Closing `fd` also drops our shared lock.
+  return flock(fd.get(), LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
 }
 
-void ReleaseLockFile(int fd, const std::string& path) {
-  if (fd < 0) return;
+void ReleaseLockFile(UniqueFd& fd, const std::string& path) {
+  if (!fd) return;
   unlink(path.c_str());
-  close(fd);
+  fd.reset();
 }
 
 }  // namespace zvrx::platform

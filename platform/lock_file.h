@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/unique_fd.h"
+
 namespace zvrx::platform {
 
 // <prefix>/run, created (with the prefix) when missing; "" on failure.
@@ -15,14 +17,14 @@ std::string RunFolder();
 std::string RunFileName(std::string_view cp932_name);
 
 // Creates `path` if needed and locks it exclusively without waiting.
-// Returns the descriptor (close-on-exec), or -1 with errno (EWOULDBLOCK
+// Returns the descriptor (close-on-exec), or none with errno (EWOULDBLOCK
 // when a live process holds it).
-int LockFileExclusive(const std::string& path);
+UniqueFd LockFileExclusive(const std::string& path);
 
 // Is `path` held exclusively by a live process (our own included)?
 bool LockFileHeld(const std::string& path);
 
 // Removes the file while still holding it, then releases it.
-void ReleaseLockFile(int fd, const std::string& path);
+void ReleaseLockFile(UniqueFd& fd, const std::string& path);
 
 }  // namespace zvrx::platform

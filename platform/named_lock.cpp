@@ -12,6 +12,7 @@
 
 #include "platform/drives.h"
 #include "platform/lock_file.h"
+#include "platform/unique_fd.h"
 
 namespace zvrx::platform {
 namespace {
@@ -21,7 +22,7 @@ namespace {
 constexpr auto kPollPause = std::chrono::milliseconds(5);
 
 struct Held {
-  int fd = -1;
+  UniqueFd fd;
   int count = 0;
   pid_t owner = 0;  // a forked child inherits the table, not the holds
 };
@@ -42,12 +43,10 @@ std::string LockPath(const std::string& run, std::string_view name) {
 
 // The file stays in place when released: a waiter that opened it keeps
 // locking the same file as everybody else.
-int TryLock(const std::string& path) {
-  int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (fd < 0) return -1;
-  if (flock(fd, LOCK_EX | LOCK_NB) == 0) return fd;
-  close(fd);
-  return -1;
+UniqueFd TryLock(const std::string& path) {
+  UniqueFd fd(open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+  if (fd && flock(fd.get(), LOCK_EX | LOCK_NB) != 0) fd.reset();
+  return fd;
 }
 
 }  // namespace
@@ -65,16 +64,15 @@ std::unique_ptr<NamedLock> NamedLock::Acquire(std::string_view name, int wait_ms
     }
     if (it != Holds().end()) {
       // Closing our copy leaves the parent's lock in place.
-      close(it->second.fd);
       Holds().erase(it);
     }
   }
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(wait_ms);
   for (;;) {
-    const int fd = TryLock(path);
-    if (fd >= 0) {
+    UniqueFd fd = TryLock(path);
+    if (fd) {
       std::lock_guard<std::mutex> guard(HoldsMutex());
-      Holds()[path] = Held{fd, 1, getpid()};
+      Holds()[path] = Held{std::move(fd), 1, getpid()};
       return std::unique_ptr<NamedLock>(new NamedLock(path));
     }
     if (std::chrono::steady_clock::now() >= deadline) return nullptr;
@@ -91,8 +89,7 @@ NamedLock::~NamedLock() {
   auto it = Holds().find(path_);
   if (it == Holds().end() || it->second.owner != getpid()) return;
   if (--it->second.count > 0) return;
-  close(it->second.fd);
-  Holds().erase(it);
+  Holds().erase(it);  // closing the descriptor releases the lock
 }
 
 }  // namespace zvrx::platform

@@ -17,6 +17,7 @@
 #include "platform/cp932.h"
 #include "platform/drives.h"
 #include "platform/path_split.h"
+#include "platform/retry.h"
 
 extern char** environ;
 
@@ -129,8 +130,7 @@ void ReapInBackground(pid_t pid) {
   try {
     std::thread([pid] {
       int status = 0;
-      while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-      }
+      RetryOnInterrupt([&] { return waitpid(pid, &status, 0); });
     }).detach();
   } catch (const std::system_error&) {
     // No thread to spare: the child is reaped when we end.

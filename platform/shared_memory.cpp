@@ -14,6 +14,7 @@
 
 #include "platform/drives.h"
 #include "platform/lock_file.h"
+#include "platform/unique_fd.h"
 
 namespace zvrx::platform {
 namespace {
@@ -71,25 +72,23 @@ std::unique_ptr<SharedMemory> SharedMemory::Create(std::string_view name, size_t
   }
   block->lock_path_ = run + "/" + RunFileName(name) + ".lock";
   block->lock_fd_ = LockFileExclusive(block->lock_path_);
-  if (block->lock_fd_ < 0) {
+  if (!block->lock_fd_) {
     SetError(error, errno == EWOULDBLOCK ? EEXIST : errno);
     return nullptr;
   }
   block->creator_ = true;
   // A creator that crashed left its block behind; it is ours now.
   shm_unlink(block->shm_name_);
-  int fd = shm_open(block->shm_name_, O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0600);
-  if (fd < 0) {
+  const UniqueFd fd(shm_open(block->shm_name_, O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0600));
+  if (!fd) {
     SetError(error, errno);
     return nullptr;  // the destructor releases the lock
   }
-  if (ftruncate(fd, static_cast<off_t>(size)) != 0 ||
-      (block->data_ = MapShared(fd, size)) == nullptr) {
+  if (ftruncate(fd.get(), static_cast<off_t>(size)) != 0 ||
+      (block->data_ = MapShared(fd.get(), size)) == nullptr) {
     SetError(error, errno);
-    close(fd);
     return nullptr;
   }
-  close(fd);
   block->size_ = size;
   std::memset(const_cast<uint8_t*>(block->data_), 0, size);
   SetError(error, 0);
@@ -108,21 +107,19 @@ std::unique_ptr<SharedMemory> SharedMemory::Open(std::string_view name, size_t s
     SetError(error, ENOENT);
     return nullptr;
   }
-  int fd = shm_open(block->shm_name_, O_RDWR | O_CLOEXEC, 0);
-  if (fd < 0) {
+  const UniqueFd fd(shm_open(block->shm_name_, O_RDWR | O_CLOEXEC, 0));
+  if (!fd) {
     SetError(error, errno);
     return nullptr;
   }
   struct stat info;
-  if (fstat(fd, &info) != 0 || static_cast<size_t>(info.st_size) < size) {
+  if (fstat(fd.get(), &info) != 0 || static_cast<size_t>(info.st_size) < size) {
     // The creator has not sized it yet: not there so far.
     SetError(error, ENOENT);
-    close(fd);
     return nullptr;
   }
-  block->data_ = MapShared(fd, size);
-  int map_error = errno;
-  close(fd);
+  block->data_ = MapShared(fd.get(), size);
+  const int map_error = errno;
   if (block->data_ == nullptr) {
     SetError(error, map_error);
     return nullptr;

@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/unique_fd.h"
+
 namespace zvrx::platform {
 
 class SharedMemory {
@@ -35,7 +37,7 @@ class SharedMemory {
   SharedMemory() = default;
   volatile uint8_t* data_ = nullptr;
   size_t size_ = 0;
-  int lock_fd_ = -1;        // creator only
+  UniqueFd lock_fd_;        // creator only
   bool creator_ = false;
   std::string lock_path_;   // creator only
   char shm_name_[128] = {};

@@ -19,6 +19,9 @@
 #include <cstring>
 #include <string>
 
+#include "platform/retry.h"
+#include "platform/unique_fd.h"
+
 namespace zvrx::platform {
 namespace {
 
@@ -43,7 +46,8 @@ bool SetBlocking(int fd, bool blocking) {
 // Waits for a non-blocking connect to finish; false on time-out or error.
 bool WaitConnected(int fd, int timeout_ms) {
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-  for (;;) {
+  // Each attempt waits only for what is left, however often a signal comes.
+  const int ready = RetryOnInterrupt([&] {
     int wait = -1;
     if (timeout_ms > 0) {
       auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -51,13 +55,12 @@ bool WaitConnected(int fd, int timeout_ms) {
       wait = left.count() > 0 ? static_cast<int>(left.count()) : 0;
     }
     pollfd entry{fd, POLLOUT, 0};
-    int ready = poll(&entry, 1, wait);
-    if (ready < 0 && errno == EINTR) continue;
-    if (ready <= 0) return false;
-    int error = 0;
-    socklen_t length = sizeof(error);
-    return getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
-  }
+    return poll(&entry, 1, wait);
+  });
+  if (ready <= 0) return false;
+  int error = 0;
+  socklen_t length = sizeof(error);
+  return getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
 }
 
 // The last error OpenSSL queued, as one line; the queue is emptied so that
@@ -92,8 +95,7 @@ class NoSigpipe {
       sigpending(&pending);
       if (sigismember(&pending, SIGPIPE) == 1) {
         const timespec now{0, 0};
-        while (sigtimedwait(&pipe_, nullptr, &now) < 0 && errno == EINTR) {
-        }
+        RetryOnInterrupt([&] { return sigtimedwait(&pipe_, nullptr, &now); });
       }
     }
     pthread_sigmask(SIG_SETMASK, &old_, nullptr);
@@ -137,20 +139,21 @@ class TcpStream final : public SocketStream {
     freeaddrinfo(found);
     loopback_ = (ntohl(address.sin_addr.s_addr) >> 24) == 127;
 
-    fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd_ < 0) return ConnectResult::kFailed;
+    fd_.reset(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!fd_) return ConnectResult::kFailed;
     bool connected = false;
-    if (SetBlocking(fd_, false)) {
-      int result;
-      do {
-        result = connect(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof(address));
-      } while (result != 0 && errno == EINTR);
-      connected = result == 0 || (errno == EINPROGRESS && WaitConnected(fd_, connect_timeout_ms_));
+    if (SetBlocking(fd_.get(), false)) {
+      const int result =
+          connect(fd_.get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address));
+      // An interrupted connect goes on in the background, as one in
+      // progress does; calling it again would only fail with EALREADY.
+      connected = result == 0 || ((errno == EINPROGRESS || errno == EINTR) &&
+                                  WaitConnected(fd_.get(), connect_timeout_ms_));
     }
     timeval receive = ToTimeval(receive_timeout_ms_);
-    if (!connected || !SetBlocking(fd_, true) ||
-        setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &receive, sizeof(receive)) != 0 ||
-        setsockopt(fd_, SOL_SOCKET, SO_SNDTIMEO, &receive, sizeof(receive)) != 0) {
+    if (!connected || !SetBlocking(fd_.get(), true) ||
+        setsockopt(fd_.get(), SOL_SOCKET, SO_RCVTIMEO, &receive, sizeof(receive)) != 0 ||
+        setsockopt(fd_.get(), SOL_SOCKET, SO_SNDTIMEO, &receive, sizeof(receive)) != 0) {
       Close();
       return ConnectResult::kFailed;
     }
@@ -159,7 +162,7 @@ class TcpStream final : public SocketStream {
   }
 
   int Send(const char* data, int size) override {
-    if (fd_ < 0 || size < 0) return -1;
+    if (!fd_ || size < 0) return -1;
     if (ssl_ != nullptr) {
       // One record per command: SSL_write returns only when all of it went.
       if (size == 0) return 0;
@@ -170,16 +173,14 @@ class TcpStream final : public SocketStream {
       tls_broken_ = true;
       return -1;
     }
-    ssize_t sent;
-    do {
-      sent = send(fd_, data, static_cast<size_t>(size), MSG_NOSIGNAL);
-    } while (sent < 0 && errno == EINTR);
+    const ssize_t sent = RetryOnInterrupt(
+        [&] { return send(fd_.get(), data, static_cast<size_t>(size), MSG_NOSIGNAL); });
     return sent < 0 ? -1 : static_cast<int>(sent);
   }
 
   int Receive(char* buffer, int capacity) override {
     // A zero-byte read would look like the peer closing.
-    if (fd_ < 0 || capacity <= 0) return -1;
+    if (!fd_ || capacity <= 0) return -1;
     if (ssl_ != nullptr) {
       ERR_clear_error();
       // A read may write too (a key update the server asked for).
@@ -194,10 +195,8 @@ class TcpStream final : public SocketStream {
       tls_broken_ = true;
       return -1;
     }
-    ssize_t got;
-    do {
-      got = recv(fd_, buffer, static_cast<size_t>(capacity), 0);
-    } while (got < 0 && errno == EINTR);
+    const ssize_t got =
+        RetryOnInterrupt([&] { return recv(fd_.get(), buffer, static_cast<size_t>(capacity), 0); });
     return got < 0 ? -1 : static_cast<int>(got);
   }
 
@@ -215,15 +214,14 @@ class TcpStream final : public SocketStream {
     tls_broken_ = false;
     if (context_ != nullptr) SSL_CTX_free(context_);
     context_ = nullptr;
-    if (fd_ >= 0) close(fd_);
-    fd_ = -1;
+    fd_.reset();
     ERR_clear_error();
   }
 
-  bool PeerIsLoopback() const override { return fd_ >= 0 && loopback_; }
+  bool PeerIsLoopback() const override { return fd_.valid() && loopback_; }
 
   TlsResult StartTls(std::string_view host, std::string* detail) override {
-    if (fd_ < 0 || ssl_ != nullptr) return TlsResult::kFailed;
+    if (!fd_ || ssl_ != nullptr) return TlsResult::kFailed;
     ERR_clear_error();
     const std::string name(host);
     context_ = SSL_CTX_new(TLS_client_method());
@@ -234,7 +232,10 @@ class TcpStream final : public SocketStream {
     // The system's store, or SSL_CERT_FILE / SSL_CERT_DIR as OpenSSL reads them.
     if (SSL_CTX_set_default_verify_paths(context_) != 1) return Fail(TlsResult::kFailed, detail);
     ssl_ = SSL_new(context_);
-    if (ssl_ == nullptr || SSL_set_fd(ssl_, fd_) != 1) return Fail(TlsResult::kFailed, detail);
+    // The session only borrows the descriptor: SSL_free leaves it open.
+    if (ssl_ == nullptr || SSL_set_fd(ssl_, fd_.get()) != 1) {
+      return Fail(TlsResult::kFailed, detail);
+    }
     X509_VERIFY_PARAM* param = SSL_get0_param(ssl_);
     if (IsIpLiteral(name)) {
       // An address is checked against the certificate's IP entries; SNI
@@ -268,13 +269,13 @@ class TcpStream final : public SocketStream {
   }
 
   void SetReceiveTimeout(int milliseconds) override {
-    if (fd_ < 0) return;
+    if (!fd_) return;
     // The stream's own time-out stays the longest wait.
     int wanted = receive_timeout_ms_;
     if (milliseconds > 0 && (wanted <= 0 || milliseconds < wanted)) wanted = milliseconds;
     if (wanted == current_timeout_ms_) return;
     timeval receive = ToTimeval(wanted);
-    if (setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &receive, sizeof(receive)) == 0) {
+    if (setsockopt(fd_.get(), SOL_SOCKET, SO_RCVTIMEO, &receive, sizeof(receive)) == 0) {
       current_timeout_ms_ = wanted;
     }
   }
@@ -295,7 +296,7 @@ class TcpStream final : public SocketStream {
   }
 
   int current_timeout_ms_ = 0;  // what SO_RCVTIMEO holds now
-  int fd_ = -1;
+  UniqueFd fd_;
   bool loopback_ = false;
   SSL_CTX* context_ = nullptr;
   SSL* ssl_ = nullptr;  // set once TLS runs over fd_
@@ -309,10 +310,7 @@ std::unique_ptr<SocketStream> NewTcpStream(int connect_timeout_ms, int receive_t
 }
 
 bool NetworkAvailable() {
-  int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return false;
-  close(fd);
-  return true;
+  return UniqueFd(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)).valid();
 }
 
 }  // namespace zvrx::platform

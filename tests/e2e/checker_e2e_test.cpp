@@ -24,6 +24,7 @@
 #include "platform/clock.h"
 #include "platform/drives.h"
 #include "platform/instance_lock.h"
+#include "platform/unique_fd.h"
 #include "shared/transfer_settings.h"
 #include "tests/e2e/checker_process.h"
 #include "tests/support/dovecot_fixture.h"
@@ -297,14 +298,14 @@ TEST_F(CheckerE2eTest, SecondStartEndsAtOnceAndSigtermRemovesTheBlock) {
 // A server that takes the connection and never greets holds the worker in a
 // receive; SIGTERM must still end the checker soon and remove its block.
 TEST_F(CheckerE2eTest, SigtermEndsTheCheckerWhileTheWorkerWaitsForAServer) {
-  int listener = socket(AF_INET, SOCK_STREAM, 0);
+  const platform::UniqueFd listener(socket(AF_INET, SOCK_STREAM, 0));
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   socklen_t length = sizeof address;
-  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  ASSERT_EQ(listen(listener, 4), 0);
-  ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+  ASSERT_EQ(bind(listener.get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(listen(listener.get(), 4), 0);
+  ASSERT_EQ(getsockname(listener.get(), reinterpret_cast<sockaddr*>(&address), &length), 0);
   const std::string account = "taro@127.0.0.1:" + std::to_string(ntohs(address.sin_port));
   ASSERT_EQ(Ctl({"init", "--data", kDistribution}), 0);
   ASSERT_EQ(Ctl({"account", "1", account, "pw"}), 0);
@@ -320,7 +321,6 @@ TEST_F(CheckerE2eTest, SigtermEndsTheCheckerWhileTheWorkerWaitsForAServer) {
   EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(15));
   EXPECT_FALSE(BlockExists());
   EXPECT_FALSE(platform::InstanceLock::IsHeld("MailZevrox_Class", "Mail Zevrox"));
-  close(listener);
 }
 
 // Without "ZVmi128" the checker posts 129 for a running settings program,

@@ -11,6 +11,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/unique_fd.h"
+
 namespace zvrx::test {
 
 namespace fs = std::filesystem;
@@ -34,18 +36,17 @@ std::string ReadFile(const fs::path& path) {
 
 // A port nobody listens on now; Dovecot binds it a moment later.
 int FreePort() {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  if (fd < 0) return 0;
+  const platform::UniqueFd fd(socket(AF_INET, SOCK_STREAM, 0));
+  if (!fd) return 0;
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   socklen_t length = sizeof address;
   int port = 0;
-  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-      getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+  if (bind(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+      getsockname(fd.get(), reinterpret_cast<sockaddr*>(&address), &length) == 0) {
     port = ntohs(address.sin_port);
   }
-  close(fd);
   return port;
 }
 

@@ -17,15 +17,16 @@ constexpr int kPollSliceMs = 20;  // how soon a stopping server notices
 
 FakePop3Server::FakePop3Server(std::vector<FakePop3Script> connections)
     : scripts_(std::move(connections)) {
-  listen_fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  listen_fd_.reset(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   address.sin_port = 0;
   socklen_t length = sizeof address;
-  if (listen_fd_ < 0 || bind(listen_fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      listen(listen_fd_, 4) != 0 ||
-      getsockname(listen_fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+  if (!listen_fd_ ||
+      bind(listen_fd_.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      listen(listen_fd_.get(), 4) != 0 ||
+      getsockname(listen_fd_.get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
     return;  // port() stays 0 and every connect fails
   }
   port_ = ntohs(address.sin_port);
@@ -35,7 +36,6 @@ FakePop3Server::FakePop3Server(std::vector<FakePop3Script> connections)
 FakePop3Server::~FakePop3Server() {
   stop_ = true;
   if (thread_.joinable()) thread_.join();
-  if (listen_fd_ >= 0) close(listen_fd_);
 }
 
 std::string FakePop3Server::HostAndPort() const { return "127.0.0.1:" + std::to_string(port_); }
@@ -57,21 +57,20 @@ bool FakePop3Server::WaitReadable(int fd) {
 
 void FakePop3Server::Run() {
   for (const FakePop3Script& script : scripts_) {
-    if (!WaitReadable(listen_fd_)) break;
-    int fd = accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC);
-    if (fd < 0) break;
+    if (!WaitReadable(listen_fd_.get())) break;
+    const platform::UniqueFd fd(accept4(listen_fd_.get(), nullptr, nullptr, SOCK_CLOEXEC));
+    if (!fd) break;
     ++accepted_;
     int one = 1;
-    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    setsockopt(fd.get(), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     {
       std::lock_guard<std::mutex> lock(mutex_);
       lines_.emplace_back();
     }
-    RunScript(fd, script);
-    close(fd);
+    RunScript(fd.get(), script);
   }
   // Later connections are refused rather than left waiting in the backlog.
-  shutdown(listen_fd_, SHUT_RDWR);
+  shutdown(listen_fd_.get(), SHUT_RDWR);
 }
 
 bool FakePop3Server::RunScript(int fd, const FakePop3Script& script) {

@@ -9,6 +9,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/unique_fd.h"
+
 namespace zvrx::test {
 
 struct FakePop3Step {
@@ -52,7 +54,7 @@ class FakePop3Server {
   bool WaitReadable(int fd);
 
   std::vector<FakePop3Script> scripts_;
-  int listen_fd_ = -1;
+  platform::UniqueFd listen_fd_;
   int port_ = 0;
   std::atomic<bool> stop_{false};
   std::atomic<int> accepted_{0};

@@ -9,11 +9,9 @@
 #include <cstring>
 #include <thread>
 
-namespace zvrx::test {
+#include "platform/retry.h"
 
-UiControl::~UiControl() {
-  if (fd_ >= 0) close(fd_);
-}
+namespace zvrx::test {
 
 bool UiControl::Connect(const std::string& socket_path, int timeout_ms) {
   sockaddr_un address{};
@@ -22,34 +20,33 @@ bool UiControl::Connect(const std::string& socket_path, int timeout_ms) {
   std::memcpy(address.sun_path, socket_path.c_str(), socket_path.size() + 1);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
   while (true) {
-    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return false;
-    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
-      if (fd_ >= 0) close(fd_);
-      fd_ = fd;
+    platform::UniqueFd fd(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!fd) return false;
+    if (connect(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+      fd_ = std::move(fd);
       pending_.clear();
       return true;
     }
-    close(fd);
     if (std::chrono::steady_clock::now() >= deadline) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
 }
 
 std::string UiControl::Request(const std::string& line) {
-  if (fd_ < 0) return "error connection";
+  if (!fd_) return "error connection";
   const std::string request = line + "\n";
   for (size_t sent = 0; sent < request.size();) {
-    const ssize_t put = send(fd_, request.data() + sent, request.size() - sent, MSG_NOSIGNAL);
-    if (put < 0 && errno == EINTR) continue;
+    const ssize_t put = platform::RetryOnInterrupt([&] {
+      return send(fd_.get(), request.data() + sent, request.size() - sent, MSG_NOSIGNAL);
+    });
     if (put <= 0) return "error connection";
     sent += static_cast<size_t>(put);
   }
   size_t end;
   while ((end = pending_.find('\n')) == std::string::npos) {
     char buffer[4096];
-    const ssize_t got = read(fd_, buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
+    const ssize_t got =
+        platform::RetryOnInterrupt([&] { return read(fd_.get(), buffer, sizeof buffer); });
     if (got <= 0) return "error connection";
     pending_.append(buffer, static_cast<size_t>(got));
   }

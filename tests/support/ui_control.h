@@ -4,12 +4,13 @@
 
 #include <string>
 
+#include "platform/unique_fd.h"
+
 namespace zvrx::test {
 
 class UiControl {
  public:
   UiControl() = default;
-  ~UiControl();
   UiControl(const UiControl&) = delete;
   UiControl& operator=(const UiControl&) = delete;
 
@@ -20,7 +21,7 @@ class UiControl {
   std::string Request(const std::string& line);
 
  private:
-  int fd_ = -1;
+  platform::UniqueFd fd_;
   std::string pending_;
 };
 

@@ -9,6 +9,9 @@
 #include <unistd.h>
 
 #include <functional>
+#include <utility>
+
+#include "platform/unique_fd.h"
 
 namespace zvrx::platform {
 
@@ -30,37 +33,36 @@ class ChildProcess {
   // The body's return value is the child's exit status.
   explicit ChildProcess(const std::function<int(const Side&)>& body) {
     int ready[2], release[2];
-    if (pipe(ready) != 0 || pipe(release) != 0) return;
+    if (pipe(ready) != 0) return;
+    UniqueFd ready_read(ready[0]), ready_write(ready[1]);
+    if (pipe(release) != 0) return;
+    UniqueFd release_read(release[0]), release_write(release[1]);
     pid_ = fork();
     if (pid_ == 0) {
-      close(ready[0]);
-      close(release[1]);
-      _exit(body(Side{ready[1], release[0]}));
+      ready_read.reset();
+      release_write.reset();
+      _exit(body(Side{ready_write.get(), release_read.get()}));
     }
-    close(ready[1]);
-    close(release[0]);
-    ready_fd_ = ready[0];
-    release_fd_ = release[1];
+    // The child's ends close here, in the parent.
+    ready_fd_ = std::move(ready_read);
+    release_fd_ = std::move(release_write);
   }
 
   ~ChildProcess() {
     if (pid_ > 0) Kill();
-    if (ready_fd_ >= 0) close(ready_fd_);
-    if (release_fd_ >= 0) close(release_fd_);
   }
 
   // The byte the child reported, or 0 after five seconds of silence.
   char WaitReady() {
-    pollfd entry{ready_fd_, POLLIN, 0};
+    pollfd entry{ready_fd_.get(), POLLIN, 0};
     char code = 0;
-    if (poll(&entry, 1, 5000) == 1 && read(ready_fd_, &code, 1) != 1) code = 0;
+    if (poll(&entry, 1, 5000) == 1 && read(ready_fd_.get(), &code, 1) != 1) code = 0;
     return code;
   }
 
   // Releases the child and returns its exit status (-1 when it died).
   int Finish() {
-    close(release_fd_);
-    release_fd_ = -1;
+    release_fd_.reset();
     int status = 0;
     waitpid(pid_, &status, 0);
     pid_ = -1;
@@ -75,8 +77,8 @@ class ChildProcess {
 
  private:
   pid_t pid_ = -1;
-  int ready_fd_ = -1;
-  int release_fd_ = -1;
+  UniqueFd ready_fd_;
+  UniqueFd release_fd_;
 };
 
 }  // namespace zvrx::platform

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "platform/socket_stream.h"
+#include "platform/unique_fd.h"
 
 namespace zvrx::platform {
 namespace {
@@ -18,29 +19,25 @@ namespace {
 class Listener {
  public:
   explicit Listener(int backlog = 4) {
-    fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    fd_.reset(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof(address);
-    if (bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
-        listen(fd_, backlog) != 0 ||
-        getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    if (bind(fd_.get(), reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
+        listen(fd_.get(), backlog) != 0 ||
+        getsockname(fd_.get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
       port_ = -1;
     } else {
       port_ = ntohs(address.sin_port);
     }
   }
-  ~Listener() { Close(); }
   int port() const { return port_; }
-  int Accept() { return accept(fd_, nullptr, nullptr); }
-  void Close() {
-    if (fd_ >= 0) close(fd_);
-    fd_ = -1;
-  }
+  UniqueFd Accept() { return UniqueFd(accept(fd_.get(), nullptr, nullptr)); }
+  void Close() { fd_.reset(); }
 
  private:
-  int fd_ = -1;
+  UniqueFd fd_;
   int port_ = -1;
 };
 
@@ -60,10 +57,9 @@ TEST(PlatformSocket, TalksToALoopbackServerUntilItCloses) {
   ASSERT_GT(listener.port(), 0);
   std::string server_got;
   std::thread server([&] {
-    int peer = listener.Accept();
-    send(peer, "+OK ready\r\n", 11, 0);
-    server_got = ReceiveAll(peer, 6);
-    close(peer);
+    const UniqueFd peer = listener.Accept();
+    send(peer.get(), "+OK ready\r\n", 11, 0);
+    server_got = ReceiveAll(peer.get(), 6);
   });
   auto stream = NewTcpStream();
   ASSERT_EQ(stream->Connect("127.0.0.1", listener.port()), ConnectResult::kOk);
@@ -89,11 +85,10 @@ TEST(PlatformSocket, SilentServerEndsTheReceiveWithAFailure) {
   Listener listener;
   auto stream = NewTcpStream(kConnectTimeoutMs, 150);
   ASSERT_EQ(stream->Connect("localhost", listener.port()), ConnectResult::kOk);
-  int peer = listener.Accept();
+  const UniqueFd peer = listener.Accept();
   char buffer[16];
   EXPECT_EQ(stream->Receive(buffer, sizeof(buffer)), -1);
   EXPECT_EQ(stream->Receive(buffer, 0), -1) << "an empty read is no close";
-  close(peer);
 }
 
 TEST(PlatformSocket, ConnectFailures) {

@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/clock.h"
+#include "platform/unique_fd.h"
 #include "shared/records.h"
 #include "shared/transfer_block.h"
 #include "shared/transfer_checker.h"
@@ -41,20 +42,19 @@ class Peer {
     argv.push_back(nullptr);
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) return;
+    out_.reset(fds[0]);
+    const platform::UniqueFd write_end(fds[1]);  // the child's copy is all it needs
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, write_end.get(), STDOUT_FILENO);
     if (posix_spawn(&pid_, kPeerPath, &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
     posix_spawn_file_actions_destroy(&actions);
-    close(fds[1]);
-    out_ = fds[0];
   }
   ~Peer() {
     if (pid_ > 0) {
       kill(pid_, SIGKILL);
       Wait();
     }
-    if (out_ >= 0) close(out_);
   }
 
   bool started() const { return pid_ > 0; }
@@ -64,9 +64,9 @@ class Peer {
     std::string line;
     char c;
     while (true) {
-      pollfd entry{out_, POLLIN, 0};
+      pollfd entry{out_.get(), POLLIN, 0};
       if (poll(&entry, 1, timeout_ms) <= 0) return line;
-      if (read(out_, &c, 1) != 1 || c == '\n') return line;
+      if (read(out_.get(), &c, 1) != 1 || c == '\n') return line;
       line.push_back(c);
     }
   }
@@ -91,7 +91,7 @@ class Peer {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
   pid_t pid_ = -1;
-  int out_ = -1;
+  platform::UniqueFd out_;
 };
 
 TransferHeader Header(int16_t code, int16_t p1, int16_t p2, int16_t p3, int16_t p4) {
