@@ -13,6 +13,7 @@
 
 #include "platform/cp932.h"
 #include "platform/drives.h"
+#include "platform/parse_integer.h"
 
 namespace zvrx::platform {
 
@@ -58,17 +59,16 @@ std::vector<RunningProgram> ProgramsOfThisMachine() {
   DIR* proc = opendir("/proc");
   if (proc == nullptr) return programs;
   while (const dirent* entry = readdir(proc)) {
-    char* end = nullptr;
-    const long pid = std::strtol(entry->d_name, &end, 10);
-    if (*end != '\0' || pid <= 0 || pid == self) continue;
+    const std::optional<int> pid = ParseInteger<int>(entry->d_name);
+    if (!pid || *pid <= 0 || *pid == self) continue;
     struct stat info;
     const std::string folder = std::string("/proc/") + entry->d_name;
     if (stat(folder.c_str(), &info) != 0 || info.st_uid != me) continue;
-    const std::string program = ExecutableOf(static_cast<int>(pid));
+    const std::string program = ExecutableOf(*pid);
     if (program.compare(0, machine.size(), machine) != 0) continue;
-    if (!ProcessRunning(static_cast<int>(pid))) continue;
+    if (!ProcessRunning(*pid)) continue;
     const std::string name = program.substr(program.rfind('/') + 1);
-    programs.push_back({static_cast<int>(pid), UpperAscii(Utf8ToCp932(name))});
+    programs.push_back({*pid, UpperAscii(Utf8ToCp932(name))});
   }
   closedir(proc);
   return programs;

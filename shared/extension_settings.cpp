@@ -1,10 +1,10 @@
 #include "shared/extension_settings.h"
 
-#include <cerrno>
-#include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "platform/files.h"
+#include "platform/parse_integer.h"
 #include "shared/locations.h"
 #include "shared/record_files.h"
 
@@ -129,16 +129,9 @@ std::string CheckExtensionValue(const ExtensionKey& key, std::string_view value,
     case ExtensionType::kInteger: {
       const std::string range = name + " must be a whole number from " + std::to_string(key.low) +
                                 " to " + std::to_string(key.high);
-      std::string_view digits = value;
-      if (digits.starts_with('-')) digits.remove_prefix(1);
-      if (digits.empty() || digits.size() > 18) return range;
-      for (char c : digits) {
-        if (c < '0' || c > '9') return range;
-      }
-      errno = 0;
-      const long number = std::strtol(std::string(value).c_str(), nullptr, 10);
-      if (errno != 0 || number < key.low || number > key.high) return range;
-      *canonical = std::to_string(number);
+      const std::optional<long> number = platform::ParseInteger<long>(value);
+      if (!number || *number < key.low || *number > key.high) return range;
+      *canonical = std::to_string(*number);
       return {};
     }
     case ExtensionType::kWords:
@@ -260,7 +253,7 @@ std::string ExtensionSettings::Text() const {
 bool ExtensionSettings::Bool(std::string_view key) const { return Value(key) == "on"; }
 
 long ExtensionSettings::Integer(std::string_view key) const {
-  return std::strtol(Value(key).c_str(), nullptr, 10);
+  return platform::ParseInteger<long>(Value(key)).value_or(0);
 }
 
 const std::string& ExtensionSettings::Value(std::string_view key) const {

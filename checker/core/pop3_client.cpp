@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/clock.h"
+#include "platform/parse_integer.h"
 
 namespace zvrx {
 
@@ -251,14 +252,9 @@ PopResult SplitAccount(std::string_view account, AccountParts& parts) {
 
   size_t colon = host.rfind(':');
   if (colon != std::string_view::npos) {
-    std::string_view digits = host.substr(colon + 1);
-    long port = 0;
-    for (char c : digits) {
-      if (c < '0' || c > '9' || port > kMaxPort) return POP_NO_HOST;
-      port = port * 10 + (c - '0');
-    }
-    if (digits.empty() || port < 1 || port > kMaxPort) return POP_NO_HOST;
-    parts.port = static_cast<int>(port);
+    const std::optional<int> port = platform::ParseInteger<int>(host.substr(colon + 1));
+    if (!port || *port < 1 || *port > kMaxPort) return POP_NO_HOST;
+    parts.port = *port;
     host = host.substr(0, colon);
   }
   std::memcpy(parts.user, user.data(), user.size());

@@ -15,6 +15,9 @@
 #include <sstream>
 
 #include "platform/cp932.h"
+#include "platform/parse_integer.h"
+#include "platform/retry.h"
+#include "platform/unique_fd.h"
 #include "platform/ui/dialog_window.h"
 #include "platform/ui/frame_window.h"
 #include "platform/ui/window_registry.h"
@@ -66,11 +69,9 @@ std::string Word(std::string_view& rest) {
 }
 
 bool Number(const std::string& word, int& value) {
-  if (word.empty()) return false;
-  char* end = nullptr;
-  const long parsed = std::strtol(word.c_str(), &end, 10);
-  if (*end != '\0' || parsed < -2147483647L || parsed > 2147483647L) return false;
-  value = static_cast<int>(parsed);
+  const std::optional<int> parsed = ParseInteger<int>(word);
+  if (!parsed) return false;
+  value = *parsed;
   return true;
 }
 
@@ -88,7 +89,7 @@ void LaterOnFrame(const std::string& window_class, std::function<void(FrameWindo
 }
 
 struct Connection {
-  int fd = -1;
+  UniqueFd fd;
   std::string pending;
 };
 
@@ -96,12 +97,12 @@ void Serve(int listener);
 
 void ReadFrom(Connection* connection, QSocketNotifier* notifier) {
   char buffer[4096];
-  const ssize_t got = read(connection->fd, buffer, sizeof buffer);
-  if (got < 0 && (errno == EAGAIN || errno == EINTR)) return;
+  const ssize_t got =
+      RetryOnInterrupt([&] { return read(connection->fd.get(), buffer, sizeof buffer); });
+  if (got < 0 && errno == EAGAIN) return;
   if (got <= 0) {
     notifier->setEnabled(false);
     notifier->deleteLater();
-    close(connection->fd);
     delete connection;
     return;
   }
@@ -114,8 +115,9 @@ void ReadFrom(Connection* connection, QSocketNotifier* notifier) {
     const std::string reply = HandleControlRequest(line) + "\n";
     // Replies are short; the client reads each before its next request.
     for (size_t sent = 0; sent < reply.size();) {
-      const ssize_t put = send(connection->fd, reply.data() + sent, reply.size() - sent, MSG_NOSIGNAL);
-      if (put < 0 && errno == EINTR) continue;
+      const ssize_t put = RetryOnInterrupt([&] {
+        return send(connection->fd.get(), reply.data() + sent, reply.size() - sent, MSG_NOSIGNAL);
+      });
       if (put < 0 && errno == EAGAIN) {
         usleep(1000);
         continue;
@@ -127,7 +129,6 @@ void ReadFrom(Connection* connection, QSocketNotifier* notifier) {
   if (connection->pending.size() > kMaxRequest) {
     notifier->setEnabled(false);
     notifier->deleteLater();
-    close(connection->fd);
     delete connection;
   }
 }
@@ -137,7 +138,7 @@ void Serve(int listener) {
   QObject::connect(notifier, &QSocketNotifier::activated, [listener] {
     const int fd = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
     if (fd < 0) return;
-    auto* connection = new Connection{fd, {}};
+    auto* connection = new Connection{UniqueFd(fd), {}};
     auto* reader = new QSocketNotifier(fd, QSocketNotifier::Read, QCoreApplication::instance());
     QObject::connect(reader, &QSocketNotifier::activated, [connection, reader] {
       ReadFrom(connection, reader);
@@ -152,15 +153,16 @@ bool StartControlChannel(const std::string& path) {
   address.sun_family = AF_UNIX;
   if (path.empty() || path.size() >= sizeof address.sun_path) return false;
   std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-  const int listener = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-  if (listener < 0) return false;
+  UniqueFd listener(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+  if (!listener) return false;
   unlink(path.c_str());  // a socket left by an earlier run
-  if (bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      listen(listener, 8) != 0) {
-    close(listener);
+  if (bind(listener.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      listen(listener.get(), 8) != 0) {
     return false;
   }
-  Serve(listener);
+  // The channel listens for as long as the program runs; the system closes
+  // it when the program ends.
+  Serve(listener.release());
   return true;
 }
 

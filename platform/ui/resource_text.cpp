@@ -1,6 +1,9 @@
 #include "platform/ui/resource_text.h"
 
 #include <cstdlib>
+#include <optional>
+
+#include "platform/parse_integer.h"
 
 namespace zvrx::platform::ui {
 
@@ -57,10 +60,18 @@ bool IsResourceText(const std::string& token) { return !token.empty() && token[0
 
 bool ParseResourceNumber(const std::string& token, int base, long min, long max, int& value) {
   if (token.empty() || IsResourceText(token)) return false;
-  char* end = nullptr;
-  const long parsed = std::strtol(token.c_str(), &end, base);
-  if (*end != '\0' || parsed < min || parsed > max) return false;
-  value = static_cast<int>(parsed);
+  std::string_view digits = token;
+  if (base == 0) {
+    // Decimal, or hexadecimal after 0x; a leading 0 is no octal sign here.
+    base = 10;
+    if (digits.starts_with("0x") || digits.starts_with("0X")) {
+      base = 16;
+      digits.remove_prefix(2);
+    }
+  }
+  const std::optional<long> parsed = ParseInteger<long>(digits, base);
+  if (!parsed || *parsed < min || *parsed > max) return false;
+  value = static_cast<int>(*parsed);
   return true;
 }
 

@@ -8,12 +8,14 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "platform/parse_integer.h"
 #include "tests/e2e/program_process.h"
 #include "tests/e2e/settings_process.h"
 #include "tests/support/temp_prefix.h"
@@ -44,7 +46,8 @@ std::set<pid_t> ProcessesOf(const fs::path& exe) {
     while (std::getline(status, line)) {
       if (line.rfind("State:", 0) == 0) zombie = line.find('Z') != std::string::npos;
     }
-    if (!zombie) found.insert(static_cast<pid_t>(std::stoi(name)));
+    const std::optional<pid_t> pid = platform::ParseInteger<pid_t>(name);
+    if (!zombie && pid) found.insert(*pid);
   }
   return found;
 }

@@ -8,13 +8,31 @@
 // the question and prints "answer yes" or "answer no". Ends after SECONDS.
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <vector>
 
 #include "platform/clock.h"
 #include "platform/drives.h"
+#include "platform/parse_integer.h"
 #include "shared/transfer_checker.h"
 
 using namespace zvrx;
+
+namespace {
+
+// A number of the command line; anything else ends the program, so that a
+// test's typo is not taken for a zero.
+template <class T>
+T Number(const char* text) {
+  const std::optional<T> value = platform::ParseInteger<T>(text);
+  if (!value) {
+    std::fprintf(stderr, "fake_checker: not a number: %s\n", text);
+    std::exit(2);
+  }
+  return *value;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 8 || (argc - 3) % 5 != 0) {
@@ -23,10 +41,10 @@ int main(int argc, char** argv) {
   }
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
   platform::SetPrefix(argv[1]);
-  const uint64_t end = platform::TickCount() + static_cast<uint64_t>(std::atoi(argv[2])) * 1000;
+  const uint64_t end = platform::TickCount() + Number<uint64_t>(argv[2]) * 1000;
   std::vector<TransferHeader> reports;
   for (int i = 3; i + 4 < argc; i += 5) {
-    auto arg = [&](int k) { return static_cast<int16_t>(std::atoi(argv[i + k])); };
+    auto arg = [&](int k) { return Number<int16_t>(argv[i + k]); };
     reports.push_back(TransferHeader{arg(0), arg(1), arg(2), arg(3), arg(4)});
   }
 

@@ -10,10 +10,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "platform/clock.h"
 #include "platform/drives.h"
+#include "platform/parse_integer.h"
 #include "shared/records.h"
 #include "shared/transfer_checker.h"
 #include "shared/transfer_settings.h"
@@ -59,6 +61,14 @@ int Usage() {
   return 2;
 }
 
+// A number of the command line; anything else ends the program, so that a
+// test's typo is not taken for a zero.
+int Number(const char* text) {
+  const std::optional<int> value = platform::ParseInteger<int>(text);
+  if (!value) std::exit(Usage());
+  return *value;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -76,19 +86,19 @@ int main(int argc, char** argv) {
     CheckerTransfer checker;
     if (!CreateBlock(checker)) return 1;
     std::printf("ready\n");
-    platform::SystemClock().Sleep(std::atoi(argv[3]) * 1000);
+    platform::SystemClock().Sleep(Number(argv[3]) * 1000);
     return 0;
   }
   if (command == "send-settings" && argc == 6) {
-    FillPeerRecords(records, std::atoi(argv[4]), std::atoi(argv[5]));
-    SendSettings(settings, std::atoi(argv[3]) != 0);
+    FillPeerRecords(records, Number(argv[4]), Number(argv[5]));
+    SendSettings(settings, Number(argv[3]) != 0);
     PrintSleeps(clock);
     return 0;
   }
   if (command == "poll" && argc == 5) {
-    int wanted = std::atoi(argv[3]);
+    int wanted = Number(argv[3]);
     int shown = 0;
-    uint64_t end = platform::TickCount() + static_cast<uint64_t>(std::atoi(argv[4]));
+    uint64_t end = platform::TickCount() + static_cast<uint64_t>(Number(argv[4]));
     auto display = [&shown](const TransferHeader& h) {
       std::printf("report %d %d %d %d %d\n", h.code, h.p1, h.p2, h.p3, h.p4);
       ++shown;
@@ -103,7 +113,7 @@ int main(int argc, char** argv) {
   if (command == "question" && argc == 5) {
     bool yes = std::strcmp(argv[3], "yes") == 0;
     bool asked = false;
-    uint64_t end = platform::TickCount() + static_cast<uint64_t>(std::atoi(argv[4]));
+    uint64_t end = platform::TickCount() + static_cast<uint64_t>(Number(argv[4]));
     auto display = [&asked](const TransferHeader& h) {
       if (h.code == kTranManualNewMail) asked = true;
     };

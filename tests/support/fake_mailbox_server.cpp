@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "platform/parse_integer.h"
+
 namespace zvrx::test {
 
 namespace {
@@ -69,15 +71,15 @@ std::string MailText(const std::vector<std::string>& header, const std::string& 
 
 FakeMailboxServer::FakeMailboxServer(std::vector<FakeMail> mail, MailboxFaults faults)
     : mail_(std::move(mail)), faults_(std::move(faults)) {
-  listen_fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  listen_fd_.reset(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   socklen_t length = sizeof address;
-  if (listen_fd_ < 0 ||
-      bind(listen_fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      listen(listen_fd_, 4) != 0 ||
-      getsockname(listen_fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+  if (!listen_fd_ ||
+      bind(listen_fd_.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      listen(listen_fd_.get(), 4) != 0 ||
+      getsockname(listen_fd_.get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
     return;  // port 0: every connect fails
   }
   port_ = ntohs(address.sin_port);
@@ -87,7 +89,6 @@ FakeMailboxServer::FakeMailboxServer(std::vector<FakeMail> mail, MailboxFaults f
 FakeMailboxServer::~FakeMailboxServer() {
   stop_ = true;
   if (thread_.joinable()) thread_.join();
-  if (listen_fd_ >= 0) close(listen_fd_);
 }
 
 std::string FakeMailboxServer::HostAndPort() const {
@@ -126,14 +127,13 @@ bool FakeMailboxServer::Wait(int milliseconds) {
 
 void FakeMailboxServer::Run() {
   while (!stop_) {
-    pollfd entry{listen_fd_, POLLIN, 0};
+    pollfd entry{listen_fd_.get(), POLLIN, 0};
     if (poll(&entry, 1, kPollSliceMs) <= 0) continue;
-    int fd = accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC);
-    if (fd < 0) continue;
+    const platform::UniqueFd fd(accept4(listen_fd_.get(), nullptr, nullptr, SOCK_CLOEXEC));
+    if (!fd) continue;
     int one = 1;
-    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    Serve(fd);
-    close(fd);
+    setsockopt(fd.get(), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    Serve(fd.get());
   }
 }
 
@@ -216,7 +216,8 @@ void FakeMailboxServer::Serve(int fd) {
     if (!dripping && faults.drip_ms > 0 && line == faults.drip_from) dripping = true;
     const std::vector<std::string> words = Words(line);
     const std::string verb = words.empty() ? "" : words[0];
-    const int64_t n = words.size() > 1 ? std::atoll(words[1].c_str()) : 0;
+    const int64_t n =
+        words.size() > 1 ? platform::ParseInteger<int64_t>(words[1]).value_or(0) : 0;
     const bool exists = n >= first && n <= count && !marked[static_cast<size_t>(n - first)];
     const FakeMail* message = exists ? &mail[static_cast<size_t>(n - first)] : nullptr;
     std::string reply;

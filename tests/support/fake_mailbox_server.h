@@ -15,6 +15,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/unique_fd.h"
+
 namespace zvrx::test {
 
 struct FakeMail {
@@ -70,7 +72,7 @@ class FakeMailboxServer {
   bool Send(int fd, const std::string& reply, bool drip, const MailboxFaults& faults);
   bool Wait(int milliseconds);
 
-  int listen_fd_ = -1;
+  platform::UniqueFd listen_fd_;
   int port_ = 0;
   std::atomic<bool> stop_{false};
   mutable std::mutex mutex_;

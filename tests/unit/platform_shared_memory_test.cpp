@@ -4,9 +4,11 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "platform/drives.h"
+#include "platform/parse_integer.h"
 #include "platform/process.h"
 #include "platform/shared_memory.h"
 #include "tests/support/temp_prefix.h"
@@ -129,8 +131,12 @@ TEST(PlatformSharedMemory, ProgramStartedByTheCreatorDoesNotKeepItAlive) {
   EXPECT_EQ(OpenBlock(&error), nullptr);
   SharedMemory::Create(kName, kSize, nullptr);  // takes over and removes the dead one's block
   for (int i = 0; i < 100 && test::ReadHostFile(pid_file).empty(); ++i) usleep(10000);
-  int sleeper = std::atoi(test::ReadHostFile(pid_file).c_str());
-  if (sleeper > 0) kill(sleeper, SIGKILL);
+  // Only a whole line: a half-written number would name another process.
+  std::string line = test::ReadHostFile(pid_file);
+  const bool whole = !line.empty() && line.back() == '\n';
+  if (whole) line.pop_back();
+  const std::optional<int> sleeper = whole ? ParseInteger<int>(line) : std::nullopt;
+  if (sleeper && *sleeper > 0) kill(*sleeper, SIGKILL);
 }
 
 TEST(PlatformSharedMemory, TwoPrefixesNeverMeet) {

@@ -19,6 +19,7 @@
 #include "platform/cp932.h"
 #include "platform/drives.h"
 #include "platform/files.h"
+#include "platform/parse_integer.h"
 #include "shared/locations.h"
 #include "shared/record_files.h"
 #include "shared/records.h"
@@ -28,25 +29,16 @@
 namespace zvrx::ctl {
 
 bool ParseNumber(const std::string& text, bool allow_hex, long low, long high, long* value) {
-  if (text.empty()) return false;
   int base = 10;
   std::string_view digits = text;
   if (allow_hex && (digits.starts_with("0x") || digits.starts_with("0X"))) {
     base = 16;
     digits.remove_prefix(2);
-    if (digits.empty()) return false;
   }
-  for (size_t i = 0; i < digits.size(); ++i) {
-    char c = digits[i];
-    bool ok = base == 16 ? std::isxdigit(static_cast<unsigned char>(c)) != 0
-                         : (std::isdigit(static_cast<unsigned char>(c)) != 0 ||
-                            (i == 0 && c == '-' && digits.size() > 1));
-    if (!ok) return false;
-  }
-  errno = 0;
-  long parsed = std::strtol(std::string(digits).c_str(), nullptr, base);
-  if (errno != 0 || parsed < low || parsed > high) return false;
-  *value = parsed;
+  if (base == 16 && digits.starts_with('-')) return false;  // a minus only before decimals
+  const std::optional<long> parsed = platform::ParseInteger<long>(digits, base);
+  if (!parsed || *parsed < low || *parsed > high) return false;
+  *value = *parsed;
   return true;
 }
 
