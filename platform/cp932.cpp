@@ -79,6 +79,10 @@ std::string Utf8ToCp932(std::string_view utf8) {
   return out;
 }
 
+std::optional<std::string> Utf8ToCp932Exactly(std::string_view utf8) {
+  return FromUtf8().ConvertExactly(utf8);
+}
+
 std::string_view Cp932Prefix(std::string_view text, size_t max_bytes) {
   size_t end = 0;
   while (end < text.size()) {

@@ -4,6 +4,7 @@
 // extension characters.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -14,6 +15,11 @@ std::string Cp932ToUtf8(std::string_view cp932);
 
 // Characters that CP932 cannot hold become '?'.
 std::string Utf8ToCp932(std::string_view utf8);
+
+// All or nothing: none when `utf8` is not UTF-8 or holds a character that
+// CP932 has no exact form for. Delivered data uses it: a '?' put in its
+// place would never match what the user receives.
+std::optional<std::string> Utf8ToCp932Exactly(std::string_view utf8);
 
 // The first byte of a double-byte character.
 inline bool IsCp932LeadByte(unsigned char c) {

@@ -3,28 +3,15 @@
 #include <alsa/asoundlib.h>
 
 #include <cstring>
+#include <span>
+
+#include "platform/little_endian.h"
 
 namespace zvrx::platform {
 
 namespace {
 
 constexpr int kAlsaLatencyUs = 200000;
-
-void PutLe16(std::vector<uint8_t>& out, size_t at, uint16_t value) {
-  out[at] = static_cast<uint8_t>(value);
-  out[at + 1] = static_cast<uint8_t>(value >> 8);
-}
-
-void PutLe32(std::vector<uint8_t>& out, size_t at, uint32_t value) {
-  for (int i = 0; i < 4; ++i) out[at + i] = static_cast<uint8_t>(value >> (8 * i));
-}
-
-uint16_t GetLe16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-
-uint32_t GetLe32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
 
 // Without a device ALSA would print its complaints on standard error.
 void QuietAlsa(const char*, int, const char*, int, const char*, ...) {}
@@ -43,18 +30,19 @@ bool ParseWave(const uint8_t* image, size_t size, WaveFormat& format) {
       std::memcmp(image + 8, "WAVE", 4) != 0) {
     return false;
   }
+  const std::span<const uint8_t> bytes(image, size);
   bool have_format = false;
   size_t at = 12;
   while (size - at >= 8) {
     const uint8_t* chunk = image + at;
-    const size_t length = GetLe32(chunk + 4);
+    const size_t length = ReadLe32(bytes, at + 4);
     const size_t available = size - at - 8;
     if (std::memcmp(chunk, "fmt ", 4) == 0) {
       if (length < 16 || length > available) return false;
-      if (GetLe16(chunk + 8) != 1) return false;  // PCM only
-      format.channels = GetLe16(chunk + 10);
-      format.rate = static_cast<int>(GetLe32(chunk + 12));
-      format.bits = GetLe16(chunk + 22);
+      if (ReadLe16(bytes, at + 8) != 1) return false;  // PCM only
+      format.channels = ReadLe16(bytes, at + 10);
+      format.rate = static_cast<int>(ReadLe32(bytes, at + 12));
+      format.bits = ReadLe16(bytes, at + 22);
       have_format = true;
     } else if (std::memcmp(chunk, "data", 4) == 0) {
       if (!have_format) return false;
@@ -74,17 +62,17 @@ bool ParseWave(const uint8_t* image, size_t size, WaveFormat& format) {
 std::vector<uint8_t> EightBitMonoWave(int rate, int sample_bytes) {
   std::vector<uint8_t> image(kWaveHeaderSize + sample_bytes, 128);  // unsigned: silence is 128
   std::memcpy(&image[0], "RIFF", 4);
-  PutLe32(image, 4, static_cast<uint32_t>(image.size() - 8));
+  WriteLe32(image, 4, static_cast<uint32_t>(image.size() - 8));
   std::memcpy(&image[8], "WAVEfmt ", 8);
-  PutLe32(image, 16, 16);
-  PutLe16(image, 20, 1);  // PCM
-  PutLe16(image, 22, 1);  // mono
-  PutLe32(image, 24, static_cast<uint32_t>(rate));
-  PutLe32(image, 28, static_cast<uint32_t>(rate));  // bytes per second at one byte a sample
-  PutLe16(image, 32, 1);
-  PutLe16(image, 34, 8);
+  WriteLe32(image, 16, 16);
+  WriteLe16(image, 20, 1);  // PCM
+  WriteLe16(image, 22, 1);  // mono
+  WriteLe32(image, 24, static_cast<uint32_t>(rate));
+  WriteLe32(image, 28, static_cast<uint32_t>(rate));  // bytes per second at one byte a sample
+  WriteLe16(image, 32, 1);
+  WriteLe16(image, 34, 8);
   std::memcpy(&image[36], "data", 4);
-  PutLe32(image, 40, static_cast<uint32_t>(sample_bytes));
+  WriteLe32(image, 40, static_cast<uint32_t>(sample_bytes));
   return image;
 }
 

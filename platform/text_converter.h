@@ -6,7 +6,9 @@
 #include <iconv.h>
 
 #include <cstddef>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace zvrx::platform {
 
@@ -23,10 +25,23 @@ class TextConverter {
   // Converts from a fresh shift state as much as possible, appending to
   // `out`. Returns false at a sequence it cannot convert (EILSEQ) or that the
   // end cuts off (EINVAL), with *error set and *in, *in_left pointing at it.
-  bool Run(const char** in, size_t* in_left, std::string& out, int* error);
+  // iconv's count of characters it could only approximate is added to
+  // *approximated when given.
+  bool Run(const char** in, size_t* in_left, std::string& out, int* error,
+           size_t* approximated = nullptr);
+
+  // All of `text` converted exactly, or none: at a sequence that cannot be
+  // converted or that the end cuts off (*bad_at: its offset), or when a
+  // character could only be approximated (*bad_at: the size of `text`).
+  std::optional<std::string> ConvertExactly(std::string_view text, size_t* bad_at = nullptr);
 
  private:
   iconv_t cd_;
 };
+
+// The offset of the first sequence in `text` that is not UTF-8 (overlong
+// forms, surrogates, beyond U+10FFFF, cut off by the end); none when all of
+// it is. Safe from any thread.
+std::optional<size_t> InvalidUtf8At(std::string_view text);
 
 }  // namespace zvrx::platform

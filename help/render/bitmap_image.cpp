@@ -2,28 +2,11 @@
 
 #include <algorithm>
 
+#include "platform/little_endian.h"
+
 namespace zvrx::help {
 
 namespace {
-
-void Put16(std::span<uint8_t> out, size_t at, uint32_t value) {
-  out[at] = static_cast<uint8_t>(value);
-  out[at + 1] = static_cast<uint8_t>(value >> 8);
-}
-
-void Put32(std::span<uint8_t> out, size_t at, uint32_t value) {
-  for (int i = 0; i < 4; ++i) out[at + i] = static_cast<uint8_t>(value >> (8 * i));
-}
-
-uint32_t Get16(std::span<const uint8_t> in, size_t at) {
-  return static_cast<uint32_t>(in[at]) | static_cast<uint32_t>(in[at + 1]) << 8;
-}
-
-uint32_t Get32(std::span<const uint8_t> in, size_t at) {
-  uint32_t value = 0;
-  for (int i = 3; i >= 0; --i) value = value << 8 | in[at + i];
-  return value;
-}
 
 // JFIF density unit 2: dots per centimetre; the bitmap counts per metre.
 constexpr int kDotsPerCentimetre = 2;
@@ -58,19 +41,19 @@ void WriteBitmapHeaders(const PictureShape& shape, std::span<uint8_t> image) {
   std::fill(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(header), uint8_t{0});
   image[0] = 'B';
   image[1] = 'M';
-  Put32(image, 2, static_cast<uint32_t>(total));
-  Put32(image, 10, static_cast<uint32_t>(header));
-  Put32(image, 14, kInfoHeaderSize);
-  Put32(image, 18, static_cast<uint32_t>(shape.width));
-  Put32(image, 22, static_cast<uint32_t>(shape.height));
-  Put16(image, 26, 1);
-  Put16(image, 28, shape.grey ? 8 : 24);
+  platform::WriteLe32(image, 2, static_cast<uint32_t>(total));
+  platform::WriteLe32(image, 10, static_cast<uint32_t>(header));
+  platform::WriteLe32(image, 14, kInfoHeaderSize);
+  platform::WriteLe32(image, 18, static_cast<uint32_t>(shape.width));
+  platform::WriteLe32(image, 22, static_cast<uint32_t>(shape.height));
+  platform::WriteLe16(image, 26, 1);
+  platform::WriteLe16(image, 28, shape.grey ? 8 : 24);
   if (shape.density_unit == kDotsPerCentimetre) {
-    Put32(image, 38, static_cast<uint32_t>(shape.density_x * 100));
-    Put32(image, 42, static_cast<uint32_t>(shape.density_y * 100));
+    platform::WriteLe32(image, 38, static_cast<uint32_t>(shape.density_x * 100));
+    platform::WriteLe32(image, 42, static_cast<uint32_t>(shape.density_y * 100));
   }
   if (shape.grey) {
-    Put32(image, 46, kGreyTableEntries);
+    platform::WriteLe32(image, 46, kGreyTableEntries);
     for (int i = 0; i < kGreyTableEntries; ++i) {
       const size_t at = kFileHeaderSize + kInfoHeaderSize + 4 * static_cast<size_t>(i);
       image[at] = image[at + 1] = image[at + 2] = static_cast<uint8_t>(i);
@@ -110,11 +93,11 @@ int ColourTableEntries(int info_header_size, int entries_field, int bits_per_pix
 bool ReadDeviceBitmap(std::span<const uint8_t> image, DeviceBitmap& bitmap) {
   if (image.size() < kFileHeaderSize + kInfoHeaderSize) return false;
   if (image[0] != 'B' || image[1] != 'M') return false;
-  const auto info_size = static_cast<int>(Get32(image, 14));
-  const auto width = static_cast<int32_t>(Get32(image, 18));
-  const auto height = static_cast<int32_t>(Get32(image, 22));
-  const int bits = static_cast<int>(Get16(image, 28));
-  const int entries_field = static_cast<int>(Get32(image, 46));
+  const auto info_size = static_cast<int>(platform::ReadLe32(image, 14));
+  const auto width = static_cast<int32_t>(platform::ReadLe32(image, 18));
+  const auto height = static_cast<int32_t>(platform::ReadLe32(image, 22));
+  const int bits = static_cast<int>(platform::ReadLe16(image, 28));
+  const int entries_field = static_cast<int>(platform::ReadLe32(image, 46));
   if (info_size != static_cast<int>(kInfoHeaderSize)) return false;
   if (width <= 0 || height <= 0 || width > kMaxPictureSide || height > kMaxPictureSide) return false;
   // The decoder writes only these two depths; anything else was not ours.

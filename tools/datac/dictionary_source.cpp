@@ -38,7 +38,7 @@ bool StartsWith(const std::string& text, const std::string& prefix) {
 
 std::optional<std::string> ConvertOrReport(const std::string& utf8, const SourceFile& file,
                                            int line, Diagnostics& diag) {
-  auto converted = ToCp932(utf8);
+  auto converted = platform::Utf8ToCp932Exactly(utf8);
   if (!converted) diag.Error(file.path, line, "'" + utf8 + "' has characters outside CP932");
   return converted;
 }

@@ -1,42 +1,15 @@
 #include "tools/datac/source_text.h"
 
-#include <iconv.h>
-
-#include <cerrno>
-#include <charconv>
 #include <fstream>
 #include <iterator>
+
+#include "platform/parse_integer.h"
+#include "platform/text_converter.h"
 
 namespace zvrx::datac {
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-// Strict UTF-8 check (no overlongs, no surrogates), so a source saved in
-// another encoding is refused instead of being compiled into garbage.
-bool IsValidUtf8(std::string_view s) {
-  size_t i = 0;
-  while (i < s.size()) {
-    const auto c = static_cast<unsigned char>(s[i]);
-    int extra;
-    uint32_t cp;
-    if (c < 0x80) { ++i; continue; }
-    if ((c & 0xE0) == 0xC0) { extra = 1; cp = c & 0x1F; }
-    else if ((c & 0xF0) == 0xE0) { extra = 2; cp = c & 0x0F; }
-    else if ((c & 0xF8) == 0xF0) { extra = 3; cp = c & 0x07; }
-    else return false;
-    if (i + extra >= s.size()) return false;
-    for (int k = 1; k <= extra; ++k) {
-      const auto cc = static_cast<unsigned char>(s[i + k]);
-      if ((cc & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (cc & 0x3F);
-    }
-    static constexpr uint32_t kMin[] = {0, 0x80, 0x800, 0x10000};
-    if (cp < kMin[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-    i += extra + 1;
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -83,7 +56,9 @@ std::optional<SourceFile> ReadSourceFile(const std::string& path, Diagnostics& d
     std::string_view line(all.data() + start, end - start);
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     start = end + 1;
-    if (!IsValidUtf8(line)) {
+    // A source saved in another encoding is refused instead of being
+    // compiled into garbage.
+    if (platform::InvalidUtf8At(line)) {
       diag.Error(path, number, "not UTF-8 text");
       good = false;
       continue;
@@ -109,30 +84,10 @@ std::optional<HeaderLine> ParseHeaderLine(std::string_view text) {
 }
 
 std::optional<int64_t> ParseInteger(std::string_view text, int64_t low, int64_t high) {
-  if (!text.empty() && text[0] == '+') text.remove_prefix(1);
-  int64_t value = 0;
-  const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || ec != std::errc() || ptr != text.data() + text.size()) {
-    return std::nullopt;
-  }
-  if (value < low || value > high) return std::nullopt;
+  if (text.starts_with('+')) text.remove_prefix(1);
+  const std::optional<int64_t> value = platform::ParseInteger<int64_t>(text);
+  if (!value || *value < low || *value > high) return std::nullopt;
   return value;
-}
-
-std::optional<std::string> ToCp932(std::string_view utf8) {
-  iconv_t cd = iconv_open("CP932", "UTF-8");
-  if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
-  std::string out(utf8.size() * 2 + 8, '\0');
-  char* in_ptr = const_cast<char*>(utf8.data());
-  size_t in_left = utf8.size();
-  char* out_ptr = out.data();
-  size_t out_left = out.size();
-  const size_t rc = iconv(cd, &in_ptr, &in_left, &out_ptr, &out_left);
-  iconv_close(cd);
-  // A non-zero count means iconv substituted something: refuse that too.
-  if (rc != 0 || in_left != 0) return std::nullopt;
-  out.resize(out.size() - out_left);
-  return out;
 }
 
 }  // namespace zvrx::datac

@@ -1,6 +1,6 @@
 // Reading the readable UTF-8 sources: lines without comments and blank
-// lines, "key: value" headers, "a | b | c" fields, numbers, and conversion
-// of texts to the programs' CP932.
+// lines, "key: value" headers, "a | b | c" fields and numbers. Texts go
+// to the programs' CP932 through platform::Utf8ToCp932Exactly.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/cp932.h"
 #include "tools/datac/diagnostics.h"
 
 namespace zvrx::datac {
@@ -42,9 +43,5 @@ std::optional<HeaderLine> ParseHeaderLine(std::string_view text);
 
 // A decimal integer, optionally signed, within [low, high].
 std::optional<int64_t> ParseInteger(std::string_view text, int64_t low, int64_t high);
-
-// UTF-8 to CP932; nullopt when a character has no CP932 form (the programs
-// would otherwise store a '?' that never matches what the user receives).
-std::optional<std::string> ToCp932(std::string_view utf8);
 
 }  // namespace zvrx::datac

@@ -51,7 +51,7 @@ std::optional<std::string> CompileSubjectTable(const SourceFile& file, Diagnosti
       diag.Error(file.path, line.number, "expected 'keyword | weight'");
       continue;
     }
-    auto text = ToCp932(fields[0]);
+    auto text = platform::Utf8ToCp932Exactly(fields[0]);
     auto weight = ParseInteger(fields[1], -kMaxWeight, kMaxWeight);
     if (!text) {
       diag.Error(file.path, line.number, "'" + fields[0] + "' has characters outside CP932");
@@ -147,7 +147,7 @@ std::optional<std::string> CompileLines(const SourceFile& file, Diagnostics& dia
   const size_t errors_before = diag.errors.size();
   std::string out;
   for (const auto& line : file.lines) {
-    auto text = ToCp932(line.text);
+    auto text = platform::Utf8ToCp932Exactly(line.text);
     if (!text) {
       diag.Error(file.path, line.number, "characters outside CP932");
       continue;
