@@ -5,7 +5,7 @@
 #include "install/messages.h"
 #include "platform/files.h"
 #include "platform/ui/message_box.h"
-#include "platform/ui/test_channels.h"
+#include "platform/ui/test_hooks.h"
 #include "platform/ui/window.h"
 
 namespace zvrx {

@@ -16,6 +16,7 @@
 #include <cstdlib>
 
 #include "platform/ui/control_channel.h"
+#include "platform/ui/test_hooks.h"
 
 namespace zvrx::platform::ui {
 
@@ -54,10 +55,11 @@ Application::Application(int& argc, char** argv) {
   loop.app = new QApplication(argc, argv);
   // The program lives without windows; closing a dialog must not end it.
   QApplication::setQuitOnLastWindowClosed(false);
+  ReadTestHooks();
   // Tests and tools drive the windows through this socket when asked to.
-  const char* control = std::getenv("ZVRX_UI_CONTROL");
-  if (control != nullptr && *control != '\0' && !StartControlChannel(control)) {
-    std::fprintf(stderr, "cannot listen at %s\n", control);
+  const std::string& control = CurrentTestHooks().control_socket;
+  if (!control.empty() && !StartControlChannel(control)) {
+    std::fprintf(stderr, "cannot listen at %s\n", control.c_str());
   }
 }
 

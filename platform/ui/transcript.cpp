@@ -9,6 +9,8 @@
 #include <mutex>
 
 #include "platform/cp932.h"
+#include "platform/ui/test_hooks.h"
+#include "platform/unique_fd.h"
 
 namespace zvrx::platform::ui {
 
@@ -47,16 +49,15 @@ std::string Escaped(std::string_view cp932) {
 }  // namespace
 
 void WriteTranscript(std::string_view kind, std::string_view caption, std::string_view text) {
-  const char* path = std::getenv("ZVRX_UI_TRANSCRIPT");
-  if (path == nullptr || *path == '\0') return;
+  const std::string& path = CurrentTestHooks().transcript;
+  if (path.empty()) return;
   std::string line(kind);
   line += '\t' + Escaped(caption) + '\t' + Escaped(text) + '\n';
   // One write with O_APPEND keeps the lines of concurrent writers whole.
-  int fd = open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-  if (fd < 0) return;
-  ssize_t written = write(fd, line.data(), line.size());
+  const UniqueFd fd(open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644));
+  if (!fd) return;
+  ssize_t written = write(fd.get(), line.data(), line.size());
   (void)written;  // a transcript that cannot be written changes nothing
-  close(fd);
 }
 
 std::optional<std::string> NextScriptedAnswer() {
@@ -64,8 +65,7 @@ std::optional<std::string> NextScriptedAnswer() {
   std::lock_guard lock(script.mutex);
   if (!script.loaded) {
     script.loaded = true;
-    const char* list = std::getenv("ZVRX_UI_ANSWERS");
-    std::string_view rest = list != nullptr ? list : "";
+    std::string_view rest = CurrentTestHooks().answers;
     while (!rest.empty()) {
       size_t comma = rest.find(',');
       script.answers.emplace_back(rest.substr(0, comma));

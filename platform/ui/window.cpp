@@ -13,10 +13,12 @@
 #include <cstdlib>
 #include <map>
 
+#include "platform/parse_integer.h"
 #include "platform/ui/application.h"
 #include "platform/ui/dialog_window.h"
 #include "platform/ui/frame_window.h"
 #include "platform/ui/qt_text.h"
+#include "platform/ui/test_hooks.h"
 
 namespace zvrx::platform::ui {
 
@@ -48,9 +50,7 @@ PixelRect TrayEstimate(const QRect& whole, const QRect& available) {
 // The id a scripted answer presses: a decimal control id or a button name;
 // this program's yes buttons carry id 1.
 int AnswerId(const std::string& answer, const DialogWindow& dialog) {
-  char* end = nullptr;
-  const long number = std::strtol(answer.c_str(), &end, 10);
-  if (!answer.empty() && *end == '\0') return static_cast<int>(number);
+  if (const std::optional<int> number = ParseInteger<int>(answer)) return *number;
   const int id = ButtonIdOf(answer);
   if (id == kIdYes && !dialog.HasItem(kIdYes)) return kIdOk;
   return id;
@@ -58,11 +58,11 @@ int AnswerId(const std::string& answer, const DialogWindow& dialog) {
 
 // Pictures of modal dialogs for a test's eyes: dialog-<id>-<n>.png.
 void GrabForTest(const DialogWindow& dialog) {
-  const char* folder = std::getenv("ZVRX_UI_GRAB_DIR");
-  if (folder == nullptr || *folder == '\0') return;
+  const std::string& folder = CurrentTestHooks().grab_folder;
+  if (folder.empty()) return;
   static std::map<int, int> counts;  // per template id, from 1
   const int n = ++counts[dialog.TemplateId()];
-  const std::string path = std::string(folder) + "/dialog-" +
+  const std::string path = folder + "/dialog-" +
                            std::to_string(dialog.TemplateId()) + "-" + std::to_string(n) + ".png";
   dialog.SaveImage(path);
 }
@@ -94,7 +94,7 @@ int RunModalHere(const DialogTemplate& dialog, DialogEvents& events, const Modal
                   window.StaticTexts());
   std::optional<std::string> answer = NextScriptedAnswer();
   const std::function<void(Dialog&)> observer = ModalObserver();
-  const bool grab = std::getenv("ZVRX_UI_GRAB_DIR") != nullptr;
+  const bool grab = !CurrentTestHooks().grab_folder.empty();
   if (answer || observer || grab) {
     PressWhenShown([&window, answer, observer] {
       if (window.ended()) return;

@@ -13,6 +13,7 @@
 #include "install/messages.h"
 #include "platform/cp932.h"
 #include "platform/drives.h"
+#include "platform/ui/test_hooks.h"
 #include "platform/ui/transcript.h"
 #include "platform/ui/window.h"
 #include "tests/gui/gui_application.h"
@@ -58,12 +59,14 @@ class InstallerDialogsTest : public ::testing::Test {
     actions.write_autostart = [](const std::string&) { return true; };
     actions.remove_autostart = [] { return true; };
     transcript_ = prefix_.path() + "/transcript";
-    setenv("ZVRX_UI_TRANSCRIPT", transcript_.c_str(), 1);
+    ui::TestHooks hooks;
+    hooks.transcript = transcript_;
+    ui::SetTestHooks(hooks);
   }
   void TearDown() override {
     ui::SetModalObserver(nullptr);
     ui::SetScriptedAnswers({});
-    unsetenv("ZVRX_UI_TRANSCRIPT");
+    ui::SetTestHooks({});
   }
 
   // Runs the installer; `licence` sees dialog 105, `main` acts on 101.

@@ -11,6 +11,7 @@
 #include <QWidget>
 #include <cstdlib>
 
+#include "platform/ui/test_hooks.h"
 #include "platform/ui/transcript.h"
 #include "platform/ui/window.h"
 #include "tests/gui/window_layer_fixture.h"
@@ -235,15 +236,16 @@ TEST_F(ModalTest, EscapeAndTheCloseBoxGoToTheEventsWhichMayRefuse) {
 TEST_F(ModalTest, ScriptedYesPressesControlOneAndTheTranscriptShowsTheTexts) {
   QTemporaryDir grabs;
   const std::string transcript = grabs.path().toStdString() + "/transcript";
-  setenv("ZVRX_UI_TRANSCRIPT", transcript.c_str(), 1);
-  setenv("ZVRX_UI_GRAB_DIR", grabs.path().toStdString().c_str(), 1);
+  ui::TestHooks hooks;
+  hooks.transcript = transcript;
+  hooks.grab_folder = grabs.path().toStdString();
+  ui::SetTestHooks(hooks);
   Refuser events;
   ui::SetScriptedAnswers({"YES", "7", "no"});
   const int first = ui::RunModal(templates_[0], events, ui::ModalOptions());
   const int second = ui::RunModal(templates_[0], events, ui::ModalOptions());
   const int third = ui::RunModal(templates_[0], events, ui::ModalOptions());
-  unsetenv("ZVRX_UI_TRANSCRIPT");
-  unsetenv("ZVRX_UI_GRAB_DIR");
+  ui::SetTestHooks({});
   EXPECT_EQ(first, 1);
   EXPECT_EQ(second, 7);
   EXPECT_EQ(third, 7);
@@ -253,6 +255,35 @@ TEST_F(ModalTest, ScriptedYesPressesControlOneAndTheTranscriptShowsTheTexts) {
   EXPECT_EQ(line, QString::fromUtf8("dialog 400\t確認\t一行目\\n二行目\n"));
   EXPECT_TRUE(QFile::exists(grabs.path() + "/dialog-400-1.png"));
   EXPECT_TRUE(QFile::exists(grabs.path() + "/dialog-400-3.png"));
+}
+
+// The hooks are the program's own once read: a variable changed later is
+// not looked at, and taking the channels away from children (before the
+// installer starts the suite) leaves this program its pictures and its
+// transcript.
+TEST_F(ModalTest, TestHooksStayAsReadWhateverTheEnvironmentDoesLater) {
+  QTemporaryDir folder;
+  const std::string transcript = folder.path().toStdString() + "/transcript";
+  const std::string elsewhere = folder.path().toStdString() + "/elsewhere";
+  ui::TestHooks hooks;
+  hooks.transcript = transcript;
+  hooks.grab_folder = folder.path().toStdString();
+  ui::SetTestHooks(hooks);
+  setenv(ui::kTranscriptVariable, elsewhere.c_str(), 1);
+  setenv(ui::kGrabFolderVariable, elsewhere.c_str(), 1);
+  ui::KeepTestChannelsFromChildren();
+  EXPECT_EQ(std::getenv(ui::kGrabFolderVariable), nullptr) << "children must not grab";
+  EXPECT_EQ(std::getenv(ui::kTranscriptVariable), elsewhere) << "children append to it";
+
+  Refuser events;
+  ui::SetScriptedAnswers({"7"});
+  const int result = ui::RunModal(templates_[0], events, ui::ModalOptions());
+  unsetenv(ui::kTranscriptVariable);
+  ui::SetTestHooks({});
+  EXPECT_EQ(result, 7);
+  EXPECT_EQ(QDir(folder.path()).entryList({"dialog-400-*.png"}).size(), 1);
+  EXPECT_TRUE(QFile::exists(QString::fromStdString(transcript)));
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(elsewhere)));
 }
 
 TEST_F(ModalTest, EndDialogDuringInitReturnsWithoutShowing) {
