@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "checker/analysis/data_problem.h"
-#include "checker/analysis/dictionary_format.h"
+#include "checker/analysis/dictionary_view.h"
 #include "checker/analysis/prefilter.h"
 
 namespace zvrx {

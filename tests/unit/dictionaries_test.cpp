@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "checker/analysis/analysis_tables.h"
-#include "checker/analysis/dictionary_format.h"
 #include "checker/analysis/prefilter.h"
 #include "platform/cp932.h"
+#include "shared/dictionary_format.h"
 #include "shared/locations.h"
 #include "shared/records.h"
 #include "tests/support/dictionary_builder.h"
