@@ -12,7 +12,6 @@ void BuildEuropeanCharsetList(EuropeanCharsetList& list, const uint8_t* entry_ta
   std::memset(list.text, 0, sizeof list.text);
   list.length = 0;
   if (entry_table == nullptr) return;
-  // A full path: the dictionary loader may have moved the current folder.
   const std::string folder = DataFolder();
   for (int entry = 1; entry < kEuropeanEntryCount; ++entry) {
     if (entry_table[entry * kEuropeanEntryBytes] == 0) continue;
