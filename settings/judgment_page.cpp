@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/drives.h"
 #include "platform/files.h"
 #include "settings/european_dialog.h"
 #include "settings/message_dialogs.h"
@@ -211,12 +210,13 @@ class JudgmentPage : public Page {
 
   void BuildList(ui::Dialog& dialog) {
     list_ = DictionaryList{};
-    if (!platform::SetCurrentDirectory(MethodFolder())) {
+    if (!platform::FolderExists(MethodFolder())) {
       for (int k = 0; k < kDictionaryBoxes; ++k) BlankBox(dialog, k);
       dialog.EnableItem(kIdDictionaryScroll, false);
       return;
     }
-    list_ = BuildDictionaryList(platform::ListFolder("*.*"), state_.records.judgment);
+    list_ = BuildDictionaryList(platform::ListFolder(MethodFolder() + "*.*"),
+                                state_.records.judgment);
     DrawBoxes(dialog);
     if (!ListScrolls(list_)) dialog.EnableItem(kIdDictionaryScroll, false);
   }

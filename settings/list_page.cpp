@@ -6,7 +6,6 @@
 #include <utility>
 #include <vector>
 
-#include "checker/analysis/lists.h"
 #include "platform/cp932.h"
 #include "platform/desktop.h"
 #include "platform/drives.h"
@@ -15,6 +14,7 @@
 #include "settings/message_dialogs.h"
 #include "settings/message_table.h"
 #include "settings/model/list_entries.h"
+#include "shared/list_files.h"
 #include "shared/locations.h"
 #include "shared/record_files.h"
 #include "shared/transfer_settings.h"

@@ -5,7 +5,6 @@
 #include <string_view>
 #include <vector>
 
-#include "checker/analysis/work_log.h"
 #include "platform/cp932.h"
 #include "platform/desktop.h"
 #include "platform/drives.h"
@@ -17,6 +16,7 @@
 #include "settings/model/log_view.h"
 #include "shared/kept_copies.h"
 #include "shared/locations.h"
+#include "shared/work_log_format.h"
 
 namespace zvrx {
 

@@ -7,6 +7,7 @@
 #include "platform/files.h"
 #include "shared/extension_settings.h"
 #include "shared/locations.h"
+#include "shared/work_log_format.h"
 
 namespace zvrx {
 
@@ -15,9 +16,6 @@ namespace {
 constexpr int kNameLength = 19;  // "yyyymmdd-hhmmss-nnn"
 constexpr int64_t kDaySeconds = 24 * 60 * 60;
 constexpr int64_t kMatchWindowSeconds = 2 * 60;
-constexpr int kLogStampFieldLength = 21;  // the stamp and its blanks in the log
-constexpr int kLogValueIndent = 25;
-constexpr char kDeletedText[] = "\x82\xf0\x8d\xed\x8f\x9c\x82\xb5\x82\xdc\x82\xb5\x82\xbd";  // を削除しました
 
 bool EndsWith(std::string_view text, std::string_view suffix) {
   return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
@@ -272,13 +270,13 @@ bool ParseLogEntry(std::string_view entry, std::string* stamp, std::string* cate
   }
   if (lines.size() < 3) return false;
   std::string_view first = lines[0];
-  if (first.size() < static_cast<size_t>(kLogStampFieldLength) || first[0] < '0' ||
-      first[0] > '9' || !EndsWith(first, kDeletedText)) {
+  if (first.size() < static_cast<size_t>(kLogStampSize) || first[0] < '0' ||
+      first[0] > '9' || !EndsWith(first, kLogDeletedText)) {
     return false;
   }
   *stamp = std::string(first.substr(0, kKeptStampLength));
   *category = std::string(first.substr(
-      kLogStampFieldLength, first.size() - kLogStampFieldLength - (sizeof kDeletedText - 1)));
+      kLogStampSize, first.size() - kLogStampSize - (sizeof kLogDeletedText - 1)));
   auto value = [](std::string_view line, std::string_view label, std::string* out) {
     if (line.size() < kLogValueIndent + label.size() + 1) return false;
     line.remove_prefix(kLogValueIndent);
@@ -286,7 +284,7 @@ bool ParseLogEntry(std::string_view entry, std::string* stamp, std::string* cate
     *out = std::string(line.substr(label.size(), line.size() - label.size() - 1));
     return true;
   };
-  return value(lines[1], "(From :", from) && value(lines[2], "(Subject :", subject);
+  return value(lines[1], kLogFromLabel, from) && value(lines[2], kLogSubjectLabel, subject);
 }
 
 void RemoveKeptLeftovers() {

@@ -20,6 +20,7 @@
 
 #include "platform/clock.h"
 #include "platform/file_writer.h"
+#include "shared/work_log_format.h"
 
 namespace zvrx {
 
@@ -29,7 +30,7 @@ inline constexpr char kKeptSubfolder[] = "Kept\\";
 inline constexpr char kKeptCopySuffix[] = ".eml";
 inline constexpr char kKeptIndexSuffix[] = ".idx";
 inline constexpr char kKeptPartSuffix[] = ".part";
-inline constexpr size_t kKeptStampLength = 15;  // "yy.mm.dd  hh:mm" of the log entry
+inline constexpr size_t kKeptStampLength = kLogStampTimeLength;  // of the log entry
 inline constexpr int64_t kMegabyte = 1024 * 1024;
 // One message larger than this is not kept (and so not deleted): a copy
 // must be readable whole by the restore and by the work-log page.

@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "platform/drives.h"
 #include "platform/files.h"
 #include "shared/locations.h"
 #include "shared/scramble_text.h"
@@ -13,10 +12,10 @@ std::string RecordFileName(std::string_view record_name) {
   return std::string(record_name) + kRecordNumber;
 }
 
-bool LoadRecord(std::string_view record_name, void* record, size_t size) {
+bool LoadRecord(std::string_view folder, std::string_view record_name, void* record,
+                size_t size) {
   std::memset(record, 0, size);
-  if (!platform::SetCurrentDirectory(DataFolder())) return false;
-  std::string file = RecordFileName(record_name);
+  const std::string file = std::string(folder) + RecordFileName(record_name);
   if (platform::FileSize(file) <= 0) return false;
   auto bytes = platform::ReadFileBytes(file, size);
   if (!bytes || bytes->empty()) return false;
@@ -28,15 +27,15 @@ std::unique_ptr<platform::NamedLock> LockSettings(int wait_ms) {
   return platform::NamedLock::Acquire(kSettingsLockName, wait_ms);
 }
 
-bool SaveRecord(std::string_view record_name, const void* record, size_t size) {
+bool SaveRecord(std::string_view folder, std::string_view record_name, const void* record,
+                size_t size) {
   auto lock = LockSettings();
   if (!lock) return false;
-  if (!platform::SetCurrentDirectory(DataFolder())) return false;
-  return platform::WriteFileBytes(RecordFileName(record_name), record, size);
+  return platform::WriteFileBytes(std::string(folder) + RecordFileName(record_name), record, size);
 }
 
 bool LoadBasicSettings(BasicSettings& basic) {
-  bool found = LoadRecord(kBasicSettingsName, &basic, sizeof basic);
+  bool found = LoadRecord(DataFolder(), kBasicSettingsName, &basic, sizeof basic);
   ScramblePasswords(basic);
   return found;
 }
@@ -46,33 +45,33 @@ bool SaveBasicSettings(const BasicSettings& basic) {
   // scrambled to zero and leave the rest of the password scrambled in memory.
   BasicSettings stored = basic;
   ScramblePasswords(stored);
-  return SaveRecord(kBasicSettingsName, &stored, sizeof stored);
+  return SaveRecord(DataFolder(), kBasicSettingsName, &stored, sizeof stored);
 }
 
 bool LoadNotifyOptions(NotifyOptions& options) {
-  return LoadRecord(kNotifyOptionsName, &options, sizeof options);
+  return LoadRecord(DataFolder(), kNotifyOptionsName, &options, sizeof options);
 }
 
 bool SaveNotifyOptions(const NotifyOptions& options) {
-  return SaveRecord(kNotifyOptionsName, &options, sizeof options);
+  return SaveRecord(DataFolder(), kNotifyOptionsName, &options, sizeof options);
 }
 
 bool LoadJudgmentSettings(JudgmentSettings& judgment) {
-  return LoadRecord(kJudgmentSettingsName, &judgment, sizeof judgment);
+  return LoadRecord(DataFolder(), kJudgmentSettingsName, &judgment, sizeof judgment);
 }
 
 bool SaveJudgmentSettings(const JudgmentSettings& judgment) {
   JudgmentSettings stored = judgment;
   stored.languages_changed = 0;
-  return SaveRecord(kJudgmentSettingsName, &stored, sizeof stored);
+  return SaveRecord(DataFolder(), kJudgmentSettingsName, &stored, sizeof stored);
 }
 
 bool LoadMailerSettings(MailerSettings& mailer) {
-  return LoadRecord(kMailerSettingsName, &mailer, sizeof mailer);
+  return LoadRecord(DataFolder(), kMailerSettingsName, &mailer, sizeof mailer);
 }
 
 bool SaveMailerSettings(const MailerSettings& mailer) {
-  return SaveRecord(kMailerSettingsName, &mailer, sizeof mailer);
+  return SaveRecord(DataFolder(), kMailerSettingsName, &mailer, sizeof mailer);
 }
 
 }  // namespace zvrx

@@ -1,5 +1,5 @@
-// Loading and saving the settings records in the data folder. Both make the
-// data folder the process's current folder first, as the programs always did.
+// Loading and saving the settings records in the data folder. The current
+// folder is left alone: it belongs to the file dialogs the user sees.
 #pragma once
 
 #include <cstddef>
@@ -15,10 +15,12 @@ namespace zvrx {
 // "ZVmi" -> "ZVmi128".
 std::string RecordFileName(std::string_view record_name);
 
-// Fills `record` with the file's first `size` bytes, zero-filled after a
-// short file. A missing data folder, a missing file or an empty file counts
-// as missing: the record is all zeros and the result is false.
-bool LoadRecord(std::string_view record_name, void* record, size_t size);
+// Fills `record` with the first `size` bytes of the file in `folder` (a
+// Windows path ending in a backslash), zero-filled after a short file. A
+// missing folder, a missing file or an empty file counts as missing: the
+// record is all zeros and the result is false.
+bool LoadRecord(std::string_view folder, std::string_view record_name, void* record,
+                size_t size);
 
 // Every change of the settings files is made under this lock, so that two
 // programs changing settings at once never lose one of the changes: a
@@ -30,11 +32,13 @@ inline constexpr char kSettingsLockName[] = "ZvrxSettings";
 inline constexpr int kSettingsLockWaitMs = 15000;
 std::unique_ptr<platform::NamedLock> LockSettings(int wait_ms = kSettingsLockWaitMs);
 
-// Replaces the file with exactly `size` bytes, under the settings lock. The
-// old file stays intact when the write fails. True only when every byte was
-// written.
-bool SaveRecord(std::string_view record_name, const void* record, size_t size);
+// Replaces the file in `folder` with exactly `size` bytes, under the
+// settings lock. The old file stays intact when the write fails. True only
+// when every byte was written.
+bool SaveRecord(std::string_view folder, std::string_view record_name, const void* record,
+                size_t size);
 
+// The records below are those of the data folder.
 // "ZVmi128" with its passwords unscrambled after loading.
 bool LoadBasicSettings(BasicSettings& basic);
 // Saves with the passwords scrambled; the record in memory (and so in the

@@ -3,6 +3,7 @@
 #include "checker/analysis/analysis_tables.h"
 #include "checker/analysis/method_dictionaries.h"
 #include "shared/extension_settings.h"
+#include "shared/locations.h"
 #include "shared/records.h"
 
 namespace zvrx {
@@ -18,7 +19,7 @@ void TakeJudgmentChoices(AnalysisState& state, const JudgmentSettings& judgment)
 }
 
 void LoadDictionaries(AnalysisState& state, const JudgmentSettings* judgment) {
-  LoadMethodDictionaries(state.scoring.dictionaries, judgment);
+  LoadMethodDictionaries(state.scoring.dictionaries, judgment, MethodFolder());
   // Loaded all the same, so that a damaged dictionary is still reported.
   if (state.scoring.tables.text_analysis_off) {
     std::vector<DataProblem> problems = std::move(state.scoring.dictionaries.problems);

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "checker/analysis/data_problem.h"
-#include "checker/analysis/dictionary_format.h"
 #include "checker/analysis/lists.h"
+#include "shared/dictionary_format.h"
 
 namespace zvrx {
 

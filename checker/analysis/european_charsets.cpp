@@ -8,21 +8,10 @@
 
 namespace zvrx {
 
-void EuropeanFileName(int entry, char name[7]) {
-  name[0] = 'I';
-  name[1] = 'S';
-  name[2] = 'O';
-  name[3] = '5';
-  name[4] = static_cast<char>('0' + entry / 10 % 10);
-  name[5] = static_cast<char>('0' + entry % 10);
-  name[6] = '\0';
-}
-
 void BuildEuropeanCharsetList(EuropeanCharsetList& list, const uint8_t* entry_table) {
   std::memset(list.text, 0, sizeof list.text);
   list.length = 0;
   if (entry_table == nullptr) return;
-  // A full path: the dictionary loader may have moved the current folder.
   const std::string folder = DataFolder();
   for (int entry = 1; entry < kEuropeanEntryCount; ++entry) {
     if (entry_table[entry * kEuropeanEntryBytes] == 0) continue;

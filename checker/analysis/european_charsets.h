@@ -6,21 +6,15 @@
 #include <cstdint>
 #include <string_view>
 
-namespace zvrx {
+#include "shared/european_files.h"
 
-inline constexpr int kEuropeanListMax = 3000;      // bytes of names in all
-inline constexpr int kEuropeanEntryCount = 16;      // entry n = ISO-8859-n, 0 unused
-inline constexpr int kEuropeanEntryBytes = 8;       // first byte 1 = switched on
-inline constexpr int kEuropeanTableSize = kEuropeanEntryCount * kEuropeanEntryBytes;
+namespace zvrx {
 
 struct EuropeanCharsetList {
   char text[kEuropeanListMax + 1] = {};  // NUL-terminated
   int length = 0;
   std::string_view view() const { return {text, static_cast<size_t>(length)}; }
 };
-
-// "ISO5" and the entry number as two digits: "ISO501".."ISO515".
-void EuropeanFileName(int entry, char name[7]);
 
 // Rebuilds the list from the 128-byte entry table of the judgment settings
 // (nullptr: no settings, empty list). The files of the switched-on entries

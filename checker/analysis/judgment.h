@@ -7,8 +7,8 @@
 
 #include "checker/analysis/analysis_state.h"
 #include "checker/analysis/check_counters.h"
-#include "checker/analysis/dictionary_format.h"
 #include "checker/analysis/mail_record.h"
+#include "shared/dictionary_format.h"
 
 namespace zvrx {
 

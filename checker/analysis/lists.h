@@ -7,13 +7,9 @@
 #include <vector>
 
 #include "checker/analysis/data_problem.h"
+#include "shared/list_files.h"
 
 namespace zvrx {
-
-inline constexpr char kAcceptanceListName[] = "ZVRXWhiteList";
-inline constexpr char kRejectionListName[] = "ZVRXBlackList";
-inline constexpr char kAnonymousListAName[] = "ZVRk-128";  // matched against From
-inline constexpr char kAnonymousListBName[] = "ZVRk-129";  // Message-Id or From
 
 struct ListText {
   std::vector<char> bytes;  // file bytes plus a NUL; empty while absent
@@ -40,9 +36,6 @@ void LoadRejectionList(ListText& list);
 // line), is left absent and noted in `problems` when given.
 void LoadAnonymousLists(ListText& list_a, ListText& list_b,
                         std::vector<DataProblem>* problems = nullptr);
-
-// The judgment's working area for one sign: 63 bytes and a NUL.
-inline constexpr int kMaxSignLineLength = 63;
 
 // Checks an unscrambled sign list (without the terminator the read adds):
 // empty `why` when sound.

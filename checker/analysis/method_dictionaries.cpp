@@ -5,10 +5,8 @@
 #include <utility>
 
 #include "checker/mime/folding.h"
-#include "platform/drives.h"
 #include "platform/files.h"
 #include "shared/data_scramble.h"
-#include "shared/locations.h"
 #include "shared/records.h"
 
 namespace zvrx {
@@ -303,13 +301,13 @@ void ClearDictionaries(DictionarySet& set) {
   set.count = 0;
 }
 
-void LoadMethodDictionaries(DictionarySet& set, const JudgmentSettings* settings) {
+void LoadMethodDictionaries(DictionarySet& set, const JudgmentSettings* settings,
+                            const std::string& folder) {
   ClearDictionaries(set);
   set.problems.clear();
-  const std::string folder = MethodFolder();
-  if (!platform::SetCurrentDirectory(folder)) return;
+  if (!platform::FolderExists(folder)) return;
 
-  for (const std::string& name : CollectDictionaryNames(platform::ListFolder("*.*"))) {
+  for (const std::string& name : CollectDictionaryNames(platform::ListFolder(folder + "*.*"))) {
     if (IsSwitchedOff(settings, name)) continue;
     const std::string shown = "Method\\" + name;
     // The path and name share a 59-byte working area; a name that does not

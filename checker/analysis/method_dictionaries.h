@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "checker/analysis/data_problem.h"
-#include "checker/analysis/dictionary_format.h"
+#include "checker/analysis/dictionary_view.h"
 #include "checker/analysis/prefilter.h"
 
 namespace zvrx {
@@ -114,9 +114,10 @@ void FoldDictionarySet(const DictionarySet& written, DictionarySet& folded);
 // Releases every dictionary and clears the index and the count.
 void ClearDictionaries(DictionarySet& set);
 
-// Reloads the set from the Method folder, leaving out switched-off names
-// (`settings` may be null). Unreadable or corrupt files take no bit and are
-// noted in `set.problems`. The Method folder becomes the current folder.
-void LoadMethodDictionaries(DictionarySet& set, const JudgmentSettings* settings);
+// Reloads the set from `folder` (the Method folder, a Windows path ending in
+// a backslash), leaving out switched-off names (`settings` may be null).
+// Unreadable or corrupt files take no bit and are noted in `set.problems`.
+void LoadMethodDictionaries(DictionarySet& set, const JudgmentSettings* settings,
+                            const std::string& folder);
 
 }  // namespace zvrx

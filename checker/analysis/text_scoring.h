@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "checker/analysis/analysis_tables.h"
-#include "checker/analysis/dictionary_format.h"
 #include "checker/analysis/mail_record.h"
 #include "checker/analysis/method_dictionaries.h"
+#include "shared/dictionary_format.h"
 
 namespace zvrx {
 

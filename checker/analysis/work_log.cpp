@@ -1,6 +1,5 @@
 #include "checker/analysis/work_log.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "platform/drives.h"
@@ -11,7 +10,6 @@ namespace zvrx {
 
 namespace {
 
-constexpr char kDeletedText[] = "\x82\xf0\x8d\xed\x8f\x9c\x82\xb5\x82\xdc\x82\xb5\x82\xbd";  // を削除しました
 // を削除せずサーバに残しました
 constexpr char kLeftOnServerText[] =
     "\x82\xf0\x8d\xed\x8f\x9c\x82\xb9\x82\xb8\x83\x54\x81\x5b\x83\x6f\x82\xc9\x8e\x63"
@@ -20,8 +18,6 @@ constexpr char kOpenBracket[] = "\x81\x69";   // （
 constexpr char kCloseBracket[] = "\x81\x6a";  // ）
 constexpr char kIdeographicSpace[] = "\x81\x40";  // 　
 constexpr int kSeparatorHyphens = 61;
-constexpr int kValueIndent = 25;  // blanks before the From and Subject lines
-constexpr int kStampDateSize = 8;  // "yy.mm.dd"
 
 void AppendValue(std::string& out, const char* field) {
   size_t length = strnlen(field, kMailFieldSize);
@@ -46,30 +42,18 @@ std::string ReadLogTail(const std::string& path, bool& from_start) {
 
 }  // namespace
 
-std::string LogStamp(const platform::LocalTime& time) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%02d.%02d.%02d", time.year % 100, time.month % 100,
-                time.day % 100);
-  std::string stamp = text;
-  std::snprintf(text, sizeof text, "  %02d:%02d", time.hour % 100, time.minute % 100);
-  stamp += text;
-  // Pairs of blanks until at least 20 bytes: 15 + 6 = 21.
-  while (stamp.size() < 20) stamp += "  ";
-  return stamp;
-}
-
 std::string LogEntry(std::string_view category, const MailRecord& record,
                      const platform::LocalTime& time) {
   std::string entry = LogStamp(time);
   entry.append(category);
-  entry += kDeletedText;
+  entry += kLogDeletedText;
   entry += "\r\n";
-  entry.append(kValueIndent, ' ');
-  entry += "(From :";
+  entry.append(kLogValueIndent, ' ');
+  entry += kLogFromLabel;
   AppendValue(entry, record.from);
   entry += ")\r\n";
-  entry.append(kValueIndent, ' ');
-  entry += "(Subject :";
+  entry.append(kLogValueIndent, ' ');
+  entry += kLogSubjectLabel;
   AppendValue(entry, record.subject);
   entry += ")\r\n\r\n";
   return entry;
@@ -92,8 +76,8 @@ bool NeedsDaySeparator(std::string_view tail, bool from_start,
     if (line_start && tail[i] >= '0' && tail[i] <= '9') last_stamp = i;
   }
   if (last_stamp == std::string_view::npos) return false;
-  std::string_view last_date = tail.substr(last_stamp, kStampDateSize);
-  std::string today = LogStamp(time).substr(0, kStampDateSize);
+  std::string_view last_date = tail.substr(last_stamp, kLogStampDateLength);
+  std::string today = LogStamp(time).substr(0, kLogStampDateLength);
   return last_date != today;
 }
 

@@ -8,17 +8,13 @@
 
 #include "checker/analysis/mail_record.h"
 #include "platform/clock.h"
+#include "shared/work_log_format.h"
 
 namespace zvrx {
 
-inline constexpr char kWorkLogName[] = "ZVRXLog";
-inline constexpr int kLogStampSize = 21;  // "yy.mm.dd  hh:mm" and six blanks
 // How much of the log's end is read to find the date of its last entry;
 // one entry is well under 1 KB.
 inline constexpr int kLogTailSize = 4096;
-
-// "yy.mm.dd  hh:mm      " for the given local time.
-std::string LogStamp(const platform::LocalTime& time);
 
 // The entry's bytes: stamp, category, "を削除しました", From and Subject lines,
 // an empty line. CR and LF inside From or Subject become blanks, so a

@@ -8,6 +8,7 @@
 
 #include "checker/analysis/work_log.h"
 #include "checker/core/fetch_and_parse.h"
+#include "checker/core/transport_settings.h"
 #include "platform/clock.h"
 #include "platform/cp932.h"
 #include "platform/file_writer.h"
@@ -327,9 +328,11 @@ void RunCheck(CheckerState& state, const CheckRun& run) {
   }
 
   counters.examined = counters.kept = counters.deleted = 0;
-  // Read afresh at every check, so that a change reaches a running checker.
+  // Read afresh at every check, so that a change (today's mail, transports,
+  // kept copies) counts from the next check on in a running checker.
   const ExtensionSettings extension = LoadExtensionSettings();
   state.analysis.modern_mail = extension.Bool(kModernMailKey);
+  TakeTransportChoices(state, extension);
   Post(state, TRAN_IDLE);
   const KeptOptions keep = KeptOptionsFrom(extension);
   if (!run.dry_run && keep.enabled) RemoveKeptLeftovers();

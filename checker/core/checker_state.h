@@ -45,8 +45,8 @@ struct CheckerState {
   bool have_judgment_settings = false;  // "ZVdi128" was found at start-up
 
   int16_t apop_state[kAccountCount] = {};  // per account: 0 unknown, 1 APOP, -1 USER/PASS
-  // Per account, from ZVRXExt.ini: the programs read it before every check
-  // (LoadTransportChoices); a state nobody loaded speaks plain POP3.
+  // Per account, from ZVRXExt.ini: every check takes them from its reading
+  // of the file (RunCheck); a state no check has run with speaks plain POP3.
   TransportChoice transport[kAccountCount] = {TransportChoice::kPlain, TransportChoice::kPlain,
                                               TransportChoice::kPlain};
   CheckCounters counters;                  // busy is counters.busy

@@ -7,7 +7,7 @@
 #include "checker/analysis/lists.h"
 #include "checker/analysis/method_dictionaries.h"
 #include "checker/core/scheduler.h"
-#include "platform/drives.h"
+#include "platform/files.h"
 #include "platform/socket_stream.h"
 #include "shared/locations.h"
 #include "shared/record_files.h"
@@ -37,7 +37,7 @@ bool LoadConfiguration(CheckerState& state) {
 
   state.counters = CheckCounters{};
 
-  if (!platform::SetCurrentDirectory(DataFolder())) {
+  if (!platform::FolderExists(DataFolder())) {
     Post(state, kTranStartupError, {.p1 = kFatalNoDataFolder});
     FatalError(state, kFatalNoDataFolder);
     return false;

@@ -7,7 +7,7 @@
 namespace zvrx {
 
 // Loads and derives everything the checks need. False after a fatal error
-// (the data folder cannot be entered, "ZVmi128" is missing or empty): the
+// (the data folder is missing, "ZVmi128" is missing or empty): the
 // error was posted in the block and shown, and the program is ending.
 bool LoadConfiguration(CheckerState& state);
 

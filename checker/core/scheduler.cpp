@@ -1,7 +1,6 @@
 #include "checker/core/scheduler.h"
 
 #include "checker/core/check_cycle.h"
-#include "checker/core/transport_settings.h"
 #include "checker/core/configuration.h"
 #include "checker/core/notify.h"
 #include "platform/named_lock.h"
@@ -68,7 +67,6 @@ int ManualCheck(CheckerState& state) {
   auto check_lock = platform::NamedLock::Acquire(kCheckLockName, 0);
   if (!check_lock) return -1;
   state.counters.busy = 1;
-  LoadTransportChoices(state);  // a changed choice counts from this check on
   RunCheck(state);
   check_lock.reset();  // the report may wait for the user; the mail is done
   state.last_check_time = PackedMinutesNow();
@@ -88,7 +86,6 @@ void RunSchedulerPass(CheckerState& state) {
   state.check_deferred = !check_lock;
   if (!check_lock) return;
   state.counters.busy = 1;
-  LoadTransportChoices(state);  // a changed choice counts from this check on
   RunCheck(state);
   check_lock.reset();  // the report dialog may stay open; the mail is done
   state.last_check_time = PackedMinutesNow();

@@ -2,12 +2,12 @@
 
 #include <utility>
 
-#include "checker/analysis/european_charsets.h"
 #include "checker/analysis/judgment.h"
-#include "checker/analysis/lists.h"
-#include "checker/analysis/work_log.h"
 #include "platform/cp932.h"
+#include "shared/european_files.h"
+#include "shared/list_files.h"
 #include "shared/locations.h"
+#include "shared/work_log_format.h"
 
 namespace zvrx {
 
@@ -27,9 +27,6 @@ constexpr const char* kCategories[] = {
     kCategoryAnonymous,     kCategoryRejected,      kCategoryNotAccepted,
     kCategoryDuplicate,     kCategoryUnclearFormat, kCategoryUnclearCharset,
 };
-
-constexpr int kEuropeanFirst = 1;
-constexpr int kEuropeanLast = 15;
 
 }  // namespace
 
@@ -55,7 +52,7 @@ std::string TextTable::Text(int group, int id) const {
       if (id == 5) return data_folder + kWorkLogName;
       break;
     case kTextEuropean:
-      if (id >= kEuropeanFirst && id <= kEuropeanLast) {
+      if (id >= kEuropeanFirstPart && id <= kEuropeanLastPart) {
         char name[7];
         EuropeanFileName(id, name);
         return data_folder + name;

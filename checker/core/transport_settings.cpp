@@ -4,13 +4,11 @@
 
 namespace zvrx {
 
-std::vector<std::string> LoadTransportChoices(CheckerState& state) {
-  const ExtensionSettings settings = LoadExtensionSettings();
+void TakeTransportChoices(CheckerState& state, const ExtensionSettings& settings) {
   for (int i = 0; i < kAccountCount; ++i) {
     state.transport[i] =
         ParseTransportWord(settings.Value(kTransportKeys[i])).value_or(TransportChoice::kAuto);
   }
-  return settings.problems();
 }
 
 }  // namespace zvrx

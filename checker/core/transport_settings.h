@@ -2,15 +2,15 @@
 // over at the start of every check.
 #pragma once
 
-#include <string>
-#include <vector>
-
 #include "checker/core/checker_state.h"
 
 namespace zvrx {
 
-// Reads ZVRXExt.ini into state.transport; a missing file or key is auto.
-// Returns the file's problems (a bad value reads as auto, never as plain).
-std::vector<std::string> LoadTransportChoices(CheckerState& state);
+class ExtensionSettings;
+
+// Takes the choices of this check's reading of ZVRXExt.ini into
+// state.transport; a missing key is auto, and so is a bad value (reported
+// among the reading's problems), never plain.
+void TakeTransportChoices(CheckerState& state, const ExtensionSettings& settings);
 
 }  // namespace zvrx

@@ -9,21 +9,11 @@
 
 #include "platform/ui/dialog_template.h"
 #include "platform/ui/transcript.h"
+#include "platform/window_metrics.h"
 
 namespace zvrx::platform::ui {
 
-// Dialog base units of a font, as Windows computes them: horizontal = the
-// average width of the 52 letters A-Z a-z, vertical = the font's height.
-// A dialog unit is a quarter of the first and an eighth of the second.
-struct BaseUnits {
-  int x = 0;
-  int y = 0;
-};
 BaseUnits DialogBaseUnits(int font_points, std::string_view font_face);
-
-struct PixelRect {
-  int x = 0, y = 0, width = 0, height = 0;
-};
 PixelRect DialogUnitsToPixels(int x, int y, int width, int height, BaseUnits base);
 
 // What the handlers of a running dialog can do to it.

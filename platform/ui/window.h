@@ -16,6 +16,7 @@
 #include "platform/ui/dialog.h"
 #include "platform/ui/dialog_template.h"
 #include "platform/ui/menu_template.h"
+#include "platform/window_metrics.h"
 
 namespace zvrx::platform::ui {
 
@@ -37,17 +38,6 @@ inline constexpr int kLbnKillFocus = 5;
 inline constexpr int kFromMenu = 0;
 inline constexpr int kFromAccelerator = 1;
 
-// Scroll requests of WM_VSCROLL.
-inline constexpr int kSbLineUp = 0;
-inline constexpr int kSbLineDown = 1;
-inline constexpr int kSbPageUp = 2;
-inline constexpr int kSbPageDown = 3;
-inline constexpr int kSbThumbPosition = 4;  // thumb released at `position`
-inline constexpr int kSbThumbTrack = 5;     // thumb dragged to `position`
-inline constexpr int kSbTop = 6;
-inline constexpr int kSbBottom = 7;
-inline constexpr int kSbEndScroll = 8;
-
 // Button states of BM_GETSTATE.
 inline constexpr int kBstChecked = 0x1;
 inline constexpr int kBstPushed = 0x4;  // drawn highlighted (BM_SETSTATE)
@@ -56,17 +46,7 @@ inline constexpr int kBstFocus = 0x8;
 // Stock icons for icon fields.
 enum class StockIcon { kExclamation };
 
-// Screen and system measures (GetSystemMetrics and the tray's rectangle),
-// in pixels. Fixed values stand where Windows had fixed ones, so layouts do
-// not depend on the window manager.
-struct SystemMetrics {
-  int screen_width = 0, screen_height = 0;            // SM_CXSCREEN, SM_CYSCREEN
-  int full_screen_width = 0, full_screen_height = 0;  // SM_CXFULLSCREEN, SM_CYFULLSCREEN
-  int caption_height = 0;                             // SM_CYCAPTION
-  int menu_height = 0;                                // SM_CYMENU
-  int menu_button_width = 0;                          // SM_CXMENUSIZE
-  PixelRect tray;  // the notification area; all zero when there is none
-};
+// Screen and system measures in pixels.
 SystemMetrics Metrics();
 
 // Dialog base units of the dialog font (GetDialogBaseUnits).

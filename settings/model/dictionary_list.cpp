@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/ui/window.h"
+#include "platform/window_metrics.h"
 #include "settings/model/option_bits.h"
 
 namespace zvrx {

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/ui/dialog.h"
+#include "platform/window_metrics.h"
 
 namespace zvrx {
 

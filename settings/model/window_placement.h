@@ -3,7 +3,7 @@
 // cascade over the main frame.
 #pragma once
 
-#include "platform/ui/window.h"
+#include "platform/window_metrics.h"
 
 namespace zvrx {
 

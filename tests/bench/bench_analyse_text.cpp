@@ -14,6 +14,7 @@
 #include "checker/analysis/method_dictionaries.h"
 #include "checker/analysis/text_scoring.h"
 #include "platform/cp932.h"
+#include "shared/locations.h"
 #include "tests/support/dictionary_builder.h"
 #include "tests/support/temp_prefix.h"
 
@@ -103,7 +104,7 @@ struct Fixture {
     std::error_code ec;
     if (fs::is_directory(dist, ec)) {
       fs::copy(dist, method, fs::copy_options::recursive, ec);
-      LoadMethodDictionaries(delivered.dictionaries, nullptr);
+      LoadMethodDictionaries(delivered.dictionaries, nullptr, MethodFolder());
       have_delivered = delivered.dictionaries.count > 0;
     }
     fs::remove_all(method, ec);
@@ -113,7 +114,7 @@ struct Fixture {
       test::WriteDictionary(prefix.InstallRootHost(), std::to_string(i) + "synthetic",
                             SyntheticSpec(i, language, rng));
     }
-    LoadMethodDictionaries(synthetic.dictionaries, nullptr);
+    LoadMethodDictionaries(synthetic.dictionaries, nullptr, MethodFolder());
     for (ScoringState* state : {&delivered, &synthetic}) state->tables.thresholds[2] = INT32_MAX;
   }
 };

@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "checker/analysis/lists.h"
+#include "shared/list_files.h"
 #include "shared/transfer_settings.h"
 #include "tests/e2e/checker_process.h"
 #include "tests/e2e/settings_process.h"

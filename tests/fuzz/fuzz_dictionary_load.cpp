@@ -9,9 +9,9 @@
 #include <cstring>
 #include <string>
 
-#include "checker/analysis/dictionary_format.h"
 #include "checker/analysis/method_dictionaries.h"
 #include "checker/analysis/text_scoring.h"
+#include "shared/dictionary_format.h"
 
 namespace {
 

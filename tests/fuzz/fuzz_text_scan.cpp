@@ -10,10 +10,10 @@
 #include <utility>
 #include <vector>
 
-#include "checker/analysis/dictionary_format.h"
 #include "checker/analysis/method_dictionaries.h"
 #include "checker/analysis/text_scoring.h"
 #include "shared/data_scramble.h"
+#include "shared/dictionary_format.h"
 
 namespace {
 

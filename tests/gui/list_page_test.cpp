@@ -9,13 +9,13 @@
 
 #include <gtest/gtest.h>
 
-#include "checker/analysis/lists.h"
 #include "platform/cp932.h"
 #include "platform/ui/transcript.h"
 #include "platform/ui/window.h"
 #include "settings/list_page.h"
 #include "settings/message_dialogs.h"
 #include "settings/page_window.h"
+#include "shared/list_files.h"
 #include "shared/transfer_checker.h"
 #include "tests/gui/page_fixture.h"
 #include "tests/support/temp_prefix.h"

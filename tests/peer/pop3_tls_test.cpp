@@ -21,7 +21,6 @@
 #include "checker/core/checker_state.h"
 #include "checker/core/configuration.h"
 #include "checker/core/pop3_client.h"
-#include "checker/core/transport_settings.h"
 #include "platform/cp932.h"
 #include "shared/extension_settings.h"
 #include "shared/record_files.h"
@@ -251,7 +250,7 @@ class TlsCheckTest : public ::testing::Test {
     ASSERT_TRUE(SaveNotifyOptions(notify));
     ASSERT_TRUE(LoadConfiguration(state_));
     ASSERT_EQ(ChangeExtensionSettings({{kTransportKeys[0], transport}}), "");
-    EXPECT_TRUE(LoadTransportChoices(state_).empty());
+    EXPECT_TRUE(LoadExtensionSettings().problems().empty());
   }
   std::string DataFile(const std::string& name) {
     return test::ReadHostFile(prefix_.DataFolderHost() + "/" + name);
@@ -268,8 +267,8 @@ class TlsCheckTest : public ::testing::Test {
 
 TEST_F(TlsCheckTest, DeletesSpamOverImplicitTls) {
   Configure(DovecotServer::AccountAt("taro", "localhost", server_->tls_port()), "taro-pw", "tls");
-  ASSERT_EQ(state_.transport[0], TransportChoice::kTls);
   RunCheck(state_);
+  EXPECT_EQ(state_.transport[0], TransportChoice::kTls);
   EXPECT_EQ(state_.counters.account_results[0], -2);
   EXPECT_EQ(state_.counters.examined, 4);
   EXPECT_EQ(state_.counters.deleted, 2);
@@ -299,7 +298,6 @@ TEST_F(TlsCheckTest, CertificateForAnotherNameChangesNothing) {
   // The choice changed in the file counts from the next check on: plain,
   // chosen knowingly, reaches this machine's server and the spam goes.
   ASSERT_EQ(ChangeExtensionSettings({{kTransportKeys[0], "plain"}}), "");
-  LoadTransportChoices(state_);
   RunCheck(state_);
   EXPECT_EQ(state_.counters.account_results[0], -2);
   EXPECT_EQ(server_->RemainingMessages("jiro"), std::vector<std::string>{Corpus("en-ham-04.eml")});

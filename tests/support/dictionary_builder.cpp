@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "checker/analysis/dictionary_format.h"
 #include "shared/data_scramble.h"
+#include "shared/dictionary_format.h"
 #include "tests/support/temp_prefix.h"
 
 namespace zvrx::test {

@@ -94,8 +94,9 @@ class Machine {
     test::WriteHostFile(prefix_.DataFolderHost() + "/ZVRXBlackList", "spam@bad.example\r\n");
     // The transfer's faults alone: in fast motion the disk's real time for
     // kept copies would eat the account's time (check_cycle_kept_test keeps
-    // copies under faults).
-    test::WriteHostFile(prefix_.DataFolderHost() + "/ZVRXExt.ini", "keep_deleted = off\n");
+    // copies under faults). The written POP3: no CAPA before the login.
+    test::WriteHostFile(prefix_.DataFolderHost() + "/ZVRXExt.ini",
+                        "keep_deleted = off\ntls1 = plain\n");
     EXPECT_TRUE(LoadConfiguration(state_));
     state_.apop_state[0] = -1;
     state_.connection.make_stream = [lapse] { return test::NewTimeLapseStream(lapse); };

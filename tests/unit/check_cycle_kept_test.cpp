@@ -67,10 +67,12 @@ class KeptMachine {
     EXPECT_TRUE(LoadConfiguration(state_));
     state_.apop_state[0] = -1;
     state_.connection.make_stream = [] { return test::NewTimeLapseStream(kLapse); };
+    Settings("");
   }
 
+  // The written POP3 (no CAPA before the login) and the keeping settings.
   void Settings(const std::string& ini) {
-    test::WriteHostFile(prefix_.DataFolderHost() + "/ZVRXExt.ini", ini);
+    test::WriteHostFile(prefix_.DataFolderHost() + "/ZVRXExt.ini", "tls1 = plain\n" + ini);
   }
   void Check(bool dry_run = false) { RunCheck(state_, CheckRun{.dry_run = dry_run}); }
 
@@ -126,7 +128,7 @@ TEST(CheckCycleKeptTest, EachDeletionHasItsCopyOrTheMessageStays) {
     std::string what;
     std::vector<FakeMail> mail;  // oldest first
     MailboxFaults faults;
-    std::string ini;             // ZVRXExt.ini; empty: none (keeping on)
+    std::string ini;             // keeping settings; empty: none (keeping on)
     size_t file_size_limit = 0;  // a full disk past this many bytes
     Uidls held;
     std::vector<std::string> copies;  // oldest first

@@ -64,8 +64,9 @@ class CheckCycleWireTest : public ::testing::Test {
     ASSERT_TRUE(SaveBasicSettings(basic));
     test::WriteHostFile(prefix_.DataFolderHost() + "/ZVRXBlackList", "spam@bad.example\r\n");
     // The order of commands as the system has it: no copy retrieved first
-    // (check_cycle_kept_test covers the copies).
-    test::WriteHostFile(prefix_.DataFolderHost() + "/ZVRXExt.ini", "keep_deleted = off\n");
+    // (check_cycle_kept_test covers the copies), and no CAPA before the login.
+    test::WriteHostFile(prefix_.DataFolderHost() + "/ZVRXExt.ini",
+                        "keep_deleted = off\ntls1 = plain\ntls2 = plain\ntls3 = plain\n");
     ASSERT_TRUE(LoadConfiguration(state_));
     for (int16_t& apop : state_.apop_state) apop = -1;  // USER and PASS straight away
   }

@@ -10,10 +10,10 @@
 #include <sstream>
 #include <string>
 
-#include "checker/analysis/dictionary_format.h"
 #include "checker/analysis/method_dictionaries.h"
 #include "platform/cp932.h"
 #include "shared/data_scramble.h"
+#include "shared/dictionary_format.h"
 #include "tests/support/temp_prefix.h"
 
 namespace zvrx {

@@ -12,9 +12,10 @@
 #include <vector>
 
 #include "checker/analysis/analysis_tables.h"
-#include "checker/analysis/dictionary_format.h"
 #include "checker/analysis/prefilter.h"
 #include "platform/cp932.h"
+#include "platform/drives.h"
+#include "shared/dictionary_format.h"
 #include "shared/locations.h"
 #include "shared/records.h"
 #include "tests/support/dictionary_builder.h"
@@ -106,12 +107,12 @@ TEST_F(MethodFolderTest, LoadsInByteOrderAndSwitchedOffNamesTakeNoBit) {
   Write("abc", SmallSpec("letter first"));
   Write("40lib", SmallSpec("library"));
 
-  LoadMethodDictionaries(set_, nullptr);
+  LoadMethodDictionaries(set_, nullptr, MethodFolder());
   EXPECT_EQ(set_.count, 3);
   EXPECT_EQ(LoadedNames(set_), (std::vector<std::string>{"10a", "20b", "30c"}));
 
   const JudgmentSettings settings = SwitchedOff({"20b"});
-  LoadMethodDictionaries(set_, &settings);
+  LoadMethodDictionaries(set_, &settings, MethodFolder());
   ASSERT_EQ(set_.count, 2);
   EXPECT_EQ(LoadedNames(set_), (std::vector<std::string>{"10a", "30c"}));
   EXPECT_EQ(set_.dictionaries[0].bit, 1u);
@@ -122,18 +123,36 @@ TEST_F(MethodFolderTest, LoadsInByteOrderAndSwitchedOffNamesTakeNoBit) {
 
 TEST_F(MethodFolderTest, NoFolderOrNoQualifyingFileGivesCountZero) {
   Write("10a", SmallSpec("A"));
-  LoadMethodDictionaries(set_, nullptr);
+  LoadMethodDictionaries(set_, nullptr, MethodFolder());
   ASSERT_EQ(set_.count, 1);
 
   std::filesystem::remove_all(prefix_.InstallRootHost() + "/Method");
-  LoadMethodDictionaries(set_, nullptr);
+  LoadMethodDictionaries(set_, nullptr, MethodFolder());
   EXPECT_EQ(set_.count, 0);
   EXPECT_TRUE(set_.dictionaries.empty());
   for (uint16_t mask : set_.prefilter) ASSERT_EQ(mask, 0u);
 
   Write("readme", SmallSpec("A"));
-  LoadMethodDictionaries(set_, nullptr);
+  LoadMethodDictionaries(set_, nullptr, MethodFolder());
   EXPECT_EQ(set_.count, 0);
+}
+
+// The loader reads the folder it is given, whatever the current folder
+// holds, and leaves the current folder to the user.
+TEST_F(MethodFolderTest, ReadsTheGivenFolderAndLeavesTheCurrentFolder) {
+  DictionaryContents one;
+  one.category = "one";
+  one.entries = {{"winner", 5, {}, {}}};
+  Write("10a", one);
+  test::WriteDictionary(prefix_.path() + "/drive_c/Other", "20b", one);
+  test::WriteDictionary(prefix_.path() + "/drive_c/WINDOWS", "30c", one);
+  ASSERT_TRUE(platform::SetCurrentDirectory("C:\\WINDOWS\\Method"));
+
+  LoadMethodDictionaries(set_, nullptr, MethodFolder());
+  EXPECT_EQ(LoadedNames(set_), std::vector<std::string>{"10a"});
+  LoadMethodDictionaries(set_, nullptr, "C:\\Other\\Method\\");
+  EXPECT_EQ(LoadedNames(set_), std::vector<std::string>{"20b"});
+  EXPECT_EQ(platform::GetCurrentDirectory(), "C:\\WINDOWS\\Method");
 }
 
 TEST_F(MethodFolderTest, ConvertsByteOrderUnscramblesWordsAndAttachesCompanion) {
@@ -148,7 +167,7 @@ TEST_F(MethodFolderTest, ConvertsByteOrderUnscramblesWordsAndAttachesCompanion) 
       {Sj("人妻"), 70000, {Sj("ひとづま")}, {{0, 1, 1}, {1, 2, 3}}},
   };
   Write("10deai", contents);
-  LoadMethodDictionaries(set_, nullptr);
+  LoadMethodDictionaries(set_, nullptr, MethodFolder());
   ASSERT_EQ(set_.count, 1);
   const MethodDictionary& d = set_.dictionaries[0];
 
@@ -190,7 +209,7 @@ TEST_F(MethodFolderTest, MissingCompanionFileLeavesDictionaryWithoutOne) {
   contents.companion_name = "10a.cmp";
   contents.entries[0].forms = {"freemoney"};
   WriteRaw("10a", test::BuildDictionaryFile(contents));
-  LoadMethodDictionaries(set_, nullptr);
+  LoadMethodDictionaries(set_, nullptr, MethodFolder());
   ASSERT_EQ(set_.count, 1);
   EXPECT_TRUE(set_.dictionaries[0].companion.empty());
   EXPECT_TRUE(set_.dictionaries[0].items.empty());
@@ -201,7 +220,7 @@ TEST_F(MethodFolderTest, CompanionItemsTooLongOrEmptyAreLeftOut) {
   contents.companion_name = "10a.cmp";
   contents.entries[0].forms = {std::string(55, 'x'), "", std::string(56, 'y'), "ok!"};
   Write("10a", contents);
-  LoadMethodDictionaries(set_, nullptr);
+  LoadMethodDictionaries(set_, nullptr, MethodFolder());
   ASSERT_EQ(set_.count, 1);
   const MethodDictionary& d = set_.dictionaries[0];
   ASSERT_EQ(d.items.size(), 2u);
@@ -277,7 +296,7 @@ TEST_F(MethodFolderTest, CorruptDictionariesAreSkipped) {
     c.spoil(dict, companion);
     WriteRaw("10bad", dict);
     WriteRaw("10bad.cmp", companion);
-    LoadMethodDictionaries(set_, nullptr);
+    LoadMethodDictionaries(set_, nullptr, MethodFolder());
     ASSERT_EQ(set_.count, 1) << c.why;
     EXPECT_EQ(set_.dictionaries[0].file_name, "20good") << c.why;
     EXPECT_EQ(set_.dictionaries[0].bit, 1u) << c.why;
@@ -286,7 +305,7 @@ TEST_F(MethodFolderTest, CorruptDictionariesAreSkipped) {
   // The untouched pair loads, so each row above is what made it corrupt.
   WriteRaw("10bad", test::BuildDictionaryFile(contents));
   WriteRaw("10bad.cmp", test::BuildCompanionFile(contents));
-  LoadMethodDictionaries(set_, nullptr);
+  LoadMethodDictionaries(set_, nullptr, MethodFolder());
   EXPECT_EQ(set_.count, 2);
 }
 
@@ -298,7 +317,7 @@ TEST_F(MethodFolderTest, NamesThatDoNotFitThePathAreaAreRefused) {
   const std::string too_long(room + 1, '2');
   Write(fits, SmallSpec("fits"));
   Write(too_long, SmallSpec("too long"));
-  LoadMethodDictionaries(set_, nullptr);
+  LoadMethodDictionaries(set_, nullptr, MethodFolder());
   EXPECT_EQ(LoadedNames(set_), std::vector<std::string>{fits});
 
   // A companion name that does not fit is treated like a missing companion.
@@ -306,7 +325,7 @@ TEST_F(MethodFolderTest, NamesThatDoNotFitThePathAreaAreRefused) {
   contents.companion_name = std::string(room + 1, 'c');
   contents.entries[0].forms = {"cash"};
   Write("0a", contents);
-  LoadMethodDictionaries(set_, nullptr);
+  LoadMethodDictionaries(set_, nullptr, MethodFolder());
   ASSERT_EQ(set_.count, 2);
   EXPECT_EQ(set_.dictionaries[0].file_name, "0a");
   EXPECT_TRUE(set_.dictionaries[0].items.empty());

@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/ui/window.h"
+#include "platform/window_metrics.h"
 
 namespace zvrx {
 namespace {

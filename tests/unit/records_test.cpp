@@ -75,8 +75,13 @@ TEST_F(RecordFilesTest, SavesEachRecordAsItsGoldenFile) {
 }
 
 TEST_F(RecordFilesTest, LoadsEachGoldenFile) {
+  // The current folder is the user's (a file dialog starts there) and holds
+  // files of the same names: records are found by their full path and the
+  // current folder stays where it was.
+  ASSERT_TRUE(platform::SetCurrentDirectory("C:\\WINDOWS"));
   for (const char* name : {"ZVmi128", "ZVoi128", "ZVdi128", "ZVad128"}) {
     test::WriteHostFile(DataFile(name), Golden(name));
+    test::WriteHostFile(prefix_.path() + "/drive_c/WINDOWS/" + name, "decoy");
   }
   SettingsRecords loaded;
   std::memset(static_cast<void*>(&loaded), 0x33, sizeof loaded);  // garbage the loads must overwrite
@@ -89,9 +94,10 @@ TEST_F(RecordFilesTest, LoadsEachGoldenFile) {
   EXPECT_EQ(Bytes(&loaded.options, 8), Bytes(&want.options, 8));
   EXPECT_EQ(Bytes(&loaded.judgment, 456), Bytes(&want.judgment, 456));
   EXPECT_EQ(Bytes(&loaded.mailer, 228), Bytes(&want.mailer, 228));
-  // Records are found by their path from the Windows directory, which is
-  // left as the current folder.
-  EXPECT_EQ(platform::GetCurrentDirectory() + "\\", DataFolder());
+  EXPECT_EQ(platform::GetCurrentDirectory(), "C:\\WINDOWS");
+  ASSERT_TRUE(SaveNotifyOptions(loaded.options));
+  EXPECT_EQ(test::ReadHostFile(prefix_.path() + "/drive_c/WINDOWS/ZVoi128"), "decoy");
+  EXPECT_EQ(platform::GetCurrentDirectory(), "C:\\WINDOWS");
 }
 
 // A short file leaves zeros, a long one is cut, an empty or missing one
@@ -116,7 +122,7 @@ TEST_F(RecordFilesTest, FileSizeRules) {
     if (c.exists) test::WriteHostFile(DataFile("ZVoi128"), c.content);
     NotifyOptions options;
     std::memset(&options, 0x77, sizeof options);
-    EXPECT_EQ(LoadRecord(kNotifyOptionsName, &options, sizeof options), c.found);
+    EXPECT_EQ(LoadRecord(DataFolder(), kNotifyOptionsName, &options, sizeof options), c.found);
     EXPECT_EQ(Bytes(&options, sizeof options), c.record);
   }
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/cp932.h"
+#include "shared/locations.h"
 #include "tests/support/dictionary_builder.h"
 #include "tests/support/temp_prefix.h"
 
@@ -384,7 +385,7 @@ TEST(AnalyseTextTest, TheFirstDictionaryInLoadOrderOverTheThresholdGivesTheCateg
   test::WriteDictionary(prefix.InstallRootHost(), "20money", money);
   test::WriteDictionary(prefix.InstallRootHost(), "10dating", dating);
   ScoringState state;
-  LoadMethodDictionaries(state.dictionaries, nullptr);
+  LoadMethodDictionaries(state.dictionaries, nullptr, MethodFolder());
   ASSERT_EQ(state.dictionaries.count, 2);
   SetFlatThreshold(state, 49);
 

@@ -1,14 +1,13 @@
 #include "tools/datac/compile_tree.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <set>
 
-#include "checker/analysis/dictionary_format.h"
-#include "checker/analysis/european_charsets.h"
-#include "checker/analysis/lists.h"
+#include "shared/dictionary_format.h"
+#include "shared/european_files.h"
+#include "shared/list_files.h"
 #include "tools/datac/dictionary_source.h"
 #include "tools/datac/dictionary_writer.h"
 #include "tools/datac/source_text.h"
@@ -20,8 +19,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr char kDictionaryExtension[] = ".dic";
-constexpr int kEuropeanFirst = 1;
-constexpr int kEuropeanLast = 15;
 
 std::vector<std::string> DictionarySources(const fs::path& method_dir) {
   std::vector<std::string> paths;
@@ -81,9 +78,9 @@ void CompileOne(const fs::path& source, const std::string& out_name, Compiler co
 void CompileEuropean(const fs::path& source_dir, std::vector<OutputFile>& outputs,
                      Diagnostics& diag) {
   size_t total = 0;
-  for (int entry = kEuropeanFirst; entry <= kEuropeanLast; ++entry) {
-    char name[8];
-    std::snprintf(name, sizeof name, "ISO5%02d", entry);
+  for (int entry = kEuropeanFirstPart; entry <= kEuropeanLastPart; ++entry) {
+    char name[7];
+    EuropeanFileName(entry, name);
     const fs::path source = source_dir / "european" / (std::string(name) + ".txt");
     auto file = ReadSourceFile(source.string(), diag);
     if (!file) continue;

@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "checker/analysis/dictionary_format.h"
+#include "shared/dictionary_format.h"
 
 namespace zvrx::datac {
 namespace {

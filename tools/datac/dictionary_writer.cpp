@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "checker/analysis/dictionary_format.h"
 #include "shared/data_scramble.h"
+#include "shared/dictionary_format.h"
 
 namespace zvrx::datac {
 namespace {

@@ -6,8 +6,8 @@
 #include <map>
 #include <vector>
 
-#include "checker/analysis/dictionary_format.h"
 #include "shared/data_scramble.h"
+#include "shared/dictionary_format.h"
 #include "tools/datac/dictionary_source.h"
 
 namespace zvrx::datac {

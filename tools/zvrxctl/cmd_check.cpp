@@ -13,7 +13,6 @@
 #include "checker/core/checker_ui.h"
 #include "checker/core/configuration.h"
 #include "checker/core/fetch_and_parse.h"
-#include "checker/core/transport_settings.h"
 #include "platform/cp932.h"
 #include "platform/named_lock.h"
 #include "tools/zvrxctl/commands.h"
@@ -200,7 +199,6 @@ int RunCheck(const Args& args) {
   }
   if (dry_run) std::printf("dry run: nothing is deleted, logged or marked\n");
 
-  LoadTransportChoices(state);
   ConsoleObserver observer(dry_run, state.connection);
   zvrx::RunCheck(state, CheckRun{.dry_run = dry_run, .observer = &observer});
   if (state.fatal_error != 0) return 2;

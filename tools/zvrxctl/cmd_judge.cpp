@@ -2,7 +2,6 @@
 // same messages on the server, with the prefix's delivered data, lists and
 // judgment settings, and writes nothing (no log entry, no marker).
 #include <cstdio>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -73,15 +72,6 @@ int RunJudge(const Args& args) {
   }
   if (i >= args.size()) return Fail("judge: no message file given");
 
-  // Loading moves the current folder; file names given relative to where
-  // the command started must still be found.
-  std::vector<std::string> host_paths;
-  for (size_t k = i; k < args.size(); ++k) {
-    std::error_code error;
-    auto absolute = std::filesystem::absolute(args[k], error);
-    host_paths.push_back(error ? args[k] : absolute.string());
-  }
-
   BasicSettings basic{};
   LoadBasicSettings(basic);
   JudgmentSettings judgment{};
@@ -101,10 +91,10 @@ int RunJudge(const Args& args) {
   ShiftJisConverter converter;
   BodyBuffer body;
   const JudgmentEffects no_effects;  // nothing counted, marked or logged
-  for (size_t k = 0; k < host_paths.size(); ++k) {
-    const std::string& name = args[i + k];
+  for (size_t k = i; k < args.size(); ++k) {
+    const std::string& name = args[k];
     std::string raw;
-    if (!ReadMessageFile(host_paths[k], raw)) {
+    if (!ReadMessageFile(name, raw)) {
       Fail("judge: cannot read " + name);
       status = 2;
       continue;

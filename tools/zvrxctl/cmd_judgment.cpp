@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/drives.h"
 #include "platform/files.h"
 #include "settings/model/dictionary_list.h"
 #include "settings/model/european_sets.h"
@@ -47,8 +46,8 @@ int SaveJudgment(const JudgmentSettings& judgment, const DeliveryRequest& reques
 // sixteen that qualify, in byte order.
 std::vector<std::string> MethodDictionaries() {
   std::vector<std::string> names;
-  if (!platform::SetCurrentDirectory(MethodFolder())) return names;
-  for (const std::string& entry : platform::ListFolder("*.*")) {
+  if (!platform::FolderExists(MethodFolder())) return names;
+  for (const std::string& entry : platform::ListFolder(MethodFolder() + "*.*")) {
     if (names.size() == kLoadedDictionaries) break;
     if (QualifiesAsDictionary(entry)) names.push_back(entry);
   }

@@ -7,10 +7,10 @@
 #include <string_view>
 #include <vector>
 
-#include "checker/analysis/lists.h"
 #include "platform/cp932.h"
 #include "platform/files.h"
 #include "settings/model/list_entries.h"
+#include "shared/list_files.h"
 #include "shared/locations.h"
 #include "shared/records.h"
 #include "tools/zvrxctl/commands.h"

@@ -2,10 +2,10 @@
 #include <cstdio>
 #include <string>
 
-#include "checker/analysis/work_log.h"
 #include "platform/cp932.h"
 #include "platform/files.h"
 #include "shared/locations.h"
+#include "shared/work_log_format.h"
 #include "tools/zvrxctl/commands.h"
 
 namespace zvrx::ctl {

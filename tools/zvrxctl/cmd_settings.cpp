@@ -14,15 +14,15 @@
 #include <vector>
 
 #include "checker/analysis/analysis_state.h"
-#include "checker/analysis/lists.h"
-#include "checker/analysis/work_log.h"
 #include "platform/cp932.h"
 #include "platform/drives.h"
 #include "platform/files.h"
 #include "platform/parse_integer.h"
+#include "shared/list_files.h"
 #include "shared/locations.h"
 #include "shared/record_files.h"
 #include "shared/records.h"
+#include "shared/work_log_format.h"
 #include "tools/zvrxctl/commands.h"
 #include "tools/zvrxctl/delivery.h"
 

@@ -1,7 +1,8 @@
 // Byte layouts of the delivered analysis data: Method dictionaries (header,
 // entries, follow-up slots), their companion word files, the Subject keyword
 // tables and the threshold parameters. The data compiler writes with these
-// constants and the checker reads with them, so both sides stay in step.
+// constants and the checker reads with them, so both sides stay in step;
+// what only the reader needs is in checker/analysis/dictionary_view.h.
 //
 // Every multi-byte integer in these files is big-endian; text is CP932.
 #pragma once
@@ -50,10 +51,6 @@ inline constexpr int kEntryWordOffset = 0;
 inline constexpr int kEntryWordSize = 56;  // NUL-terminated, or length byte + bytes
 // Longest word either way: 55 bytes + NUL, or a length byte + 55 bytes.
 inline constexpr int kMaxWordLength = kEntryWordSize - 1;
-// Words and forms shorter than this are keyed with the zero bytes past their
-// end, so the prefilter offers them almost only at the very end of a text:
-// a one-kanji word is of no use.
-inline constexpr int kMinUsefulWordLength = 3;
 inline constexpr int kEntryWeightOffset = 56;
 inline constexpr int kEntryReserved1Offset = 60;
 inline constexpr int kEntryHitCountOffset = 64;         // zero in the file
@@ -80,77 +77,13 @@ inline constexpr int kSlotReserved3Offset = 24;
 inline constexpr int kSlotCountBOffset = 28;  // zero in the file
 
 // Companion word file: CR LF lines of comma-separated forms, data-scrambled.
-// Forms longer than this do not fit the matcher's working area.
-inline constexpr int kMaxCompanionItemLength = 55;
 
 // The judgment copies category names into a 31-byte area (30 bytes + NUL).
 inline constexpr int kCategoryWorkSize = 31;
 inline constexpr int kMaxCategoryLength = kCategoryWorkSize - 1;
 
-// "Method folder path + file name" working area, NUL included.
-inline constexpr int kMethodPathWorkSize = 59;
-
 // At most this many dictionaries: one bit each in a 16-bit prefilter mask.
 inline constexpr int kMaxDictionaries = 16;
-
-// ---------------------------------------------------------------------------
-// In-memory views after byte-order conversion (same offsets as the file).
-
-#pragma pack(push, 1)
-struct FollowUpSlot {
-  int32_t related;
-  int32_t reserved1;
-  int32_t weight_a;
-  int32_t reserved2;
-  int32_t count_a;
-  int32_t weight_b;
-  int32_t reserved3;
-  int32_t count_b;
-};
-
-struct DictionaryEntry {
-  char word[kEntryWordSize];
-  int32_t weight;
-  int32_t reserved1;
-  int32_t hit_count;
-  int32_t companion_line;
-  int32_t reserved2[2];
-  FollowUpSlot slots[kFollowUpSlotCount];
-};
-
-struct DictionaryHeader {
-  char reserved[kDictReservedSize];
-  char category[kDictCategorySize];
-  char companion_name[kDictCompanionNameSize];
-  int32_t companion_text;
-  int32_t language;
-  uint32_t flags;
-  int32_t entry_count;
-};
-#pragma pack(pop)
-
-static_assert(sizeof(FollowUpSlot) == kFollowUpSlotSize);
-static_assert(offsetof(FollowUpSlot, related) == kSlotRelatedOffset);
-static_assert(offsetof(FollowUpSlot, weight_a) == kSlotWeightAOffset);
-static_assert(offsetof(FollowUpSlot, count_a) == kSlotCountAOffset);
-static_assert(offsetof(FollowUpSlot, weight_b) == kSlotWeightBOffset);
-static_assert(offsetof(FollowUpSlot, count_b) == kSlotCountBOffset);
-static_assert(sizeof(DictionaryEntry) == kEntrySize);
-static_assert(offsetof(DictionaryEntry, weight) == kEntryWeightOffset);
-static_assert(offsetof(DictionaryEntry, hit_count) == kEntryHitCountOffset);
-static_assert(offsetof(DictionaryEntry, companion_line) ==
-              kEntryCompanionLineOffset);
-static_assert(offsetof(DictionaryEntry, reserved2) == kEntryReserved2Offset);
-static_assert(offsetof(DictionaryEntry, slots) == kEntryFirstSlotOffset);
-static_assert(sizeof(DictionaryHeader) == kDictHeaderSize);
-static_assert(offsetof(DictionaryHeader, category) == kDictCategoryOffset);
-static_assert(offsetof(DictionaryHeader, companion_name) ==
-              kDictCompanionNameOffset);
-static_assert(offsetof(DictionaryHeader, companion_text) ==
-              kDictCompanionTextOffset);
-static_assert(offsetof(DictionaryHeader, language) == kDictLanguageOffset);
-static_assert(offsetof(DictionaryHeader, flags) == kDictFlagsOffset);
-static_assert(offsetof(DictionaryHeader, entry_count) == kDictEntryCountOffset);
 
 // ---------------------------------------------------------------------------
 // Subject keyword table (after unscrambling): 8-byte header, m records.
