@@ -1,4 +1,4 @@
-#include "settings/main_frame.h"
+#include "settings/app/main_frame.h"
 
 #include <cstddef>
 #include <cstring>
@@ -8,7 +8,7 @@
 #include "settings/message_dialogs.h"
 #include "settings/message_table.h"
 #include "settings/model/window_placement.h"
-#include "settings/page_window.h"
+#include "settings/pages/page_window.h"
 #include "shared/locations.h"
 #include "shared/record_files.h"
 

@@ -1,4 +1,4 @@
-#include "settings/log_page.h"
+#include "settings/pages/log_page.h"
 
 #include <optional>
 #include <string>

@@ -1,4 +1,4 @@
-#include "settings/basic_page.h"
+#include "settings/pages/basic_page.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -9,7 +9,7 @@
 #include "platform/cp932.h"
 #include "settings/message_dialogs.h"
 #include "settings/message_table.h"
-#include "settings/page_window.h"
+#include "settings/pages/page_window.h"
 #include "shared/extension_settings.h"
 #include "shared/record_files.h"
 #include "shared/transfer_settings.h"

@@ -1,4 +1,4 @@
-#include "settings/options_page.h"
+#include "settings/pages/options_page.h"
 
 #include <cstring>
 #include <string>

@@ -1,4 +1,4 @@
-#include "settings/judgment_page.h"
+#include "settings/pages/judgment_page.h"
 
 #include <cstdio>
 #include <cstring>
@@ -7,10 +7,10 @@
 
 #include "platform/drives.h"
 #include "platform/files.h"
-#include "settings/european_dialog.h"
 #include "settings/message_dialogs.h"
 #include "settings/message_table.h"
 #include "settings/model/dictionary_list.h"
+#include "settings/pages/european_dialog.h"
 #include "shared/locations.h"
 #include "shared/extension_settings.h"
 #include "shared/record_files.h"

@@ -1,4 +1,4 @@
-#include "settings/list_page.h"
+#include "settings/pages/list_page.h"
 
 #include <optional>
 #include <string>

@@ -1,4 +1,4 @@
-#include "settings/page_window.h"
+#include "settings/pages/page_window.h"
 
 #include <array>
 #include <utility>
