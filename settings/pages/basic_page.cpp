@@ -511,33 +511,13 @@ void BasicPage::RecomputeAccountMaskForClose() {
 void BasicPage::OnEditCommand(int command) {
   const int id = state_.current_edit_control;
   if (view_ == nullptr || id == 0) return;
-  switch (command) {
-    case kCmdUndo:
-      view_->Undo(id);
-      break;
-    case kCmdCut:
-      view_->Cut(id);
-      break;
-    case kCmdCopy:
-      view_->Copy(id);
-      break;
-    case kCmdPaste:
-      view_->Paste(id);
-      break;
-    default:
-      break;
-  }
+  RunEditCommand(*view_, id, command);
 }
 
+// The items follow the account field.
 void BasicPage::OnEditMenuOpening(ui::Frame& frame) {
   if (view_ == nullptr) return;
-  int start = 0, end = 0;
-  view_->GetEditSelection(kIdAccount, start, end);
-  const bool selection = start != end;
-  frame.EnableMenuItem(kCmdUndo, view_->CanUndo(kIdAccount));
-  frame.EnableMenuItem(kCmdPaste, ui::ClipboardHasText());
-  frame.EnableMenuItem(kCmdCut, selection);
-  frame.EnableMenuItem(kCmdCopy, selection);
+  EnableEditMenu(frame, *view_, kIdAccount);
 }
 
 }  // namespace zvrx

@@ -108,18 +108,10 @@ class KeptCopyDialog : public ui::DialogEvents {
 class LogPage : public Page {
  public:
   explicit LogPage(SettingsState& state)
-      : state_(state),
+      : Page(state, kLogDialogId),
         view_([this](int64_t offset, char* out, size_t size) {
           return held_.ReadAt(offset, out, size);
         }) {}
-
-  void Create(ui::Frame& frame) override {
-    const ui::DialogTemplate* page = ui::FindTemplate(state_.resources.dialogs, kLogDialogId);
-    if (page == nullptr) return;
-    dialog_ = ui::CreatePage(*page, frame, *this);
-  }
-
-  ui::Dialog* dialog() override { return dialog_.get(); }
 
   // Nothing is written on the way out; the log and the buffer are let go.
   bool RequestClose() override {
@@ -127,7 +119,7 @@ class LogPage : public Page {
     return true;
   }
 
-  void OnInit(ui::Dialog& dialog) override {
+  void InitPage(ui::Dialog& dialog) override {
     Load(dialog);
     dialog.FocusItem(kIdLogFocusButton);
   }
@@ -251,10 +243,8 @@ class LogPage : public Page {
     held_.Close();
   }
 
-  SettingsState& state_;
   platform::HeldFile held_;
   LogView view_;
-  std::unique_ptr<ui::Dialog> dialog_;
 };
 
 }  // namespace

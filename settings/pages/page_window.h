@@ -4,29 +4,76 @@
 // close to the page.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "platform/ui/window.h"
 #include "settings/settings_state.h"
 
 namespace zvrx {
 
-// What each page implements; it is also its dialog's event handler.
+// What every page shares; it is also its dialog's event handler. The base
+// builds the page's dialog from its template and keeps it, routes the Edit
+// menu to the page's edit control, and asks the save question when a
+// changed page closes.
 class Page : public platform::ui::DialogEvents {
  public:
   ~Page() override = default;
-  // Builds the page's dialog inside `frame` (CreatePage) and initialises it.
-  virtual void Create(platform::ui::Frame& frame) = 0;
-  virtual platform::ui::Dialog* dialog() = 0;
+  // Builds the page's dialog inside `frame` (CreatePage) and initialises it;
+  // without its template the page stays empty.
+  void Create(platform::ui::Frame& frame);
+  // The page's dialog from its initialisation on; null before, and when
+  // the template is missing.
+  platform::ui::Dialog* dialog() { return dialog_; }
+  // WM_INITDIALOG: the dialog is noted, then the page fills it (InitPage).
+  void OnInit(platform::ui::Dialog& dialog) final;
   // Close box, "閉じる" or the program's close. Returns true when the page
   // may go (it saved or discarded); false keeps it open (Cancel). The
   // framework then destroys the window and clears the page's entry.
   virtual bool RequestClose() = 0;
-  // Edit menu items 40008-40011 and the menu's opening (grey what cannot act).
-  virtual void OnEditCommand(int /*command*/) {}
+  // Edit menu items 40008-40011 and the menu's opening: they act on the
+  // page's edit control (EditControl); without one every item is grey.
+  virtual void OnEditCommand(int command);
   virtual void OnEditMenuOpening(platform::ui::Frame& frame);
+
+ protected:
+  // `dialog_id` names the page's template; `changed_mark` is its bit of the
+  // changed marks, 0 for a page that saves nothing.
+  Page(SettingsState& state, int dialog_id, uint8_t changed_mark = 0);
+
+  // Fills the controls of the new dialog.
+  virtual void InitPage(platform::ui::Dialog& /*dialog*/) {}
+  // The edit control the Edit menu acts on now; 0 for none.
+  virtual int EditControl() const { return 0; }
+
+  bool Changed() const { return (state_.changed_marks & changed_mark_) != 0; }
+  void MarkChanged() { state_.changed_marks |= changed_mark_; }
+  void ClearChanged() { state_.changed_marks &= static_cast<uint8_t>(~changed_mark_); }
+
+  // The save question of a changed page that closes: its name and message
+  // 200, over the page. "はい" runs SaveChanges and "いいえ" DiscardChanges,
+  // and either clears the changed mark and lets the page go; Cancel, or a
+  // save that failed, keeps the page open and gives it the focus.
+  bool AskToSaveAndClose(std::string_view page_name);
+  virtual bool SaveChanges() { return true; }
+  virtual void DiscardChanges() {}
+
+  SettingsState& state_;
+  platform::ui::Frame* frame_ = nullptr;
+
+ private:
+  const int dialog_id_;
+  const uint8_t changed_mark_;
+  std::unique_ptr<platform::ui::Dialog> window_;  // what dialog_ points at
+  platform::ui::Dialog* dialog_ = nullptr;
 };
+
+// The Edit menu on edit control `id`: Undo, Cut, Copy or Paste, and the
+// items enabled as the control's selection, undo and the clipboard allow.
+void RunEditCommand(platform::ui::Dialog& dialog, int id, int command);
+void EnableEditMenu(platform::ui::Frame& frame, const platform::ui::Dialog& dialog, int id);
 
 // Builds the page object of a kind (not yet created); null for a kind the
 // program does not have yet.

@@ -47,13 +47,8 @@ struct Probe {
 class TestPage : public Page {
  public:
   TestPage(SettingsState& state, int* created, std::shared_ptr<Probe> probe)
-      : state_(state), created_(created), probe_(std::move(probe)) {}
-  void Create(ui::Frame& frame) override {
-    ++*created_;
-    dialog_ = ui::CreatePage(*ui::FindTemplate(state_.resources.dialogs, kBasicDialogId), frame,
-                             *this);
-  }
-  ui::Dialog* dialog() override { return dialog_.get(); }
+      : Page(state, kBasicDialogId), created_(created), probe_(std::move(probe)) {}
+  void InitPage(ui::Dialog&) override { ++*created_; }
   bool RequestClose() override {
     ++probe_->close_requests;
     return probe_->may_close;
@@ -61,10 +56,8 @@ class TestPage : public Page {
   void OnEditCommand(int command) override { probe_->edit_commands.push_back(command); }
 
  private:
-  SettingsState& state_;
   int* created_;
   std::shared_ptr<Probe> probe_;
-  std::unique_ptr<ui::Dialog> dialog_;
 };
 
 class MainFrameTest : public ::testing::Test {
