@@ -8,6 +8,7 @@
 #include <QWidget>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -310,15 +311,45 @@ void PressEnd(const QString& title_utf8) {
   QTest::keyClick(target, Qt::Key_End);
 }
 
+// Test channels of this process for the length of a test; a script set
+// beforehand keeps the answers variable from ever being read here.
+class TestChannelsSet {
+ public:
+  explicit TestChannelsSet(const std::string& folder) {
+    ui::SetScriptedAnswers({});
+    setenv("ZVRX_UI_CONTROL", (folder + "/control").c_str(), 1);
+    setenv("ZVRX_UI_ANSWERS", "OK", 1);
+    setenv("ZVRX_UI_GRAB_DIR", folder.c_str(), 1);
+  }
+  ~TestChannelsSet() {
+    for (const char* name : kNames) unsetenv(name);
+  }
+  static constexpr const char* kNames[] = {"ZVRX_UI_CONTROL", "ZVRX_UI_ANSWERS",
+                                           "ZVRX_UI_GRAB_DIR"};
+};
+
 TEST_F(MainFrameTest, HelpStartsTheViewerFromTheInstallRoot) {
-  // A viewer that leaves a mark, in place of ZvrxHelp.
+  // A viewer that leaves a mark, in place of ZvrxHelp: the test channels it
+  // was given, one line each ("-" for none).
   const std::string mark = prefix_.path() + "/help-started";
   const std::string viewer = prefix_.InstallRootHost() + "/ZvrxHelp";
-  test::WriteHostFile(viewer, "#!/bin/sh\ntouch '" + mark + "'\n");
+  test::WriteHostFile(viewer, "#!/bin/sh\n"
+                              "printf '%s\\n' \"${ZVRX_UI_CONTROL--}\" \"${ZVRX_UI_ANSWERS--}\" "
+                              "\"${ZVRX_UI_GRAB_DIR--}\" >'" + mark + ".part'\n"
+                              "mv '" + mark + ".part' '" + mark + "'\n");
   chmod(viewer.c_str(), 0755);
 
-  main_frame().UserMenuCommand(kCmdHelp);
-  EXPECT_TRUE(WaitForFile(mark, 5000)) << "from the menu";
+  {
+    // The viewer takes over none of the program's test channels, and the
+    // program keeps them for itself.
+    const TestChannelsSet channels(prefix_.path());
+    main_frame().UserMenuCommand(kCmdHelp);
+    EXPECT_TRUE(WaitForFile(mark, 5000)) << "from the menu";
+    EXPECT_EQ(test::ReadHostFile(mark), "-\n-\n-\n");
+    for (const char* name : TestChannelsSet::kNames) {
+      EXPECT_NE(std::getenv(name), nullptr) << name;
+    }
+  }
   std::remove(mark.c_str());
 
   // End goes to the main frame as help, even from inside the account field.
