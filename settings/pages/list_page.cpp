@@ -219,21 +219,15 @@ class ListPage : public Page {
   }
 
   void Read() {
-    // One file dialog at a time over all pages.
-    if (state_.file_dialog_open) return;
     static const std::vector<std::pair<std::string, std::string>> kFilters = {
         {platform::Utf8ToCp932("ｱﾄﾞﾚｽ ﾌｱｲﾙ (*.TXT)"), "*.txt"},
         {platform::Utf8ToCp932("すへてのﾌｱｲﾙ (*.*)"), "*.*"}};
     ui::OpenFileRequest request;
     request.filters = kFilters;
     request.default_extension = "TXT";
-    // The dialog starts in the current folder: the desktop when it exists.
-    platform::SetCurrentDirectory(platform::DesktopFolder() + "\\");
     // A name that does not exist yet may be chosen; reading it finds nothing.
     request.must_exist = false;
-    state_.file_dialog_open = true;
-    const std::string path = ui::GetOpenFileName(request);
-    state_.file_dialog_open = false;
+    const std::string path = AskOpenFileName(state_, request);
     if (path.empty()) return;
     MarkChanged();
 

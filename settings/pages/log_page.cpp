@@ -76,17 +76,13 @@ class KeptCopyDialog : public ui::DialogEvents {
 
  private:
   void Save() {
-    if (state_.file_dialog_open) return;
-    platform::SetCurrentDirectory(platform::DesktopFolder() + "\\");
     ui::SaveFileRequest request;
     request.filters = {
         {platform::Utf8ToCp932("メールﾌｱｲﾙ (*.EML)"), "*.eml"},
         {platform::Utf8ToCp932("すへてのﾌｱｲﾙ (*.*)"), "*.*"},
     };
     request.default_extension = "eml";
-    state_.file_dialog_open = true;
-    const std::string chosen = ui::GetSaveFileName(request);
-    state_.file_dialog_open = false;
+    const std::string chosen = AskSaveFileName(state_, request);
     if (chosen.empty()) return;
     const std::optional<std::vector<char>> bytes = ReadKeptCopy(copy_);
     // The retention may have removed it since the dialog opened.
@@ -182,18 +178,13 @@ class LogPage : public Page {
   // names; an existing file of that name is replaced without a question.
   void Export(ui::Dialog& dialog) {
     if (dialog.GetItemText(kIdLogView).empty()) return;
-    if (state_.file_dialog_open) return;  // one file dialog over all pages
-    // The dialog starts on the desktop; without one it starts where it is.
-    platform::SetCurrentDirectory(platform::DesktopFolder() + "\\");
     ui::SaveFileRequest request;
     request.filters = {
         {platform::Utf8ToCp932("テキストﾌｱｲﾙ (*.TXT)"), "*.txt"},
         {platform::Utf8ToCp932("すへてのﾌｱｲﾙ (*.*)"), "*.*"},
     };
     request.default_extension = "txt";
-    state_.file_dialog_open = true;
-    const std::string chosen = ui::GetSaveFileName(request);
-    state_.file_dialog_open = false;
+    const std::string chosen = AskSaveFileName(state_, request);
     if (chosen.empty()) return;
     // The held file stays open: it blocks neither this read nor the
     // checker, and the view keeps reading the log it indexed.

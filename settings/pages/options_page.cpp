@@ -176,19 +176,12 @@ class OptionsPage : public Page {
   }
 
   void ChooseMailer(ui::Dialog& dialog) {
-    if (state_.file_dialog_open) return;
-    // The dialog opens in the desktop folder; made current as the system's
-    // file dialog expects.
-    const std::string desktop = platform::DesktopFolder() + "\\";
-    platform::SetCurrentDirectory(desktop);
-    request_.start_folder = desktop;
+    // The dialog opens in the desktop folder.
+    request_.start_folder = platform::DesktopFolder() + "\\";
     // The stored path is the dialog's file buffer: it starts with it.
     request_.initial_file.assign(state_.records.mailer.mailer_path,
                                  strnlen(state_.records.mailer.mailer_path, kMailerPathSize));
-
-    state_.file_dialog_open = true;
-    const std::string chosen = ui::GetOpenFileName(request_);
-    state_.file_dialog_open = false;
+    const std::string chosen = AskOpenFileName(state_, request_);
     if (chosen.empty()) return;
     if (!StoreMailerPath(state_.records.mailer, chosen)) return;
 

@@ -4,6 +4,8 @@
 #include <utility>
 
 #include "platform/cp932.h"
+#include "platform/desktop.h"
+#include "platform/drives.h"
 #include "settings/message_dialogs.h"
 #include "settings/model/window_placement.h"
 
@@ -27,7 +29,26 @@ int OpenPageCount(const SettingsState& state) {
   return count;
 }
 
+template <typename Ask>
+std::string OneFileDialog(SettingsState& state, Ask ask) {
+  if (state.file_dialog_open) return {};
+  // Without a desktop the dialog starts where the program stands.
+  platform::SetCurrentDirectory(platform::DesktopFolder() + "\\");
+  state.file_dialog_open = true;
+  std::string chosen = ask();
+  state.file_dialog_open = false;
+  return chosen;
+}
+
 }  // namespace
+
+std::string AskOpenFileName(SettingsState& state, const ui::OpenFileRequest& request) {
+  return OneFileDialog(state, [&request] { return ui::GetOpenFileName(request); });
+}
+
+std::string AskSaveFileName(SettingsState& state, const ui::SaveFileRequest& request) {
+  return OneFileDialog(state, [&request] { return ui::GetSaveFileName(request); });
+}
 
 Page::Page(SettingsState& state, int dialog_id, uint8_t changed_mark)
     : state_(state), dialog_id_(dialog_id), changed_mark_(changed_mark) {}

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/ui/file_dialog.h"
 #include "platform/ui/window.h"
 #include "settings/settings_state.h"
 
@@ -74,6 +75,12 @@ class Page : public platform::ui::DialogEvents {
 // items enabled as the control's selection, undo and the clipboard allow.
 void RunEditCommand(platform::ui::Dialog& dialog, int id, int command);
 void EnableEditMenu(platform::ui::Frame& frame, const platform::ui::Dialog& dialog, int id);
+
+// The pages' file dialogs, one at a time over all pages: "" at once while
+// another is open, else the chosen path ("" when cancelled). Each starts on
+// the desktop, made the current folder as the system's dialog expects.
+std::string AskOpenFileName(SettingsState& state, const platform::ui::OpenFileRequest& request);
+std::string AskSaveFileName(SettingsState& state, const platform::ui::SaveFileRequest& request);
 
 // Builds the page object of a kind (not yet created); null for a kind the
 // program does not have yet.
