@@ -6,7 +6,6 @@
 
 #include "platform/ui/transcript.h"
 #include "settings/message_table.h"
-#include "settings/page_window.h"  // completes SettingsState
 
 namespace zvrx {
 

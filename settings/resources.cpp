@@ -1,6 +1,5 @@
 #include <string>
 
-#include "settings/page_window.h"  // completes SettingsState
 #include "settings/settings_state.h"
 
 namespace zvrx {

@@ -1,6 +1,6 @@
 #include "settings/settings_state.h"
 
-#include "settings/page_window.h"
+#include "settings/pages/page_window.h"
 
 namespace zvrx {
 

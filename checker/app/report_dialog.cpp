@@ -2,9 +2,33 @@
 
 #include <cstdio>
 
+#include "platform/ui/window.h"
+
 namespace zvrx {
 
 namespace ui = platform::ui;
+
+namespace {
+
+// Fills the lines; OK and Escape both close with OK.
+class ReportEvents : public ui::DialogEvents {
+ public:
+  explicit ReportEvents(const ReportLayout& layout) : layout_(layout) {}
+  void OnInit(ui::Dialog& dialog) override {
+    for (size_t i = 0; i < layout_.lines.size(); ++i) {
+      dialog.SetItemText(kReportFirstLineId + static_cast<int>(i), layout_.lines[i]);
+    }
+  }
+  void OnCommand(ui::Dialog& dialog, int id, int code) override {
+    if (code != ui::kBnClicked) return;
+    if (id == ui::kIdOk || id == ui::kIdCancel) dialog.EndDialog(ui::kIdOk);
+  }
+
+ private:
+  const ReportLayout& layout_;
+};
+
+}  // namespace
 
 ReportLayout LayOutReport(std::string_view text) {
   ReportLayout layout;
@@ -21,25 +45,15 @@ ReportLayout LayOutReport(std::string_view text) {
   return layout;
 }
 
-void RunReportDialog(const std::vector<ui::DialogTemplate>& templates, std::string_view text,
-                     const std::function<void(ui::DialogContext&)>& shown) {
+void RunReportDialog(const std::vector<ui::DialogTemplate>& templates, std::string_view text) {
   const ReportLayout layout = LayOutReport(text);
   const ui::DialogTemplate* dialog = ui::FindTemplate(templates, layout.template_id);
   if (dialog == nullptr) {
     std::fprintf(stderr, "ZVRX: dialog %d is missing from the resources\n", layout.template_id);
     return;
   }
-  ui::DialogHandlers handlers;
-  handlers.init = [&layout](ui::DialogContext& context) {
-    for (size_t i = 0; i < layout.lines.size(); ++i) {
-      context.SetItemText(kReportFirstLineId + static_cast<int>(i), layout.lines[i]);
-    }
-  };
-  handlers.command = [](ui::DialogContext& context, int id) {
-    if (id == ui::kIdOk || id == ui::kIdCancel) context.EndDialog(ui::kIdOk);
-  };
-  handlers.shown = shown;
-  ui::DoModalDialog(*dialog, handlers);
+  ReportEvents events(layout);
+  ui::RunModal(*dialog, events, ui::ModalOptions());
 }
 
 }  // namespace zvrx

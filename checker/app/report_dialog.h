@@ -3,12 +3,11 @@
 #pragma once
 
 #include <cstddef>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "platform/ui/dialog.h"
+#include "platform/ui/dialog_template.h"
 
 namespace zvrx {
 
@@ -27,10 +26,9 @@ struct ReportLayout {
 // one is shown too rather than lost. Lines past the fourth are dropped.
 ReportLayout LayOutReport(std::string_view text);
 
-// Shows the dialog on the main thread until OK. `shown` lets tests look at
-// the running dialog.
+// Shows the dialog on the main thread until OK (or its close, which also
+// counts as OK).
 void RunReportDialog(const std::vector<platform::ui::DialogTemplate>& templates,
-                     std::string_view text,
-                     const std::function<void(platform::ui::DialogContext&)>& shown = {});
+                     std::string_view text);
 
 }  // namespace zvrx

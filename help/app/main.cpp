@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "help/help_viewer.h"
+#include "help/app/help_viewer.h"
 #include "platform/ui/application.h"
 
 int main(int argc, char** argv) {

@@ -17,6 +17,7 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QTimer>
+#include <type_traits>
 
 #include "platform/ui/control_widgets.h"
 #include "platform/ui/cp932_offsets.h"
@@ -32,6 +33,186 @@ constexpr int kIconPixels = 32;
 
 QScrollBar* ScrollBarOf(QObject* object) { return qobject_cast<QScrollBar*>(object); }
 
+// Every widget signal reaches its dialog through here: the dialog may have
+// gone while Qt still delivers. `action` takes the dialog and, where it
+// wants them, the signal's arguments.
+template <typename Sender, typename Signal, typename Action>
+void Forward(Sender* sender, Signal signal, DialogLink* link, Action action) {
+  QObject::connect(sender, signal, link, [link, action](auto... args) {
+    if (link->owner == nullptr) return;
+    if constexpr (std::is_invocable_v<Action, DialogWindow&, decltype(args)...>) {
+      action(*link->owner, args...);
+    } else {
+      action(*link->owner);
+    }
+  });
+}
+
+// A signal as the notification `code` of control `id`.
+template <typename Sender, typename Signal>
+void ForwardNotify(Sender* sender, Signal signal, DialogLink* link, int id, int code) {
+  Forward(sender, signal, link, [id, code](DialogWindow& owner) { owner.Notify(id, code); });
+}
+
+// What building one control needs: its template line, its text for Qt,
+// the dialog's surface and link.
+struct ControlSite {
+  const ControlTemplate& control;
+  const QString& text;
+  QWidget* root;
+  DialogLink* link;
+};
+
+QWidget* MakeText(const ControlSite& site) {
+  const ControlTemplate& control = site.control;
+  auto* label = new QLabel(site.text, site.root);
+  label->setTextFormat(Qt::PlainText);
+  const Qt::Alignment horizontal = control.kind == ControlKind::kCenteredText ? Qt::AlignHCenter
+                                   : control.kind == ControlKind::kRightText  ? Qt::AlignRight
+                                                                              : Qt::AlignLeft;
+  label->setAlignment(horizontal | Qt::AlignTop);
+  label->setWordWrap((control.flags & kControlNoWrap) == 0);
+  if (control.flags & kControlSunken) label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  return label;
+}
+
+// Any button: a click is BN_CLICKED.
+QWidget* Clickable(const ControlSite& site, QAbstractButton* button) {
+  ForwardNotify(button, &QAbstractButton::clicked, site.link, site.control.id, kBnClicked);
+  return button;
+}
+
+QWidget* MakePushButton(const ControlSite& site) {
+  auto* button = new QPushButton(site.text, site.root);
+  button->setDefault(site.control.kind == ControlKind::kDefPushButton);
+  button->setAutoDefault(false);
+  return Clickable(site, button);
+}
+
+QWidget* MakeCheckBox(const ControlSite& site) {
+  if (site.control.kind == ControlKind::kCheckBox) {
+    return Clickable(site, new ManualCheckBox(site.text, site.root));
+  }
+  return Clickable(site, new QCheckBox(site.text, site.root));
+}
+
+QWidget* MakeRadioButton(const ControlSite& site) {
+  if (site.control.kind == ControlKind::kRadioButton) {
+    auto* radio = new ManualRadioButton(site.text, site.root);
+    radio->setAutoExclusive(false);
+    return Clickable(site, radio);
+  }
+  return Clickable(site, new QRadioButton(site.text, site.root));
+}
+
+QWidget* MakeOwnerDraw(const ControlSite& site) {
+  return Clickable(site, new OwnerDrawButton(site.root));
+}
+
+// A text box of many lines (the installer's licence text).
+QWidget* MakeTextBox(const ControlSite& site) {
+  const int flags = site.control.flags;
+  auto* box = new QPlainTextEdit(site.root);
+  box->setPlainText(QString(site.text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+  box->setReadOnly((flags & kControlReadOnly) != 0);
+  box->setContextMenuPolicy(Qt::NoContextMenu);
+  box->setVerticalScrollBarPolicy((flags & kControlVScroll) ? Qt::ScrollBarAlwaysOn
+                                                            : Qt::ScrollBarAlwaysOff);
+  box->installEventFilter(site.link);
+  return box;
+}
+
+QWidget* MakeEdit(const ControlSite& site) {
+  const int flags = site.control.flags;
+  if (flags & kControlMultiline) return MakeTextBox(site);
+  auto* edit = new QLineEdit(site.text, site.root);
+  edit->setFrame(true);
+  edit->setContextMenuPolicy(Qt::NoContextMenu);  // the page's Edit menu acts instead
+  if (flags & kControlPassword) edit->setEchoMode(QLineEdit::Password);
+  if (flags & kControlReadOnly) edit->setReadOnly(true);
+  const int id = site.control.id;
+  Forward(edit, &QLineEdit::textChanged, site.link,
+          [id](DialogWindow& owner) { owner.EditChanged(id); });
+  edit->installEventFilter(site.link);
+  return edit;
+}
+
+QWidget* MakeGroupBox(const ControlSite& site) { return new QGroupBox(site.text, site.root); }
+
+QWidget* MakeComboBox(const ControlSite& site) {
+  auto* combo = new DropDownCombo(site.link, site.control.id, site.root);
+  combo->setEditable(false);
+  ForwardNotify(combo, &QComboBox::currentIndexChanged, site.link, site.control.id,
+                kCbnSelChange);
+  return combo;
+}
+
+QWidget* MakeListBox(const ControlSite& site) {
+  auto* list = new QListWidget(site.root);
+  list->setSelectionMode(QAbstractItemView::SingleSelection);
+  list->setSortingEnabled(false);
+  list->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+  list->setUniformItemSizes(true);
+  ForwardNotify(list, &QListWidget::currentRowChanged, site.link, site.control.id, kLbnSelChange);
+  ForwardNotify(list, &QListWidget::itemDoubleClicked, site.link, site.control.id, kLbnDblClk);
+  list->installEventFilter(site.link);
+  return list;
+}
+
+QWidget* MakeScrollBar(const ControlSite& site) {
+  auto* bar = new QScrollBar(Qt::Vertical, site.root);
+  bar->setFocusPolicy(Qt::NoFocus);
+  bar->setRange(0, 0);
+  const int id = site.control.id;
+  Forward(bar, &QAbstractSlider::actionTriggered, site.link,
+          [id](DialogWindow& owner, int action) { owner.ScrollAction(id, action); });
+  Forward(bar, &QAbstractSlider::sliderReleased, site.link,
+          [id](DialogWindow& owner) { owner.ScrollReleased(id); });
+  bar->installEventFilter(site.link);
+  return bar;
+}
+
+QWidget* MakeIcon(const ControlSite& site) {
+  auto* label = new QLabel(site.root);
+  label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  return label;
+}
+
+QWidget* MakeFrame(const ControlSite& site) {
+  const int flags = site.control.flags;
+  auto* frame = new QFrame(site.root);
+  if (flags & kControlSunken) {
+    frame->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  } else if (flags & kControlEtched) {
+    frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
+  } else {
+    frame->setFrameStyle(QFrame::Box | QFrame::Plain);
+  }
+  return frame;
+}
+
+QWidget* MakeControl(const ControlSite& site) {
+  switch (site.control.kind) {
+    case ControlKind::kLeftText:
+    case ControlKind::kCenteredText:
+    case ControlKind::kRightText: return MakeText(site);
+    case ControlKind::kPushButton:
+    case ControlKind::kDefPushButton: return MakePushButton(site);
+    case ControlKind::kCheckBox:
+    case ControlKind::kAutoCheckBox: return MakeCheckBox(site);
+    case ControlKind::kRadioButton:
+    case ControlKind::kAutoRadioButton: return MakeRadioButton(site);
+    case ControlKind::kOwnerDraw: return MakeOwnerDraw(site);
+    case ControlKind::kEdit: return MakeEdit(site);
+    case ControlKind::kGroupBox: return MakeGroupBox(site);
+    case ControlKind::kComboBox: return MakeComboBox(site);
+    case ControlKind::kListBox: return MakeListBox(site);
+    case ControlKind::kVScrollBar: return MakeScrollBar(site);
+    case ControlKind::kIcon: return MakeIcon(site);
+    case ControlKind::kFrame: return MakeFrame(site);
+  }
+  return MakeFrame(site);  // not reached: the parser knows no other kind
+}
 
 }  // namespace
 
@@ -105,154 +286,9 @@ QDialog* DialogWindow::modal() const { return qobject_cast<QDialog*>(root_.data(
 
 void DialogWindow::Build(const ControlTemplate& control, BaseUnits base) {
   QWidget* root = root_;
-  DialogLink* link = link_;
   const int id = control.id;
   const QString text = ToQt(control.text);
-  QWidget* widget = nullptr;
-  auto notify_clicks = [link, id](QAbstractButton* button) {
-    QObject::connect(button, &QAbstractButton::clicked, link, [link, id] {
-      if (link->owner) link->owner->Notify(id, kBnClicked);
-    });
-  };
-  switch (control.kind) {
-    case ControlKind::kLeftText:
-    case ControlKind::kCenteredText:
-    case ControlKind::kRightText: {
-      auto* label = new QLabel(text, root);
-      label->setTextFormat(Qt::PlainText);
-      const Qt::Alignment horizontal = control.kind == ControlKind::kCenteredText ? Qt::AlignHCenter
-                                       : control.kind == ControlKind::kRightText  ? Qt::AlignRight
-                                                                                  : Qt::AlignLeft;
-      label->setAlignment(horizontal | Qt::AlignTop);
-      label->setWordWrap((control.flags & kControlNoWrap) == 0);
-      if (control.flags & kControlSunken) label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-      widget = label;
-      break;
-    }
-    case ControlKind::kPushButton:
-    case ControlKind::kDefPushButton: {
-      auto* button = new QPushButton(text, root);
-      button->setDefault(control.kind == ControlKind::kDefPushButton);
-      button->setAutoDefault(false);
-      notify_clicks(button);
-      widget = button;
-      break;
-    }
-    case ControlKind::kCheckBox:
-    case ControlKind::kAutoCheckBox: {
-      QCheckBox* box = control.kind == ControlKind::kCheckBox ? new ManualCheckBox(text, root)
-                                                               : new QCheckBox(text, root);
-      notify_clicks(box);
-      widget = box;
-      break;
-    }
-    case ControlKind::kRadioButton:
-    case ControlKind::kAutoRadioButton: {
-      QRadioButton* radio = nullptr;
-      if (control.kind == ControlKind::kRadioButton) {
-        radio = new ManualRadioButton(text, root);
-        radio->setAutoExclusive(false);
-      } else {
-        radio = new QRadioButton(text, root);
-      }
-      notify_clicks(radio);
-      widget = radio;
-      break;
-    }
-    case ControlKind::kOwnerDraw: {
-      auto* button = new OwnerDrawButton(root);
-      notify_clicks(button);
-      widget = button;
-      break;
-    }
-    case ControlKind::kEdit: {
-      if (control.flags & kControlMultiline) {
-        // A text box of many lines (the installer's licence text).
-        auto* box = new QPlainTextEdit(root);
-        box->setPlainText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
-        box->setReadOnly((control.flags & kControlReadOnly) != 0);
-        box->setContextMenuPolicy(Qt::NoContextMenu);
-        box->setVerticalScrollBarPolicy((control.flags & kControlVScroll) ? Qt::ScrollBarAlwaysOn
-                                                                          : Qt::ScrollBarAlwaysOff);
-        box->installEventFilter(link);
-        widget = box;
-        break;
-      }
-      auto* edit = new QLineEdit(text, root);
-      edit->setFrame(true);
-      edit->setContextMenuPolicy(Qt::NoContextMenu);  // the page's Edit menu acts instead
-      if (control.flags & kControlPassword) edit->setEchoMode(QLineEdit::Password);
-      if (control.flags & kControlReadOnly) edit->setReadOnly(true);
-      QObject::connect(edit, &QLineEdit::textChanged, link, [link, id] {
-        if (link->owner) link->owner->EditChanged(id);
-      });
-      edit->installEventFilter(link);
-      widget = edit;
-      break;
-    }
-    case ControlKind::kGroupBox: {
-      auto* group = new QGroupBox(text, root);
-      widget = group;
-      break;
-    }
-    case ControlKind::kComboBox: {
-      auto* combo = new DropDownCombo(link, id, root);
-      combo->setEditable(false);
-      QObject::connect(combo, &QComboBox::currentIndexChanged, link, [link, id] {
-        if (link->owner) link->owner->Notify(id, kCbnSelChange);
-      });
-      widget = combo;
-      break;
-    }
-    case ControlKind::kListBox: {
-      auto* list = new QListWidget(root);
-      list->setSelectionMode(QAbstractItemView::SingleSelection);
-      list->setSortingEnabled(false);
-      list->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
-      list->setUniformItemSizes(true);
-      QObject::connect(list, &QListWidget::currentRowChanged, link, [link, id] {
-        if (link->owner) link->owner->Notify(id, kLbnSelChange);
-      });
-      QObject::connect(list, &QListWidget::itemDoubleClicked, link, [link, id] {
-        if (link->owner) link->owner->Notify(id, kLbnDblClk);
-      });
-      list->installEventFilter(link);
-      widget = list;
-      break;
-    }
-    case ControlKind::kVScrollBar: {
-      auto* bar = new QScrollBar(Qt::Vertical, root);
-      bar->setFocusPolicy(Qt::NoFocus);
-      bar->setRange(0, 0);
-      QObject::connect(bar, &QAbstractSlider::actionTriggered, link, [link, id](int action) {
-        if (link->owner) link->owner->ScrollAction(id, action);
-      });
-      QObject::connect(bar, &QAbstractSlider::sliderReleased, link, [link, id] {
-        if (link->owner) link->owner->ScrollReleased(id);
-      });
-      bar->installEventFilter(link);
-      widget = bar;
-      break;
-    }
-    case ControlKind::kIcon: {
-      auto* label = new QLabel(root);
-      label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-      widget = label;
-      break;
-    }
-    case ControlKind::kFrame: {
-      auto* frame = new QFrame(root);
-      if (control.flags & kControlSunken) {
-        frame->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-      } else if (control.flags & kControlEtched) {
-        frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
-      } else {
-        frame->setFrameStyle(QFrame::Box | QFrame::Plain);
-      }
-      widget = frame;
-      break;
-    }
-  }
+  QWidget* widget = MakeControl({control, text, root, link_});
   PixelRect r = DialogUnitsToPixels(control.x, control.y, control.width, control.height, base);
   if (control.kind == ControlKind::kComboBox) {
     // The template's height includes the dropped list; closed, it is one line.

@@ -45,9 +45,25 @@ void SetTestHooks(TestHooks hooks) {
   current.values = std::move(hooks);
 }
 
+constexpr const char* kChildChannels[] = {kControlVariable, kAnswersVariable,
+                                          kGrabFolderVariable};
+
 void KeepTestChannelsFromChildren() {
-  for (const char* name : {kControlVariable, kAnswersVariable, kGrabFolderVariable}) {
-    unsetenv(name);
+  for (const char* name : kChildChannels) unsetenv(name);
+}
+
+TestChannelsHiddenFromChildren::TestChannelsHiddenFromChildren() {
+  for (const char* name : kChildChannels) {
+    const char* value = std::getenv(name);
+    saved_.push_back(value != nullptr ? std::optional<std::string>(value) : std::nullopt);
+  }
+  KeepTestChannelsFromChildren();
+}
+
+TestChannelsHiddenFromChildren::~TestChannelsHiddenFromChildren() {
+  // A child started meanwhile has its own copy of the environment already.
+  for (size_t i = 0; i < saved_.size(); ++i) {
+    if (saved_[i]) setenv(kChildChannels[i], saved_[i]->c_str(), 1);
   }
 }
 

@@ -9,7 +9,9 @@
 // A variable that is empty counts as not set. Without them nothing changes.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace zvrx::platform::ui {
 
@@ -42,5 +44,19 @@ void SetTestHooks(TestHooks hooks);
 // presses the parent's answers. The transcript is kept: children append to
 // it. This program keeps its own hooks.
 void KeepTestChannelsFromChildren();
+
+// For a program that goes on after starting a child (the settings program
+// starting the help viewer): the channels are out of the environment while
+// this object lives and back afterwards. Start the child inside its scope.
+class TestChannelsHiddenFromChildren {
+ public:
+  TestChannelsHiddenFromChildren();
+  ~TestChannelsHiddenFromChildren();
+  TestChannelsHiddenFromChildren(const TestChannelsHiddenFromChildren&) = delete;
+  TestChannelsHiddenFromChildren& operator=(const TestChannelsHiddenFromChildren&) = delete;
+
+ private:
+  std::vector<std::optional<std::string>> saved_;  // one per channel, none when unset
+};
 
 }  // namespace zvrx::platform::ui

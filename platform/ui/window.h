@@ -16,6 +16,7 @@
 #include "platform/ui/dialog.h"
 #include "platform/ui/dialog_template.h"
 #include "platform/ui/menu_template.h"
+#include "platform/ui/transcript.h"
 #include "platform/window_metrics.h"
 
 namespace zvrx::platform::ui {
@@ -78,10 +79,9 @@ class DialogEvents {
   virtual void OnClose(Dialog& dialog);
 };
 
-// A Dialog is also what the handlers of DoModalDialog reach.
-class Dialog : public DialogContext {
+class Dialog {
  public:
-  ~Dialog() override = default;
+  virtual ~Dialog() = default;
 
   virtual int TemplateId() const = 0;
   virtual void SetCaption(std::string_view cp932) = 0;

@@ -5,7 +5,7 @@
 
 #include "platform/instance_lock.h"
 #include "platform/ui/application.h"
-#include "settings/settings_program.h"
+#include "settings/app/settings_program.h"
 
 int main(int argc, char** argv) {
   using namespace zvrx;

@@ -13,11 +13,11 @@
 #include "platform/cp932.h"
 #include "platform/ui/transcript.h"
 #include "platform/ui/window.h"
-#include "settings/basic_page.h"
+#include "settings/pages/basic_page.h"
+#include "settings/pages/page_window.h"  // completes SettingsState
 #include "shared/extension_settings.h"
 #include "settings/message_dialogs.h"
 #include "settings/message_table.h"
-#include "settings/page_window.h"  // completes SettingsState
 #include "shared/record_files.h"
 #include "shared/transfer_checker.h"
 #include "shared/transfer_settings.h"

@@ -11,6 +11,7 @@
 #include "platform/cp932.h"
 #include "platform/ui/dialog.h"
 #include "platform/ui/dialog_template.h"
+#include "platform/ui/window.h"
 #include "tests/gui/gui_application.h"
 
 namespace zvrx {
@@ -118,7 +119,7 @@ Shown ShowReport(const std::string& utf8_text) {
   test::GuiApplication();
   Shown shown;
   const auto templates = ReportTemplates();
-  RunReportDialog(templates, platform::Utf8ToCp932(utf8_text), [&](ui::DialogContext& dialog) {
+  ui::SetModalObserver([&](ui::Dialog& dialog) {
     for (int i = 0; i < kReportMaxLines; ++i) {
       const ui::PixelRect rect = dialog.ItemRect(kReportFirstLineId + i);
       if (rect.width == 0) break;
@@ -128,6 +129,8 @@ Shown ShowReport(const std::string& utf8_text) {
     shown.dialog = dialog.ItemRect(0);
     dialog.EndDialog(ui::kIdOk);
   });
+  RunReportDialog(templates, platform::Utf8ToCp932(utf8_text));
+  ui::SetModalObserver(nullptr);
   return shown;
 }
 

@@ -12,7 +12,7 @@
 
 #include <gtest/gtest.h>
 
-#include "help/help_viewer.h"
+#include "help/app/help_viewer.h"
 #include "help/render/bitmap_image.h"
 #include "platform/cp932.h"
 #include "platform/ui/picture.h"

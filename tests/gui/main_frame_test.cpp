@@ -8,6 +8,7 @@
 #include <QWidget>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -20,11 +21,11 @@
 #include "platform/cp932.h"
 #include "platform/ui/transcript.h"
 #include "platform/ui/window.h"
-#include "settings/basic_page.h"
+#include "settings/app/settings_program.h"
 #include "settings/message_dialogs.h"
 #include "settings/model/window_placement.h"
-#include "settings/page_window.h"
-#include "settings/settings_program.h"
+#include "settings/pages/basic_page.h"
+#include "settings/pages/page_window.h"
 #include "shared/record_files.h"
 #include "tests/gui/page_fixture.h"
 #include "tests/support/temp_prefix.h"
@@ -47,13 +48,8 @@ struct Probe {
 class TestPage : public Page {
  public:
   TestPage(SettingsState& state, int* created, std::shared_ptr<Probe> probe)
-      : state_(state), created_(created), probe_(std::move(probe)) {}
-  void Create(ui::Frame& frame) override {
-    ++*created_;
-    dialog_ = ui::CreatePage(*ui::FindTemplate(state_.resources.dialogs, kBasicDialogId), frame,
-                             *this);
-  }
-  ui::Dialog* dialog() override { return dialog_.get(); }
+      : Page(state, kBasicDialogId), created_(created), probe_(std::move(probe)) {}
+  void InitPage(ui::Dialog&) override { ++*created_; }
   bool RequestClose() override {
     ++probe_->close_requests;
     return probe_->may_close;
@@ -61,10 +57,8 @@ class TestPage : public Page {
   void OnEditCommand(int command) override { probe_->edit_commands.push_back(command); }
 
  private:
-  SettingsState& state_;
   int* created_;
   std::shared_ptr<Probe> probe_;
-  std::unique_ptr<ui::Dialog> dialog_;
 };
 
 class MainFrameTest : public ::testing::Test {
@@ -317,15 +311,45 @@ void PressEnd(const QString& title_utf8) {
   QTest::keyClick(target, Qt::Key_End);
 }
 
+// Test channels of this process for the length of a test; a script set
+// beforehand keeps the answers variable from ever being read here.
+class TestChannelsSet {
+ public:
+  explicit TestChannelsSet(const std::string& folder) {
+    ui::SetScriptedAnswers({});
+    setenv("ZVRX_UI_CONTROL", (folder + "/control").c_str(), 1);
+    setenv("ZVRX_UI_ANSWERS", "OK", 1);
+    setenv("ZVRX_UI_GRAB_DIR", folder.c_str(), 1);
+  }
+  ~TestChannelsSet() {
+    for (const char* name : kNames) unsetenv(name);
+  }
+  static constexpr const char* kNames[] = {"ZVRX_UI_CONTROL", "ZVRX_UI_ANSWERS",
+                                           "ZVRX_UI_GRAB_DIR"};
+};
+
 TEST_F(MainFrameTest, HelpStartsTheViewerFromTheInstallRoot) {
-  // A viewer that leaves a mark, in place of ZvrxHelp.
+  // A viewer that leaves a mark, in place of ZvrxHelp: the test channels it
+  // was given, one line each ("-" for none).
   const std::string mark = prefix_.path() + "/help-started";
   const std::string viewer = prefix_.InstallRootHost() + "/ZvrxHelp";
-  test::WriteHostFile(viewer, "#!/bin/sh\ntouch '" + mark + "'\n");
+  test::WriteHostFile(viewer, "#!/bin/sh\n"
+                              "printf '%s\\n' \"${ZVRX_UI_CONTROL--}\" \"${ZVRX_UI_ANSWERS--}\" "
+                              "\"${ZVRX_UI_GRAB_DIR--}\" >'" + mark + ".part'\n"
+                              "mv '" + mark + ".part' '" + mark + "'\n");
   chmod(viewer.c_str(), 0755);
 
-  main_frame().UserMenuCommand(kCmdHelp);
-  EXPECT_TRUE(WaitForFile(mark, 5000)) << "from the menu";
+  {
+    // The viewer takes over none of the program's test channels, and the
+    // program keeps them for itself.
+    const TestChannelsSet channels(prefix_.path());
+    main_frame().UserMenuCommand(kCmdHelp);
+    EXPECT_TRUE(WaitForFile(mark, 5000)) << "from the menu";
+    EXPECT_EQ(test::ReadHostFile(mark), "-\n-\n-\n");
+    for (const char* name : TestChannelsSet::kNames) {
+      EXPECT_NE(std::getenv(name), nullptr) << name;
+    }
+  }
   std::remove(mark.c_str());
 
   // End goes to the main frame as help, even from inside the account field.

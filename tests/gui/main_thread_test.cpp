@@ -8,6 +8,8 @@
 
 #include "checker/app/report_dialog.h"
 #include "platform/ui/application.h"
+#include "platform/ui/transcript.h"
+#include "platform/ui/window.h"
 #include "tests/gui/gui_application.h"
 
 namespace zvrx {
@@ -35,17 +37,17 @@ TEST(MainThreadTest, QuitWhileTheWorkersDialogIsOpenReleasesTheWorker) {
   ASSERT_TRUE(ui::LoadDialogTemplates(ZVRX_SOURCE_DIR "/resources/checker/report_dialog.dlg",
                                       templates, nullptr));
   std::atomic<bool> shown{false};
+  // As SIGTERM does while the report waits for OK.
+  ui::SetModalObserver([&](ui::Dialog&) {
+    shown = true;
+    ui::PostQuit(0);
+  });
   std::thread worker([&] {
-    ui::RunOnMainThread([&] {
-      // As SIGTERM does while the report waits for OK.
-      RunReportDialog(templates, "1\n", [&](ui::DialogContext&) {
-        shown = true;
-        ui::PostQuit(0);
-      });
-    });
+    ui::RunOnMainThread([&] { RunReportDialog(templates, "1\n"); });
   });
   EXPECT_EQ(app.Run(), 0);
   worker.join();
+  ui::SetModalObserver(nullptr);
   EXPECT_TRUE(shown);
 
   // After the loop has ended a worker's dialog is given up at once.

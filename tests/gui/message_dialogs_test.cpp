@@ -14,7 +14,7 @@
 #include "platform/ui/window.h"
 #include "settings/message_dialogs.h"
 #include "settings/message_table.h"
-#include "settings/page_window.h"
+#include "settings/pages/page_window.h"
 #include "tests/gui/gui_application.h"
 
 namespace zvrx {

@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/ui/window.h"
-#include "settings/page_window.h"
+#include "settings/pages/page_window.h"
 #include "settings/settings_state.h"
 #include "tests/support/temp_prefix.h"
 

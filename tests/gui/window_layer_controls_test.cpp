@@ -308,6 +308,11 @@ TEST_F(WindowLayerTest, ListKeepsOrderAndBytesAndNotifiesOnlyTheUsersChoice) {
                     list->visualItemRect(list->item(3)).center());
   EXPECT_EQ(page.ListSelection(kList), 3);
   EXPECT_EQ(events_.commands.size(), 2u);
+  // A double click on the chosen item.
+  QTest::mouseDClick(list->viewport(), Qt::LeftButton, {},
+                     list->visualItemRect(list->item(3)).center());
+  ASSERT_FALSE(events_.commands.empty());
+  EXPECT_EQ(events_.commands.back(), (Notification{kList, ui::kLbnDblClk}));
   page.ListDelete(kList, 0);
   EXPECT_EQ(page.ListText(kList, 0), "item0");
 }

@@ -1,9 +1,12 @@
-#include "settings/page_window.h"
+#include "settings/pages/page_window.h"
 
 #include <array>
 #include <utility>
 
 #include "platform/cp932.h"
+#include "platform/desktop.h"
+#include "platform/drives.h"
+#include "settings/message_dialogs.h"
 #include "settings/model/window_placement.h"
 
 namespace zvrx {
@@ -26,10 +29,92 @@ int OpenPageCount(const SettingsState& state) {
   return count;
 }
 
+template <typename Ask>
+std::string OneFileDialog(SettingsState& state, Ask ask) {
+  if (state.file_dialog_open) return {};
+  // Without a desktop the dialog starts where the program stands.
+  platform::SetCurrentDirectory(platform::DesktopFolder() + "\\");
+  state.file_dialog_open = true;
+  std::string chosen = ask();
+  state.file_dialog_open = false;
+  return chosen;
+}
+
 }  // namespace
 
+std::string AskOpenFileName(SettingsState& state, const ui::OpenFileRequest& request) {
+  return OneFileDialog(state, [&request] { return ui::GetOpenFileName(request); });
+}
+
+std::string AskSaveFileName(SettingsState& state, const ui::SaveFileRequest& request) {
+  return OneFileDialog(state, [&request] { return ui::GetSaveFileName(request); });
+}
+
+Page::Page(SettingsState& state, int dialog_id, uint8_t changed_mark)
+    : state_(state), dialog_id_(dialog_id), changed_mark_(changed_mark) {}
+
+void Page::Create(ui::Frame& frame) {
+  frame_ = &frame;
+  const ui::DialogTemplate* dialog = ui::FindTemplate(state_.resources.dialogs, dialog_id_);
+  if (dialog == nullptr) return;
+  window_ = ui::CreatePage(*dialog, frame, *this);
+}
+
+void Page::OnInit(ui::Dialog& dialog) {
+  // Reachable from here on: the page's own start-up may measure its controls.
+  dialog_ = &dialog;
+  InitPage(dialog);
+}
+
+void RunEditCommand(ui::Dialog& dialog, int id, int command) {
+  switch (command) {
+    case kCmdUndo: dialog.Undo(id); return;
+    case kCmdCut: dialog.Cut(id); return;
+    case kCmdCopy: dialog.Copy(id); return;
+    case kCmdPaste: dialog.Paste(id); return;
+    default: return;
+  }
+}
+
+void EnableEditMenu(ui::Frame& frame, const ui::Dialog& dialog, int id) {
+  int start = 0, end = 0;
+  dialog.GetEditSelection(id, start, end);
+  frame.EnableMenuItem(kCmdUndo, dialog.CanUndo(id));
+  frame.EnableMenuItem(kCmdPaste, ui::ClipboardHasText());
+  frame.EnableMenuItem(kCmdCut, start != end);
+  frame.EnableMenuItem(kCmdCopy, start != end);
+}
+
+void Page::OnEditCommand(int command) {
+  const int edit = EditControl();
+  if (dialog_ != nullptr && edit != 0) RunEditCommand(*dialog_, edit, command);
+}
+
 void Page::OnEditMenuOpening(ui::Frame& frame) {
+  const int edit = EditControl();
+  if (dialog_ != nullptr && edit != 0) {
+    EnableEditMenu(frame, *dialog_, edit);
+    return;
+  }
   for (int command : kEditCommands) frame.EnableMenuItem(command, false);
+}
+
+bool Page::AskToSaveAndClose(std::string_view page_name) {
+  const ui::PixelRect owner = frame_->Rect();
+  switch (AskSaveQuestion(state_, page_name, &owner)) {
+    case kResultYes:
+      if (!SaveChanges()) break;
+      ClearChanged();
+      return true;
+    case kResultNo:
+      DiscardChanges();
+      ClearChanged();
+      return true;
+    default:
+      break;
+  }
+  frame_->Focus();
+  return false;
 }
 
 const PageDescription& DescribePage(PageKind kind) {

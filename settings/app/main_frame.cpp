@@ -1,14 +1,15 @@
-#include "settings/main_frame.h"
+#include "settings/app/main_frame.h"
 
 #include <cstddef>
 #include <cstring>
 #include <utility>
 
 #include "platform/process.h"
+#include "platform/ui/test_hooks.h"
 #include "settings/message_dialogs.h"
 #include "settings/message_table.h"
 #include "settings/model/window_placement.h"
-#include "settings/page_window.h"
+#include "settings/pages/page_window.h"
 #include "shared/locations.h"
 #include "shared/record_files.h"
 
@@ -178,10 +179,13 @@ void MainFrame::OnCommand(ui::Frame& frame, int id, int /*source*/) {
     case kCmdCut:
       basic_page_->OnEditCommand(id);
       return;
-    case kCmdHelp:
-      // A help viewer that does not start is not reported.
+    case kCmdHelp: {
+      // The viewer gets none of this program's test channels; a help
+      // viewer that does not start is not reported.
+      const ui::TestChannelsHiddenFromChildren hidden;
       platform::StartProgram(state_.install_root + kHelpProgram);
       return;
+    }
     default:
       return;
   }

@@ -1,4 +1,4 @@
-#include "settings/options_page.h"
+#include "settings/pages/options_page.h"
 
 #include <cstring>
 #include <string>
@@ -29,19 +29,9 @@ constexpr int kOptionBoxes[] = {kIdAutoSoundBox, kIdAutoDialogBox, kIdAutoStartM
 
 class OptionsPage : public Page {
  public:
-  explicit OptionsPage(SettingsState& state) : state_(state) {}
+  explicit OptionsPage(SettingsState& state) : Page(state, kOptionsDialogId, kChangedOptions) {}
 
-  void Create(ui::Frame& frame) override {
-    frame_ = &frame;
-    const ui::DialogTemplate* dialog =
-        ui::FindTemplate(state_.resources.dialogs, kOptionsDialogId);
-    if (dialog == nullptr) return;
-    dialog_ = ui::CreatePage(*dialog, frame, *this);
-  }
-
-  ui::Dialog* dialog() override { return dialog_.get(); }
-
-  void OnInit(ui::Dialog& dialog) override {
+  void InitPage(ui::Dialog& dialog) override {
     PrepareFileRequest();
     NotifyOptions& options = state_.records.options;
     MailerSettings& mailer = state_.records.mailer;
@@ -106,70 +96,38 @@ class OptionsPage : public Page {
       return false;
     }
     MailerSettings& mailer = state_.records.mailer;
-    if (dialog_ != nullptr && dialog_->GetItemText(kIdMailerArguments).empty()) {
+    if (dialog() != nullptr && dialog()->GetItemText(kIdMailerArguments).empty()) {
       std::memset(mailer.mailer_arguments, 0, sizeof mailer.mailer_arguments);
     }
-    if ((state_.changed_marks & kChangedOptions) != 0 && Differs()) {
-      const ui::PixelRect owner = frame_->Rect();
-      const int answer = AskSaveQuestion(state_, PageNameOptions(), &owner);
-      if (answer == kResultCancel) {
-        frame_->Focus();
-        return false;
-      }
-      if (answer == kResultYes) {
-        frame_->Hide();
-        SendSettings(state_.transfer, false);
-        SaveMailerSettings(state_.records.mailer);
-        SaveNotifyOptions(state_.records.options);
-        if (keep_copies_ != keep_copies_snapshot_) {
-          // The checker reads the file at its next check; nothing to hand over.
-          ChangeExtensionSettings({{kKeepDeletedKey, keep_copies_ ? "on" : "off"}});
-          keep_copies_snapshot_ = keep_copies_;
-        }
-        state_.snapshots.options = state_.records.options;
-        state_.snapshots.mailer = state_.records.mailer;
-        state_.records.judgment.languages_changed = 0;
-      } else {
-        state_.records.options = state_.snapshots.options;
-        state_.records.mailer = state_.snapshots.mailer;
-        keep_copies_ = keep_copies_snapshot_;
-      }
-    }
-    state_.changed_marks &= static_cast<uint8_t>(~kChangedOptions);
+    if (Changed() && Differs()) return AskToSaveAndClose(PageNameOptions());
+    ClearChanged();
     return true;
   }
 
-  void OnEditCommand(int command) override {
-    if (dialog_ == nullptr || locked_) return;
-    switch (command) {
-      case kCmdUndo:
-        dialog_->Undo(kIdMailerArguments);
-        return;
-      case kCmdCopy:
-        dialog_->Copy(kIdMailerArguments);
-        return;
-      case kCmdCut:
-        dialog_->Cut(kIdMailerArguments);
-        return;
-      case kCmdPaste:
-        dialog_->Paste(kIdMailerArguments);
-        return;
-      default:
-        return;
+ protected:
+  // Without a mail program there is no command line to edit.
+  int EditControl() const override { return locked_ ? 0 : kIdMailerArguments; }
+
+  bool SaveChanges() override {
+    frame_->Hide();
+    SendSettings(state_.transfer, false);
+    SaveMailerSettings(state_.records.mailer);
+    SaveNotifyOptions(state_.records.options);
+    if (keep_copies_ != keep_copies_snapshot_) {
+      // The checker reads the file at its next check; nothing to hand over.
+      ChangeExtensionSettings({{kKeepDeletedKey, keep_copies_ ? "on" : "off"}});
+      keep_copies_snapshot_ = keep_copies_;
     }
+    state_.snapshots.options = state_.records.options;
+    state_.snapshots.mailer = state_.records.mailer;
+    state_.records.judgment.languages_changed = 0;
+    return true;
   }
 
-  void OnEditMenuOpening(ui::Frame& frame) override {
-    if (dialog_ == nullptr || locked_) {
-      Page::OnEditMenuOpening(frame);
-      return;
-    }
-    int start = 0, end = 0;
-    dialog_->GetEditSelection(kIdMailerArguments, start, end);
-    frame.EnableMenuItem(kCmdUndo, dialog_->CanUndo(kIdMailerArguments));
-    frame.EnableMenuItem(kCmdPaste, ui::ClipboardHasText());
-    frame.EnableMenuItem(kCmdCut, start != end);
-    frame.EnableMenuItem(kCmdCopy, start != end);
+  void DiscardChanges() override {
+    state_.records.options = state_.snapshots.options;
+    state_.records.mailer = state_.snapshots.mailer;
+    keep_copies_ = keep_copies_snapshot_;
   }
 
  private:
@@ -186,8 +144,6 @@ class OptionsPage : public Page {
     // A name that does not exist yet may be chosen, to be created later.
     request_.must_exist = false;
   }
-
-  void MarkChanged() { state_.changed_marks |= kChangedOptions; }
 
   bool Differs() const {
     return keep_copies_ != keep_copies_snapshot_ ||
@@ -220,19 +176,12 @@ class OptionsPage : public Page {
   }
 
   void ChooseMailer(ui::Dialog& dialog) {
-    if (state_.file_dialog_open) return;
-    // The dialog opens in the desktop folder; made current as the system's
-    // file dialog expects.
-    const std::string desktop = platform::DesktopFolder() + "\\";
-    platform::SetCurrentDirectory(desktop);
-    request_.start_folder = desktop;
+    // The dialog opens in the desktop folder.
+    request_.start_folder = platform::DesktopFolder() + "\\";
     // The stored path is the dialog's file buffer: it starts with it.
     request_.initial_file.assign(state_.records.mailer.mailer_path,
                                  strnlen(state_.records.mailer.mailer_path, kMailerPathSize));
-
-    state_.file_dialog_open = true;
-    const std::string chosen = ui::GetOpenFileName(request_);
-    state_.file_dialog_open = false;
+    const std::string chosen = AskOpenFileName(state_, request_);
     if (chosen.empty()) return;
     if (!StoreMailerPath(state_.records.mailer, chosen)) return;
 
@@ -250,9 +199,6 @@ class OptionsPage : public Page {
     Lock(dialog);
   }
 
-  SettingsState& state_;
-  ui::Frame* frame_ = nullptr;
-  std::unique_ptr<ui::Dialog> dialog_;
   ui::OpenFileRequest request_;
   bool locked_ = false;
   bool initialising_ = false;

@@ -6,8 +6,8 @@
 #include <functional>
 #include <memory>
 
-#include "settings/main_frame.h"
-#include "settings/page_window.h"  // SettingsState holds the page windows
+#include "settings/app/main_frame.h"
+#include "settings/pages/page_window.h"  // SettingsState holds the page windows
 #include "settings/settings_state.h"
 
 namespace zvrx {

@@ -1,4 +1,4 @@
-#include "help/help_viewer.h"
+#include "help/app/help_viewer.h"
 
 #include <cstdio>
 

@@ -1,8 +1,8 @@
-#include "settings/european_dialog.h"
+#include "settings/pages/european_dialog.h"
 
 #include "platform/ui/transcript.h"
 #include "settings/model/european_sets.h"
-#include "settings/page_window.h"
+#include "settings/pages/page_window.h"
 
 namespace zvrx {
 

@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "settings/page_window.h"
+#include "settings/pages/page_window.h"
 #include "settings/settings_state.h"
 
 namespace zvrx {

@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "platform/ui/window.h"
-#include "settings/basic_page.h"
+#include "settings/pages/basic_page.h"
 #include "settings/settings_state.h"
 
 namespace zvrx {

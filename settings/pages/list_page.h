@@ -6,7 +6,7 @@
 
 #include <memory>
 
-#include "settings/page_window.h"
+#include "settings/pages/page_window.h"
 #include "settings/settings_state.h"
 
 namespace zvrx {

@@ -1,4 +1,4 @@
-#include "settings/log_page.h"
+#include "settings/pages/log_page.h"
 
 #include <optional>
 #include <string>
@@ -76,17 +76,13 @@ class KeptCopyDialog : public ui::DialogEvents {
 
  private:
   void Save() {
-    if (state_.file_dialog_open) return;
-    platform::SetCurrentDirectory(platform::DesktopFolder() + "\\");
     ui::SaveFileRequest request;
     request.filters = {
         {platform::Utf8ToCp932("メールﾌｱｲﾙ (*.EML)"), "*.eml"},
         {platform::Utf8ToCp932("すへてのﾌｱｲﾙ (*.*)"), "*.*"},
     };
     request.default_extension = "eml";
-    state_.file_dialog_open = true;
-    const std::string chosen = ui::GetSaveFileName(request);
-    state_.file_dialog_open = false;
+    const std::string chosen = AskSaveFileName(state_, request);
     if (chosen.empty()) return;
     const std::optional<std::vector<char>> bytes = ReadKeptCopy(copy_);
     // The retention may have removed it since the dialog opened.
@@ -108,18 +104,10 @@ class KeptCopyDialog : public ui::DialogEvents {
 class LogPage : public Page {
  public:
   explicit LogPage(SettingsState& state)
-      : state_(state),
+      : Page(state, kLogDialogId),
         view_([this](int64_t offset, char* out, size_t size) {
           return held_.ReadAt(offset, out, size);
         }) {}
-
-  void Create(ui::Frame& frame) override {
-    const ui::DialogTemplate* page = ui::FindTemplate(state_.resources.dialogs, kLogDialogId);
-    if (page == nullptr) return;
-    dialog_ = ui::CreatePage(*page, frame, *this);
-  }
-
-  ui::Dialog* dialog() override { return dialog_.get(); }
 
   // Nothing is written on the way out; the log and the buffer are let go.
   bool RequestClose() override {
@@ -127,7 +115,7 @@ class LogPage : public Page {
     return true;
   }
 
-  void OnInit(ui::Dialog& dialog) override {
+  void InitPage(ui::Dialog& dialog) override {
     Load(dialog);
     dialog.FocusItem(kIdLogFocusButton);
   }
@@ -190,18 +178,13 @@ class LogPage : public Page {
   // names; an existing file of that name is replaced without a question.
   void Export(ui::Dialog& dialog) {
     if (dialog.GetItemText(kIdLogView).empty()) return;
-    if (state_.file_dialog_open) return;  // one file dialog over all pages
-    // The dialog starts on the desktop; without one it starts where it is.
-    platform::SetCurrentDirectory(platform::DesktopFolder() + "\\");
     ui::SaveFileRequest request;
     request.filters = {
         {platform::Utf8ToCp932("テキストﾌｱｲﾙ (*.TXT)"), "*.txt"},
         {platform::Utf8ToCp932("すへてのﾌｱｲﾙ (*.*)"), "*.*"},
     };
     request.default_extension = "txt";
-    state_.file_dialog_open = true;
-    const std::string chosen = ui::GetSaveFileName(request);
-    state_.file_dialog_open = false;
+    const std::string chosen = AskSaveFileName(state_, request);
     if (chosen.empty()) return;
     // The held file stays open: it blocks neither this read nor the
     // checker, and the view keeps reading the log it indexed.
@@ -251,10 +234,8 @@ class LogPage : public Page {
     held_.Close();
   }
 
-  SettingsState& state_;
   platform::HeldFile held_;
   LogView view_;
-  std::unique_ptr<ui::Dialog> dialog_;
 };
 
 }  // namespace

@@ -1,8 +1,8 @@
-#include "settings/judgment_page.h"
-#include "settings/list_page.h"
-#include "settings/log_page.h"
-#include "settings/options_page.h"
-#include "settings/page_window.h"
+#include "settings/pages/judgment_page.h"
+#include "settings/pages/list_page.h"
+#include "settings/pages/log_page.h"
+#include "settings/pages/options_page.h"
+#include "settings/pages/page_window.h"
 
 namespace zvrx {
 

@@ -1,4 +1,4 @@
-#include "settings/judgment_page.h"
+#include "settings/pages/judgment_page.h"
 
 #include <cstdio>
 #include <cstring>
@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "platform/files.h"
-#include "settings/european_dialog.h"
 #include "settings/message_dialogs.h"
 #include "settings/message_table.h"
 #include "settings/model/dictionary_list.h"
+#include "settings/pages/european_dialog.h"
 #include "shared/locations.h"
 #include "shared/extension_settings.h"
 #include "shared/record_files.h"
@@ -39,19 +39,10 @@ constexpr Strictness kStrictness[] = {{kIdLenient, -1}, {kIdStandard, 0}, {kIdSt
 
 class JudgmentPage : public Page {
  public:
-  explicit JudgmentPage(SettingsState& state) : state_(state) {}
+  explicit JudgmentPage(SettingsState& state)
+      : Page(state, kJudgmentDialogId, kChangedJudgment) {}
 
-  void Create(ui::Frame& frame) override {
-    frame_ = &frame;
-    const ui::DialogTemplate* dialog =
-        ui::FindTemplate(state_.resources.dialogs, kJudgmentDialogId);
-    if (dialog == nullptr) return;
-    dialog_ = ui::CreatePage(*dialog, frame, *this);
-  }
-
-  ui::Dialog* dialog() override { return dialog_.get(); }
-
-  void OnInit(ui::Dialog& dialog) override {
+  void InitPage(ui::Dialog& dialog) override {
     JudgmentSettings& judgment = state_.records.judgment;
     // Filling the lists reports selections of its own; they are not the user's.
     initialising_ = true;
@@ -93,7 +84,7 @@ class JudgmentPage : public Page {
       case kIdModernMail:
         if (code == ui::kBnClicked) {
           modern_mail_ = dialog.IsButtonChecked(kIdModernMail);
-          state_.changed_marks |= kChangedJudgment;
+          MarkChanged();
         }
         return;
       default:
@@ -108,41 +99,39 @@ class JudgmentPage : public Page {
   }
 
   bool RequestClose() override {
-    if ((state_.changed_marks & kChangedJudgment) == 0) return true;
+    if (!Changed()) return true;
     JudgmentSettings& judgment = state_.records.judgment;
     if (list_.switch_mask != snapshot_mask_) judgment.languages_changed = 1;
     if (SameAsSnapshot() && modern_mail_ == snapshot_modern_mail_) {
       judgment.languages_changed = 0;
-      ClearMark();
+      ClearChanged();
       return true;
     }
+    return AskToSaveAndClose(PageNameJudgment());
+  }
 
-    const ui::PixelRect owner = frame_->Rect();
-    const int answer = AskSaveQuestion(state_, PageNameJudgment(), &owner);
-    if (answer == kResultCancel) {
-      frame_->Focus();
-      return false;
+ protected:
+  bool SaveChanges() override {
+    JudgmentSettings& judgment = state_.records.judgment;
+    // The checker hears of the changed flag through this delivery only.
+    SendSettings(state_.transfer, false);
+    judgment.languages_changed = 0;
+    // Read back what was saved; a failed save or load keeps the choices
+    // in memory rather than blanking them.
+    if (SaveJudgmentSettings(judgment)) {
+      JudgmentSettings saved{};
+      if (LoadJudgmentSettings(saved)) judgment = saved;
     }
-    if (answer == kResultYes) {
-      // The checker hears of the changed flag through this delivery only.
-      SendSettings(state_.transfer, false);
-      judgment.languages_changed = 0;
-      // Read back what was saved; a failed save or load keeps the choices
-      // in memory rather than blanking them.
-      if (SaveJudgmentSettings(judgment)) {
-        JudgmentSettings saved{};
-        if (LoadJudgmentSettings(saved)) judgment = saved;
-      }
-      state_.snapshots.judgment = judgment;
-      snapshot_mask_ = list_.switch_mask;
-      SaveModernMail();
-    } else {
-      judgment = state_.snapshots.judgment;
-      modern_mail_ = snapshot_modern_mail_;
-      if (dialog_) dialog_->CheckButton(kIdModernMail, modern_mail_);
-    }
-    ClearMark();
+    state_.snapshots.judgment = judgment;
+    snapshot_mask_ = list_.switch_mask;
+    SaveModernMail();
     return true;
+  }
+
+  void DiscardChanges() override {
+    state_.records.judgment = state_.snapshots.judgment;
+    modern_mail_ = snapshot_modern_mail_;
+    if (dialog() != nullptr) dialog()->CheckButton(kIdModernMail, modern_mail_);
   }
 
  private:
@@ -159,10 +148,8 @@ class JudgmentPage : public Page {
     }
     std::fprintf(stderr, "MailZevrox: %s: %s\n", kExtensionSettingsName, error.c_str());
     modern_mail_ = snapshot_modern_mail_ = LoadExtensionSettings().Bool(kModernMailKey);
-    if (dialog_) dialog_->CheckButton(kIdModernMail, modern_mail_);
+    if (dialog() != nullptr) dialog()->CheckButton(kIdModernMail, modern_mail_);
   }
-
-  void ClearMark() { state_.changed_marks &= static_cast<uint8_t>(~kChangedJudgment); }
 
   bool SameAsSnapshot() const {
     const auto* now = reinterpret_cast<const unsigned char*>(&state_.records.judgment);
@@ -189,7 +176,7 @@ class JudgmentPage : public Page {
     (id == kIdForeignHandling ? judgment.foreign_handling : judgment.unknown_format_handling) =
         static_cast<int16_t>(index);
     if (dialog.ComboIsDroppedDown(id)) dialog.Focus();
-    state_.changed_marks |= kChangedJudgment;
+    MarkChanged();
   }
 
   void ShowStrictness(ui::Dialog& dialog) {
@@ -205,7 +192,7 @@ class JudgmentPage : public Page {
       state_.records.judgment.strictness = s.value;
     }
     ShowStrictness(dialog);
-    state_.changed_marks |= kChangedJudgment;
+    MarkChanged();
   }
 
   void BuildList(ui::Dialog& dialog) {
@@ -248,16 +235,13 @@ class JudgmentPage : public Page {
 
   void ClickDictionary(ui::Dialog& dialog, int k) {
     if (k >= list_.count()) return;
-    state_.changed_marks |= kChangedJudgment;
+    MarkChanged();
     const int id = kIdFirstDictionaryBox + k;
     ToggleDictionary(list_, k, dialog.IsButtonChecked(id), state_.records.judgment);
     dialog.FocusItem(kIdFocusSink);
     DrawBoxes(dialog);
   }
 
-  SettingsState& state_;
-  ui::Frame* frame_ = nullptr;
-  std::unique_ptr<ui::Dialog> dialog_;
   DictionaryList list_;
   uint16_t snapshot_mask_ = 0;
   bool modern_mail_ = true;

@@ -7,8 +7,8 @@
 
 #include <memory>
 
-#include "settings/european_dialog.h"
-#include "settings/page_window.h"
+#include "settings/pages/european_dialog.h"
+#include "settings/pages/page_window.h"
 #include "settings/settings_state.h"
 
 namespace zvrx {

@@ -1,4 +1,4 @@
-#include "settings/basic_page.h"
+#include "settings/pages/basic_page.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -9,7 +9,7 @@
 #include "platform/cp932.h"
 #include "settings/message_dialogs.h"
 #include "settings/message_table.h"
-#include "settings/page_window.h"
+#include "settings/pages/page_window.h"
 #include "shared/extension_settings.h"
 #include "shared/record_files.h"
 #include "shared/transfer_settings.h"
@@ -511,33 +511,13 @@ void BasicPage::RecomputeAccountMaskForClose() {
 void BasicPage::OnEditCommand(int command) {
   const int id = state_.current_edit_control;
   if (view_ == nullptr || id == 0) return;
-  switch (command) {
-    case kCmdUndo:
-      view_->Undo(id);
-      break;
-    case kCmdCut:
-      view_->Cut(id);
-      break;
-    case kCmdCopy:
-      view_->Copy(id);
-      break;
-    case kCmdPaste:
-      view_->Paste(id);
-      break;
-    default:
-      break;
-  }
+  RunEditCommand(*view_, id, command);
 }
 
+// The items follow the account field.
 void BasicPage::OnEditMenuOpening(ui::Frame& frame) {
   if (view_ == nullptr) return;
-  int start = 0, end = 0;
-  view_->GetEditSelection(kIdAccount, start, end);
-  const bool selection = start != end;
-  frame.EnableMenuItem(kCmdUndo, view_->CanUndo(kIdAccount));
-  frame.EnableMenuItem(kCmdPaste, ui::ClipboardHasText());
-  frame.EnableMenuItem(kCmdCut, selection);
-  frame.EnableMenuItem(kCmdCopy, selection);
+  EnableEditMenu(frame, *view_, kIdAccount);
 }
 
 }  // namespace zvrx

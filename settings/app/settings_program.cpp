@@ -1,8 +1,8 @@
-#include "settings/settings_program.h"
+#include "settings/app/settings_program.h"
 
 #include <utility>
 
-#include "settings/page_window.h"
+#include "settings/pages/page_window.h"
 
 namespace zvrx {
 

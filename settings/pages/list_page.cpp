@@ -1,4 +1,4 @@
-#include "settings/list_page.h"
+#include "settings/pages/list_page.h"
 
 #include <optional>
 #include <string>
@@ -52,25 +52,16 @@ std::string_view View(const std::vector<char>& bytes) {
 class ListPage : public Page {
  public:
   ListPage(SettingsState& state, PageKind kind)
-      : state_(state),
+      : Page(state, kListDialogId, TraitsOf(kind).changed_mark),
         traits_(TraitsOf(kind)),
         entries_(
             traits_.kind,
             [this](std::string_view text) {
-              return view_ != nullptr ? view_->TextWidth(kListIdEntries, text) : -1;
+              return dialog() != nullptr ? dialog()->TextWidth(kListIdEntries, text) : -1;
             },
             kDisplayWidthBaseUnits * ui::SystemBaseUnits().x) {}
 
-  void Create(ui::Frame& frame) override {
-    frame_ = &frame;
-    const ui::DialogTemplate* page = ui::FindTemplate(state_.resources.dialogs, kListDialogId);
-    if (page == nullptr) return;
-    dialog_ = ui::CreatePage(*page, frame, *this);
-  }
-  ui::Dialog* dialog() override { return dialog_.get(); }
-
-  void OnInit(ui::Dialog& dialog) override {
-    view_ = &dialog;
+  void InitPage(ui::Dialog& dialog) override {
     // The template's caption names the acceptance list.
     if (traits_.kind == ListKind::kRejection) {
       dialog.SetItemText(kListIdGroup, PageNameRejectionList());
@@ -119,53 +110,39 @@ class ListPage : public Page {
   }
 
   bool RequestClose() override {
-    if (view_ == nullptr) return true;
-    const std::string text = entries_.FileText();
+    if (dialog() == nullptr) return true;
     const std::optional<std::vector<char>> current = platform::ReadFileBytes(ListPath());
-    const bool dirty = (state_.changed_marks & traits_.changed_mark) != 0;
-    if (!ListHasChanged(dirty, text, baseline_length_,
+    if (!ListHasChanged(Changed(), entries_.FileText(), baseline_length_,
                         current ? View(*current) : std::string_view())) {
-      state_.changed_marks &= static_cast<uint8_t>(~traits_.changed_mark);
+      ClearChanged();
       return true;
     }
-    const ui::PixelRect owner = frame_->Rect();
-    switch (AskSaveQuestion(state_, traits_.page_name(), &owner)) {
-      case kResultYes:
-        return Save(text);
-      case kResultNo:
-        state_.changed_marks &= static_cast<uint8_t>(~traits_.changed_mark);
-        return true;
-      default:
-        frame_->Focus();
-        return false;
-    }
+    return AskToSaveAndClose(traits_.page_name());
   }
 
-  void OnEditCommand(int command) override {
-    if (view_ == nullptr) return;
-    switch (command) {
-      case kCmdUndo: view_->Undo(kListIdEdit); return;
-      case kCmdCut: view_->Cut(kListIdEdit); return;
-      case kCmdCopy: view_->Copy(kListIdEdit); return;
-      case kCmdPaste: view_->Paste(kListIdEdit); return;
-      default: return;
-    }
-  }
+ protected:
+  int EditControl() const override { return kListIdEdit; }
 
-  void OnEditMenuOpening(ui::Frame& frame) override {
-    if (view_ == nullptr) return Page::OnEditMenuOpening(frame);
-    int start = 0, end = 0;
-    view_->GetEditSelection(kListIdEdit, start, end);
-    frame.EnableMenuItem(kCmdUndo, view_->CanUndo(kListIdEdit));
-    frame.EnableMenuItem(kCmdPaste, ui::ClipboardHasText());
-    frame.EnableMenuItem(kCmdCut, start != end);
-    frame.EnableMenuItem(kCmdCopy, start != end);
+  // "はい" of the save question. A list file that could not be written
+  // keeps the page open with its entries, so nothing the user typed is lost
+  // and the checker is not told to reload an old file.
+  bool SaveChanges() override {
+    const std::string text = entries_.FileText();
+    // zvrxctl edits the same list file; one writer at a time.
+    const auto lock = LockSettings();
+    if (!platform::WriteFileBytes(ListPath(), text.data(), text.size())) return false;
+    MailerSettings& mailer = state_.records.mailer;
+    mailer.list_reload_flags |= traits_.reload_flag;
+    baseline_length_ = text.size();
+    SendSettings(state_.transfer, false);
+    // This list has been delivered; the other list's flag stays as it stood.
+    mailer.list_reload_flags &=
+        traits_.kind == ListKind::kAcceptance ? kReloadRejectionList : kReloadAcceptanceList;
+    return true;
   }
 
  private:
   std::string ListPath() const { return DataFolder() + traits_.file_name; }
-
-  void MarkChanged() { state_.changed_marks |= traits_.changed_mark; }
 
   template <typename Calls>
   void OwnCalls(Calls&& calls) {
@@ -176,7 +153,7 @@ class ListPage : public Page {
   }
 
   void Add() {
-    ui::Dialog& dialog = *view_;
+    ui::Dialog& dialog = *this->dialog();
     OwnCalls([&] { dialog.ListSelect(kListIdEntries, -1); });
     if (!entries_.Add(dialog.GetItemText(kListIdEdit))) {
       dialog.FocusItem(kListIdEdit);
@@ -194,13 +171,13 @@ class ListPage : public Page {
   }
 
   void EnableListButtons(bool enabled) {
-    view_->EnableItem(kListIdDelete, enabled);
-    view_->EnableItem(kListIdRead, enabled);
-    view_->EnableItem(kListIdAdd, enabled);
+    dialog()->EnableItem(kListIdDelete, enabled);
+    dialog()->EnableItem(kListIdRead, enabled);
+    dialog()->EnableItem(kListIdAdd, enabled);
   }
 
   void StartChange() {
-    ui::Dialog& dialog = *view_;
+    ui::Dialog& dialog = *this->dialog();
     const std::optional<std::string> text =
         entries_.StartChange(dialog.ListSelection(kListIdEntries));
     if (!text) return;
@@ -214,7 +191,7 @@ class ListPage : public Page {
   }
 
   void FinishChange() {
-    ui::Dialog& dialog = *view_;
+    ui::Dialog& dialog = *this->dialog();
     const int position = entries_.edited_position();
     const bool replaced =
         entries_.FinishChange(dialog.IsEditModified(kListIdEdit), dialog.GetItemText(kListIdEdit));
@@ -230,7 +207,7 @@ class ListPage : public Page {
   }
 
   void Delete() {
-    ui::Dialog& dialog = *view_;
+    ui::Dialog& dialog = *this->dialog();
     const int position = dialog.ListSelection(kListIdEntries);
     if (position < 0 || position >= entries_.count()) return;
     const std::vector<int> selections = entries_.Delete(position);
@@ -242,21 +219,15 @@ class ListPage : public Page {
   }
 
   void Read() {
-    // One file dialog at a time over all pages.
-    if (state_.file_dialog_open) return;
     static const std::vector<std::pair<std::string, std::string>> kFilters = {
         {platform::Utf8ToCp932("ｱﾄﾞﾚｽ ﾌｱｲﾙ (*.TXT)"), "*.txt"},
         {platform::Utf8ToCp932("すへてのﾌｱｲﾙ (*.*)"), "*.*"}};
     ui::OpenFileRequest request;
     request.filters = kFilters;
     request.default_extension = "TXT";
-    // The dialog starts in the current folder: the desktop when it exists.
-    platform::SetCurrentDirectory(platform::DesktopFolder() + "\\");
     // A name that does not exist yet may be chosen; reading it finds nothing.
     request.must_exist = false;
-    state_.file_dialog_open = true;
-    const std::string path = ui::GetOpenFileName(request);
-    state_.file_dialog_open = false;
+    const std::string path = AskOpenFileName(state_, request);
     if (path.empty()) return;
     MarkChanged();
 
@@ -268,43 +239,18 @@ class ListPage : public Page {
         entries_.ReadAddresses(file ? std::optional<std::string_view>(View(*file)) : std::nullopt);
     OwnCalls([&] {
       for (int i = before; i < entries_.count(); ++i) {
-        view_->ListAdd(kListIdEntries, entries_.DisplayText(i));
+        dialog()->ListAdd(kListIdEntries, entries_.DisplayText(i));
       }
     });
     if (outcome.limit_reached) {
-      const ui::PixelRect owner = view_->Rect();
+      const ui::PixelRect owner = dialog()->Rect();
       ShowMessageDialog(state_, MessageDialogKind::kNotice, MessageString(kMessageListFull),
                         &owner);
     }
   }
 
-  // "はい" of the save question. A list file that could not be written
-  // keeps the page open with its entries, so nothing the user typed is lost
-  // and the checker is not told to reload an old file.
-  bool Save(const std::string& text) {
-    // zvrxctl edits the same list file; one writer at a time.
-    const auto lock = LockSettings();
-    if (!platform::WriteFileBytes(ListPath(), text.data(), text.size())) {
-      frame_->Focus();
-      return false;
-    }
-    MailerSettings& mailer = state_.records.mailer;
-    mailer.list_reload_flags |= traits_.reload_flag;
-    state_.changed_marks &= static_cast<uint8_t>(~traits_.changed_mark);
-    baseline_length_ = text.size();
-    SendSettings(state_.transfer, false);
-    // This list has been delivered; the other list's flag stays as it stood.
-    mailer.list_reload_flags &=
-        traits_.kind == ListKind::kAcceptance ? kReloadRejectionList : kReloadAcceptanceList;
-    return true;
-  }
-
-  SettingsState& state_;
   ListKindTraits traits_;
   ListEntries entries_;
-  ui::Frame* frame_ = nullptr;
-  ui::Dialog* view_ = nullptr;
-  std::unique_ptr<ui::Dialog> dialog_;
   size_t baseline_length_ = 0;
   // Set while the page itself changes its controls.
   bool own_calls_ = false;
