@@ -9,11 +9,14 @@
 #include "platform/drives.h"
 #include "platform/process.h"
 #include "platform/shared_memory.h"
+#include "tests/support/process_runner.h"
 #include "tests/support/temp_prefix.h"
-#include "tests/unit/platform_child.h"
+#include "tests/support/wait_until.h"
 
 namespace zvrx::platform {
 namespace {
+
+using test::ChildProcess;
 
 constexpr char kName[] = "ZvrxTran";
 constexpr size_t kSize = 1556;
@@ -128,7 +131,7 @@ TEST(PlatformSharedMemory, ProgramStartedByTheCreatorDoesNotKeepItAlive) {
   int error = 0;
   EXPECT_EQ(OpenBlock(&error), nullptr);
   SharedMemory::Create(kName, kSize, nullptr);  // takes over and removes the dead one's block
-  for (int i = 0; i < 100 && test::ReadHostFile(pid_file).empty(); ++i) usleep(10000);
+  test::WaitUntil([&] { return !test::ReadHostFile(pid_file).empty(); }, 1000, 10);
   int sleeper = std::atoi(test::ReadHostFile(pid_file).c_str());
   if (sleeper > 0) kill(sleeper, SIGKILL);
 }
