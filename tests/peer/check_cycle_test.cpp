@@ -91,7 +91,9 @@ class CheckCycleTest : public test::DovecotCheckTest<CheckCycleTest> {
   void Configure(int16_t mode, uint16_t options,
                  const std::vector<std::pair<std::string, std::string>>& accounts) {
     std::vector<test::Login> logins;
-    for (const auto& [user, password] : accounts) logins.push_back({server_->Account(user), password});
+    for (const auto& [user, password] : accounts) {
+      logins.push_back({server_->Account(user), password});
+    }
     ASSERT_TRUE(test::ConfigureChecker(state_, mode, options, logins));
   }
 
