@@ -5,7 +5,16 @@
 set -euo pipefail
 build=$1
 work=$(mktemp -d "${TMPDIR:-/tmp}/zvrx-package-XXXXXX")
-trap 'rm -rf "$work"' EXIT
+# cpack's install step writes install_manifest.txt into the build folder;
+# one made here goes again, one the user's own install made stays.
+manifest="$build/install_manifest.txt"
+made_manifest=1
+[[ -e $manifest ]] && made_manifest=0
+cleanup() {
+  rm -rf "$work"
+  if [[ $made_manifest == 1 ]]; then rm -f "$manifest"; fi
+}
+trap cleanup EXIT
 
 fail() { echo "package: $*" >&2; exit 1; }
 
