@@ -5,14 +5,17 @@
 set -euo pipefail
 build=$1
 work=$(mktemp -d "${TMPDIR:-/tmp}/zvrx-package-XXXXXX")
-# cpack's install step writes install_manifest.txt into the build folder;
-# one made here goes again, one the user's own install made stays.
+# cpack's install step writes install_manifest.txt into the build folder:
+# the build folder is left as it was found.
 manifest="$build/install_manifest.txt"
-made_manifest=1
-[[ -e $manifest ]] && made_manifest=0
+if [[ -e $manifest ]]; then cp -p "$manifest" "$work/manifest.before"; fi
 cleanup() {
+  if [[ -e $work/manifest.before ]]; then
+    mv "$work/manifest.before" "$manifest"
+  else
+    rm -f "$manifest"
+  fi
   rm -rf "$work"
-  if [[ $made_manifest == 1 ]]; then rm -f "$manifest"; fi
 }
 trap cleanup EXIT
 
