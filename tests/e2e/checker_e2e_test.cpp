@@ -24,6 +24,7 @@
 #include "platform/instance_lock.h"
 #include "shared/transfer_settings.h"
 #include "tests/support/checker_process.h"
+#include "tests/support/corpus.h"
 #include "tests/support/dovecot_fixture.h"
 #include "tests/support/process_runner.h"
 #include "tests/support/temp_prefix.h"
@@ -37,11 +38,10 @@ using test::CheckerProcess;
 using test::SettingsSide;
 
 const std::string kDistribution = ZVRX_BINARY_DIR "/Installer Resources";
-const std::string kCorpus = ZVRX_SOURCE_DIR "/tests/corpus/";
 constexpr int kCheckMs = 60000;  // one check of a few messages, on a loaded machine
 constexpr int kStartMs = 15000;
 
-std::string Corpus(const std::string& name) { return test::ReadHostFile(kCorpus + name); }
+using test::Corpus;
 
 // Verdicts known from the corpus: spam, legitimate, spam.
 const std::string kSpamJa = "ja-spam-15.eml";

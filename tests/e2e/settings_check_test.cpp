@@ -17,6 +17,7 @@
 #include "shared/record_files.h"
 #include "tests/support/checker_process.h"
 #include "tests/support/control_requests.h"
+#include "tests/support/corpus.h"
 #include "tests/support/dovecot_fixture.h"
 #include "tests/support/process_runner.h"
 #include "tests/support/settings_process.h"
@@ -31,11 +32,10 @@ namespace fs = std::filesystem;
 using test::kSettingsProgram;
 
 const std::string kDistribution = ZVRX_BINARY_DIR "/Installer Resources";
-const std::string kCorpus = ZVRX_SOURCE_DIR "/tests/corpus/";
 constexpr int kStartMs = 15000;
 constexpr int kCheckMs = 15000;
 
-std::string Corpus(const std::string& name) { return test::ReadHostFile(kCorpus + name); }
+using test::Corpus;
 
 // The result of a manual check that leaves new mail: the page shows the
 // counts and its yes reaches the checker, which starts the mail program.

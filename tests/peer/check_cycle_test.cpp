@@ -21,6 +21,7 @@
 #include "shared/records.h"
 #include "shared/transfer_checker.h"
 #include "tests/support/checker_machine.h"
+#include "tests/support/corpus.h"
 #include "tests/support/dovecot_fixture.h"
 #include "tests/support/settings_side_clock.h"
 #include "tests/support/temp_prefix.h"
@@ -32,9 +33,7 @@ namespace fs = std::filesystem;
 using test::DovecotServer;
 using test::DovecotUser;
 
-const std::string kCorpus = ZVRX_SOURCE_DIR "/tests/corpus/";
-
-std::string Corpus(const std::string& name) { return test::ReadHostFile(kCorpus + name); }
+using test::Corpus;
 
 // A legitimate message with one 2 MB header line behind its own header
 // lines: its top is a hundred times what the client reads.

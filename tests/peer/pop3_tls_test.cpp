@@ -28,6 +28,7 @@
 #include "shared/records.h"
 #include "shared/transfer_checker.h"
 #include "tests/support/checker_machine.h"
+#include "tests/support/corpus.h"
 #include "tests/support/dovecot_fixture.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/process_runner.h"
@@ -42,8 +43,7 @@ using test::DovecotServer;
 using test::DovecotTls;
 using test::DovecotUser;
 
-const std::string kCorpus = ZVRX_SOURCE_DIR "/tests/corpus/";
-std::string Corpus(const std::string& name) { return test::ReadHostFile(kCorpus + name); }
+using test::Corpus;
 
 std::string Note(const std::string& subject) {
   return "From: hanako@example.jp\r\nTo: taro@example.jp\r\nSubject: " + subject +
