@@ -70,6 +70,7 @@ class CheckerE2eTest : public ::testing::Test {
   int Ctl(std::vector<std::string> args) {
     const test::ProgramRun run = test::RunZvrxctl(prefix_.path(), std::move(args));
     ctl_out_ = run.out;
+    std::cerr << run.err;  // its complaints, where a failed step shows them
     return run.status;
   }
   const std::string& CtlOutput() const { return ctl_out_; }
