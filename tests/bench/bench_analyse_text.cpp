@@ -16,6 +16,7 @@
 #include "platform/cp932.h"
 #include "shared/locations.h"
 #include "tests/support/dictionary_builder.h"
+#include "tests/support/sjis.h"
 #include "tests/support/temp_prefix.h"
 
 namespace zvrx {
@@ -23,7 +24,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Sj(const char* utf8) { return platform::Utf8ToCp932(utf8); }
+using test::Sjis;
 
 constexpr int kSyntheticWords = 300;  // per dictionary
 
@@ -54,7 +55,7 @@ std::string RandomJapaneseWord(std::mt19937& rng) {
     for (const char* s : {"無", "料", "出", "会", "副", "業", "金", "稼", "登", "録", "限", "定",
                           "確", "認", "口", "座", "融", "資", "即", "日", "お", "か", "ね", "で",
                           "あ", "い", "キ", "ャ", "ン", "ペ", "ー", "ポ", "イ", "ト", "薬", "安"}) {
-      p.push_back(Sj(s));
+      p.push_back(Sjis(s));
     }
     return p;
   }();
@@ -71,7 +72,7 @@ std::string RandomEnglishWord(std::mt19937& rng) {
   return word;
 }
 
-test::DictionaryContents SyntheticSpec(int index, int32_t language, std::mt19937& rng) {
+test::DictionaryContents SyntheticDictionary(int index, int32_t language, std::mt19937& rng) {
   test::DictionaryContents contents;
   // (append, not operator+: GCC 12 warns falsely about the latter at -O3)
   contents.category = std::string("synthetic ").append(std::to_string(index));
@@ -112,7 +113,7 @@ struct Fixture {
     for (int i = 0; i < 7; ++i) {
       const int32_t language = i < 4 ? kLanguageJapanese : kLanguageEnglish;
       test::WriteDictionary(prefix.InstallRootHost(), std::to_string(i) + "synthetic",
-                            SyntheticSpec(i, language, rng));
+                            SyntheticDictionary(i, language, rng));
     }
     LoadMethodDictionaries(synthetic.dictionaries, nullptr, MethodFolder());
     for (ScoringState* state : {&delivered, &synthetic}) state->tables.thresholds[2] = INT32_MAX;
@@ -136,7 +137,7 @@ void BM_AnalyseText(benchmark::State& bench) {
   const int32_t language = static_cast<int32_t>(bench.range(1));
   state.dictionaries.use_prefilter = bench.range(2) != 0;
   const std::string paragraph =
-      language == kLanguageJapanese ? Sj(kJapaneseParagraph) : std::string(kEnglishParagraph);
+      language == kLanguageJapanese ? Sjis(kJapaneseParagraph) : std::string(kEnglishParagraph);
   const std::string buffer = BodyOfSize(paragraph, static_cast<size_t>(bench.range(0))) +
                              std::string(1, '\0') + "Subject: x\r\nFrom: y\r\n";
   MailRecord record{};

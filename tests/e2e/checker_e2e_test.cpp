@@ -7,9 +7,7 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <chrono>
@@ -26,11 +24,12 @@
 #include "platform/instance_lock.h"
 #include "platform/unique_fd.h"
 #include "shared/transfer_settings.h"
-#include "tests/e2e/checker_process.h"
+#include "tests/support/checker_process.h"
+#include "tests/support/corpus.h"
 #include "tests/support/dovecot_fixture.h"
+#include "tests/support/process_runner.h"
 #include "tests/support/temp_prefix.h"
-
-extern char** environ;
+#include "tests/support/wait_until.h"
 
 namespace zvrx {
 namespace {
@@ -39,13 +38,11 @@ namespace fs = std::filesystem;
 using test::CheckerProcess;
 using test::SettingsSide;
 
-constexpr char kZvrxctl[] = ZVRX_BINARY_DIR "/tools/zvrxctl";
 const std::string kDistribution = ZVRX_BINARY_DIR "/Installer Resources";
-const std::string kCorpus = ZVRX_SOURCE_DIR "/tests/corpus/";
 constexpr int kCheckMs = 60000;  // one check of a few messages, on a loaded machine
 constexpr int kStartMs = 15000;
 
-std::string Corpus(const std::string& name) { return test::ReadHostFile(kCorpus + name); }
+using test::Corpus;
 
 // Verdicts known from the corpus: spam, legitimate, spam.
 const std::string kSpamJa = "ja-spam-15.eml";
@@ -72,23 +69,12 @@ class CheckerE2eTest : public ::testing::Test {
 
   // zvrxctl on this machine; its exit status.
   int Ctl(std::vector<std::string> args) {
-    args.insert(args.begin(), {kZvrxctl, "--prefix", prefix_.path()});
-    std::vector<char*> argv;
-    for (auto& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    const std::string out = prefix_.path() + "/ctl.out";
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid = -1;
-    int status = -1;
-    if (posix_spawn(&pid, kZvrxctl, &actions, nullptr, argv.data(), environ) == 0) {
-      waitpid(pid, &status, 0);
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    const test::ProgramRun run = test::RunZvrxctl(prefix_.path(), std::move(args));
+    ctl_out_ = run.out;
+    std::cerr << run.err;  // its complaints, where a failed step shows them
+    return run.status;
   }
-  std::string CtlOutput() { return test::ReadHostFile(prefix_.path() + "/ctl.out"); }
+  const std::string& CtlOutput() const { return ctl_out_; }
 
   void Install(int mode, const std::string& options) {
     ASSERT_EQ(Ctl({"init", "--data", kDistribution}), 0);
@@ -118,6 +104,7 @@ class CheckerE2eTest : public ::testing::Test {
   }
 
   test::TempPrefix prefix_;
+  std::string ctl_out_;
   test::DovecotServer server_;
 };
 
@@ -208,10 +195,8 @@ TEST_F(CheckerE2eTest, ManualChecksPostProgressAndEveryResultCode) {
                               "210 0 1 3 2",  // kept 1, examined 3, deleted 2
                               "5 1 1 3 2",    // the answer, left in the block once read
                               "300 3 1 3 2"}));
-  for (int waited = 0; waited < 5000 && !fs::exists(started); waited += 100) {
-    platform::Sleep(100);
-  }
-  EXPECT_TRUE(fs::exists(started)) << "the mail program was not started after yes";
+  EXPECT_TRUE(test::WaitUntil([&] { return fs::exists(started); }, 5000, 100))
+      << "the mail program was not started after yes";
   EXPECT_EQ(server_.RemainingMessages("taro"), std::vector<std::string>{Corpus(kHamJa)});
 
   // 220: the same mailbox again holds nothing new.

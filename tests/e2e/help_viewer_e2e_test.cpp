@@ -16,9 +16,11 @@
 #include <gtest/gtest.h>
 
 #include "platform/parse_integer.h"
-#include "tests/e2e/program_process.h"
-#include "tests/e2e/settings_process.h"
+#include "tests/support/control_requests.h"
+#include "tests/support/process_runner.h"
+#include "tests/support/settings_process.h"
 #include "tests/support/temp_prefix.h"
+#include "tests/support/wait_until.h"
 
 namespace zvrx {
 namespace {
@@ -54,11 +56,12 @@ std::set<pid_t> ProcessesOf(const fs::path& exe) {
 
 std::set<pid_t> WaitForProcesses(const fs::path& exe, size_t count, int timeout_ms) {
   std::set<pid_t> found;
-  for (int waited = 0; waited <= timeout_ms; waited += kStepMs) {
-    found = ProcessesOf(exe);
-    if (found.size() >= count) break;
-    PauseMs(kStepMs);
-  }
+  test::WaitUntil(
+      [&] {
+        found = ProcessesOf(exe);
+        return found.size() >= count;
+      },
+      timeout_ms, kStepMs);
   return found;
 }
 
@@ -108,7 +111,7 @@ TEST_F(HelpViewerE2eTest, TheHelpCommandStartsAViewerFromTheInstallRootEachTime)
   InstallViewer();
   test::SettingsProcess settings(prefix_.path(), "");
   ASSERT_TRUE(settings.WaitUntilUp(20000)) << settings.Output();
-  ASSERT_EQ(settings.Control("command ZvrxDlg 40017"), "ok");
+  ASSERT_EQ(settings.Control(test::CommandRequest(kMainFrameClass, kCmdHelp)), "ok");
   std::set<pid_t> viewers = WaitForProcesses(Viewer(), 1, 15000);
   ASSERT_EQ(viewers.size(), 1u) << settings.Output();
   const pid_t first = *viewers.begin();
@@ -116,32 +119,32 @@ TEST_F(HelpViewerE2eTest, TheHelpCommandStartsAViewerFromTheInstallRootEachTime)
   // in the settings program's).
   const fs::path root = fs::weakly_canonical(prefix_.InstallRootHost());
   fs::path cwd;
-  for (int waited = 0; waited <= 15000 && cwd != root; waited += kStepMs) {
-    std::error_code ec;
-    cwd = fs::read_symlink("/proc/" + std::to_string(first) + "/cwd", ec);
-    if (cwd != root) PauseMs(kStepMs);
-  }
+  test::WaitUntil(
+      [&] {
+        std::error_code ec;
+        cwd = fs::read_symlink("/proc/" + std::to_string(first) + "/cwd", ec);
+        return cwd == root;
+      },
+      15000, kStepMs);
   EXPECT_EQ(cwd, root);
 
   // A second Help command: a second viewer beside the first.
-  ASSERT_EQ(settings.Control("command ZvrxDlg 40017"), "ok");
+  ASSERT_EQ(settings.Control(test::CommandRequest(kMainFrameClass, kCmdHelp)), "ok");
   viewers = WaitForProcesses(Viewer(), 2, 15000);
   EXPECT_EQ(viewers.size(), 2u);
   PauseMs(1000);
   EXPECT_EQ(ProcessesOf(Viewer()).size(), 2u) << "a viewer ended by itself";
   EXPECT_TRUE(settings.Running());
   for (pid_t pid : viewers) kill(pid, SIGTERM);
-  for (int waited = 0; waited < 10000 && !ProcessesOf(Viewer()).empty(); waited += kStepMs) {
-    PauseMs(kStepMs);
-  }
-  EXPECT_TRUE(ProcessesOf(Viewer()).empty());
+  EXPECT_TRUE(test::WaitUntil([&] { return ProcessesOf(Viewer()).empty(); }, 10000, kStepMs))
+      << "a viewer outlived its SIGTERM";
   EXPECT_EQ(settings.Terminate(), 0);
 }
 
 TEST_F(HelpViewerE2eTest, WithoutTheViewerTheHelpCommandReportsNothing) {
   test::SettingsProcess settings(prefix_.path(), "");
   ASSERT_TRUE(settings.WaitUntilUp(20000)) << settings.Output();
-  ASSERT_EQ(settings.Control("command ZvrxDlg 40017"), "ok");
+  ASSERT_EQ(settings.Control(test::CommandRequest(kMainFrameClass, kCmdHelp)), "ok");
   PauseMs(500);
   EXPECT_TRUE(settings.Running());
   EXPECT_EQ(settings.Control("frames"), "ok ZvrxDlg");
@@ -155,7 +158,7 @@ TEST_F(HelpViewerE2eTest, ABrokenPageIsReportedOnStandardErrorAndTheViewerStays)
   InstallViewer();
   test::WriteHostFile(prefix_.InstallRootHost() + "/Help/Zvrxhelp1", "not a picture at all");
   const std::string output = prefix_.path() + "/viewer.out";
-  test::ProgramProcess viewer({Viewer().string()}, Environment("viewer"), output);
+  test::Process viewer(test::AppendingOutput({Viewer().string()}, Environment("viewer"), output));
   ASSERT_TRUE(viewer.started());
   ASSERT_TRUE(test::WaitForLine(output, "ZvrxHelp: Zvrxhelp1: Not a JPEG file", 15000))
       << viewer.Output();

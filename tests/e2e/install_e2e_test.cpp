@@ -22,9 +22,11 @@
 #include "platform/cp932.h"
 #include "platform/drives.h"
 #include "platform/process_list.h"
-#include "tests/e2e/program_process.h"
+#include "tests/support/control_requests.h"
+#include "tests/support/process_runner.h"
 #include "tests/support/temp_prefix.h"
 #include "tests/support/ui_control.h"
+#include "tests/support/wait_until.h"
 
 namespace zvrx {
 namespace {
@@ -50,18 +52,18 @@ class InstallRun {
              const std::string& folder = kBuildFolder)
       : socket_(prefix + "/install-control"),
         transcript_(prefix + "/transcript"),
-        process_({"/bin/sh", "-c", "cd \"$0\" && exec \"$1\"", folder, kInstall},
-                 Environment(prefix, answers), prefix + "/install.out") {}
+        process_(Setup(prefix, answers, folder)) {}
 
   bool Up() { return control_.Connect(socket_, kUpMs); }
   std::string Control(const std::string& request) { return control_.Request(request); }
   // Asks for the status text until it holds `part`.
   bool WaitForStatus(const std::string& part, int timeout_ms) {
-    for (int waited = 0; waited <= timeout_ms; waited += 50) {
-      if (Control("text 101 1002").find(part) != std::string::npos) return true;
-      PauseMs(50);
-    }
-    return false;
+    return test::WaitUntil(
+        [&] {
+          return Control(test::TextRequest(kMainDialog, kMainStatus)).find(part) !=
+                 std::string::npos;
+        },
+        timeout_ms, 50);
   }
   int Wait(int timeout_ms) { return process_.Wait(timeout_ms); }
   std::string Output() const {
@@ -69,16 +71,19 @@ class InstallRun {
   }
 
  private:
-  std::vector<std::string> Environment(const std::string& prefix, const std::string& answers) {
+  test::ProcessSetup Setup(const std::string& prefix, const std::string& answers,
+                           const std::string& folder) {
     std::vector<std::string> env =
         test::OffscreenEnvironment(prefix, prefix + "/xdg-runtime", transcript_, answers);
     env.push_back("ZVRX_UI_CONTROL=" + socket_);
-    return env;
+    test::ProcessSetup setup = test::AppendingOutput({kInstall}, env, prefix + "/install.out");
+    setup.working_folder = folder;
+    return setup;
   }
 
   std::string socket_;
   std::string transcript_;
-  test::ProgramProcess process_;
+  test::Process process_;
   test::UiControl control_;
 };
 
@@ -102,13 +107,13 @@ bool Has(const std::vector<std::string>& names, const std::string& name) {
 }
 
 bool WaitForSuite(const std::string& prefix, bool running, int timeout_ms) {
-  for (int waited = 0; waited <= timeout_ms; waited += 100) {
-    const std::vector<std::string> names = RunningIn(prefix);
-    const bool both = Has(names, "ZVRX.EXE") && Has(names, "MAILZEVROX.EXE");
-    if (running ? both : names.empty()) return true;
-    PauseMs(100);
-  }
-  return false;
+  return test::WaitUntil(
+      [&] {
+        const std::vector<std::string> names = RunningIn(prefix);
+        const bool both = Has(names, "ZVRX.EXE") && Has(names, "MAILZEVROX.EXE");
+        return running ? both : names.empty();
+      },
+      timeout_ms, 100);
 }
 
 void StopEverythingIn(const std::string& prefix) {
@@ -153,18 +158,18 @@ class InstallE2e : public ::testing::Test {
   // Agrees, installs and checks the status; Exit left to the caller.
   void AgreeAndInstall(InstallRun& run, long* install_ms = nullptr) {
     ASSERT_TRUE(run.Up()) << run.Output();
-    ASSERT_EQ(run.Control("click 105 1"), "ok");
+    ASSERT_EQ(run.Control(test::ClickRequest(kLicenceDialog, kLicenceAgree)), "ok");
     ASSERT_TRUE(run.WaitForStatus("Install", kUpMs)) << run.Output();  // message 14
     const auto start = std::chrono::steady_clock::now();
-    ASSERT_EQ(run.Control("click 101 1000"), "ok");
+    ASSERT_EQ(run.Control(test::ClickRequest(kMainDialog, kMainInstall)), "ok");
     ASSERT_TRUE(run.WaitForStatus(kInstalledText, kUpMs)) << run.Output();
     if (install_ms != nullptr) {
       *install_ms = static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                           std::chrono::steady_clock::now() - start)
                                           .count());
     }
-    EXPECT_EQ(run.Control("enabled 101 1000"), "ok 0");
-    EXPECT_EQ(run.Control("enabled 101 2"), "ok 1");
+    EXPECT_EQ(run.Control(test::EnabledRequest(kMainDialog, kMainInstall)), "ok 0");
+    EXPECT_EQ(run.Control(test::EnabledRequest(kMainDialog, kMainRemove)), "ok 1");
   }
 
   // The second prefix is made first, so that the first is the current one.
@@ -201,7 +206,7 @@ TEST_F(InstallE2e, InstallExitStartsTheSuiteAndRemoveStopsItAndLeavesNothing) {
     EXPECT_NE(entry.find("ｽﾀｰﾄｱｯﾌﾟ/Zvrx.exe\""), std::string::npos) << entry;
     EXPECT_TRUE(RunningIn(machine).empty());
 
-    ASSERT_EQ(run.Control("click 101 1"), "ok");
+    ASSERT_EQ(run.Control(test::ClickRequest(kMainDialog, kMainExit)), "ok");
     EXPECT_EQ(run.Wait(kSuiteMs), 0) << run.Output();
   }
   ASSERT_TRUE(WaitForSuite(machine, true, kSuiteMs)) << test::ReadHostFile(machine + "/transcript");
@@ -216,10 +221,10 @@ TEST_F(InstallE2e, InstallExitStartsTheSuiteAndRemoveStopsItAndLeavesNothing) {
     InstallRun run(machine, "OK,2,OK");
     ASSERT_TRUE(run.Up()) << run.Output();
     ASSERT_TRUE(run.WaitForStatus(kRemovedText, kSuiteMs)) << run.Output();
-    EXPECT_EQ(run.Control("enabled 101 1000"), "ok 1");
-    EXPECT_EQ(run.Control("enabled 101 2"), "ok 0");
+    EXPECT_EQ(run.Control(test::EnabledRequest(kMainDialog, kMainInstall)), "ok 1");
+    EXPECT_EQ(run.Control(test::EnabledRequest(kMainDialog, kMainRemove)), "ok 0");
     EXPECT_TRUE(RunningIn(machine).empty());
-    ASSERT_EQ(run.Control("click 101 1"), "ok");
+    ASSERT_EQ(run.Control(test::ClickRequest(kMainDialog, kMainExit)), "ok");
     EXPECT_EQ(run.Wait(kUpMs), 0) << run.Output();
   }
   EXPECT_FALSE(fs::exists(Root(first_)));
@@ -240,8 +245,8 @@ TEST_F(InstallE2e, InstalledInAnEarlierRunExitNowStartsNothing) {
     InstallRun run(machine, "OK");
     ASSERT_TRUE(run.Up()) << run.Output();
     ASSERT_TRUE(run.WaitForStatus(kAlreadyText, kUpMs)) << run.Output();
-    EXPECT_EQ(run.Control("enabled 101 1000"), "ok 0");
-    ASSERT_EQ(run.Control("click 101 1"), "ok");
+    EXPECT_EQ(run.Control(test::EnabledRequest(kMainDialog, kMainInstall)), "ok 0");
+    ASSERT_EQ(run.Control(test::ClickRequest(kMainDialog, kMainExit)), "ok");
     EXPECT_EQ(run.Wait(kUpMs), 0) << run.Output();
   }
   PauseMs(1000);
@@ -260,9 +265,9 @@ TEST_F(InstallE2e, RemoveThenInstallAgainInOneRunStartsTheSuiteOnExit) {
     ASSERT_TRUE(run.Up()) << run.Output();
     ASSERT_TRUE(run.WaitForStatus(kRemovedText, kSuiteMs)) << run.Output();
     EXPECT_FALSE(fs::exists(Root(first_)));
-    ASSERT_EQ(run.Control("click 101 1000"), "ok");
+    ASSERT_EQ(run.Control(test::ClickRequest(kMainDialog, kMainInstall)), "ok");
     ASSERT_TRUE(run.WaitForStatus(kInstalledText, kUpMs)) << run.Output();
-    ASSERT_EQ(run.Control("click 101 1"), "ok");
+    ASSERT_EQ(run.Control(test::ClickRequest(kMainDialog, kMainExit)), "ok");
     EXPECT_EQ(run.Wait(kSuiteMs), 0) << run.Output();
   }
   EXPECT_TRUE(WaitForSuite(machine, true, kSuiteMs)) << test::ReadHostFile(machine + "/transcript");
@@ -274,7 +279,7 @@ TEST_F(InstallE2e, RemoveLeavesTheCheckerOfAnotherPrefixRunning) {
     InstallRun run(second_.path(), "OK,1000");
     ASSERT_TRUE(run.Up()) << run.Output();
     ASSERT_TRUE(run.WaitForStatus(kInstalledText, kUpMs)) << run.Output();
-    ASSERT_EQ(run.Control("click 101 1"), "ok");
+    ASSERT_EQ(run.Control(test::ClickRequest(kMainDialog, kMainExit)), "ok");
     EXPECT_EQ(run.Wait(kSuiteMs), 0) << run.Output();
   }
   ASSERT_TRUE(WaitForSuite(second_.path(), true, kSuiteMs));
@@ -288,7 +293,7 @@ TEST_F(InstallE2e, RemoveLeavesTheCheckerOfAnotherPrefixRunning) {
     InstallRun run(first_.path(), "OK,2,OK");
     ASSERT_TRUE(run.Up()) << run.Output();
     ASSERT_TRUE(run.WaitForStatus(kRemovedText, kSuiteMs)) << run.Output();
-    ASSERT_EQ(run.Control("click 101 1"), "ok");
+    ASSERT_EQ(run.Control(test::ClickRequest(kMainDialog, kMainExit)), "ok");
     EXPECT_EQ(run.Wait(kUpMs), 0) << run.Output();
   }
   const std::vector<std::string> other = RunningIn(second_.path());
@@ -315,18 +320,15 @@ TEST_F(InstallE2e, ACheckerThatEndsAtOnceDoesNotHoldUpTheSettingsProgram) {
   ASSERT_TRUE(run.Up()) << run.Output();
   ASSERT_TRUE(run.WaitForStatus(kInstalledText, kUpMs)) << run.Output();
   const auto start = std::chrono::steady_clock::now();
-  ASSERT_EQ(run.Control("click 101 1"), "ok");
+  ASSERT_EQ(run.Control(test::ClickRequest(kMainDialog, kMainExit)), "ok");
   EXPECT_EQ(run.Wait(kSuiteMs), 0) << run.Output();
   const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(
       std::chrono::steady_clock::now() - start);
   EXPECT_LT(waited.count(), 10000);  // far below the 30 tests of a second
   // The startup copy kept its execute bit, or it would not have run at all.
   EXPECT_TRUE(Runnable(first_.path() + "/" + kStartupCopy));
-  for (int waited_ms = 0; waited_ms < kSuiteMs; waited_ms += 100) {
-    if (Has(RunningIn(first_.path()), "MAILZEVROX.EXE")) break;
-    PauseMs(100);
-  }
-  EXPECT_TRUE(Has(RunningIn(first_.path()), "MAILZEVROX.EXE"));
+  EXPECT_TRUE(test::WaitUntil([&] { return Has(RunningIn(first_.path()), "MAILZEVROX.EXE"); },
+                              kSuiteMs, 100));
 }
 
 }  // namespace

@@ -10,18 +10,18 @@
 
 #include "shared/records.h"
 #include "shared/transfer_settings.h"
-#include "tests/e2e/checker_process.h"
-#include "tests/e2e/settings_process.h"
+#include "tests/support/checker_process.h"
+#include "tests/support/control_requests.h"
 #include "tests/support/dovecot_fixture.h"
-#include "tests/support/run_program.h"
+#include "tests/support/process_runner.h"
+#include "tests/support/settings_process.h"
 #include "tests/support/temp_prefix.h"
+#include "tests/support/wait_until.h"
 
 namespace zvrx {
 namespace {
 
 namespace fs = std::filesystem;
-
-using test::PauseMs;
 
 const std::string kDistribution = ZVRX_BINARY_DIR "/Installer Resources";
 const std::string kPharmacySpam = ZVRX_SOURCE_DIR "/tests/corpus/en-spam-13.eml";
@@ -33,11 +33,8 @@ constexpr int kCheckMs = 60000;
 bool WaitForIdleBlock(int timeout_ms) {
   SettingsRecords records;
   SettingsTransfer transfer(records);
-  for (int waited = 0; waited <= timeout_ms; waited += kStepMs) {
-    if (ReadBlock(transfer) && transfer.local.code == TRAN_IDLE) return true;
-    PauseMs(kStepMs);
-  }
-  return false;
+  return test::WaitUntil([&] { return ReadBlock(transfer) && transfer.local.code == TRAN_IDLE; },
+                         timeout_ms, kStepMs);
 }
 
 TEST(JudgmentE2eTest, DictionarySwitchedOffOnThePageIsDroppedByTheRunningChecker) {
@@ -72,9 +69,12 @@ TEST(JudgmentE2eTest, DictionarySwitchedOffOnThePageIsDroppedByTheRunningChecker
   {
     test::SettingsProcess settings(root, "YES");
     ASSERT_TRUE(settings.WaitUntilUp(kStartMs)) << settings.Output();
-    ASSERT_EQ(settings.Control("command ZvrxDlg 40002"), "ok");
-    ASSERT_EQ(settings.Control("text 106 1049"), "ok 22en_pharm");
-    ASSERT_EQ(settings.Control("click 106 1049"), "ok");
+    ASSERT_EQ(settings.Control(test::CommandRequest(kMainFrameClass, kCmdJudgment)), "ok");
+    // The pharmacy dictionary has the page's second box.
+    const int pharmacy_box = kIdFirstDictionaryBox + 1;
+    ASSERT_EQ(settings.Control(test::TextRequest(kJudgmentDialogId, pharmacy_box)),
+              "ok 22en_pharm");
+    ASSERT_EQ(settings.Control(test::ClickRequest(kJudgmentDialogId, pharmacy_box)), "ok");
     ASSERT_EQ(settings.Control("close HanteiJoken"), "ok");
     ASSERT_TRUE(settings.WaitForTranscript("dialog 142\t", 10000)) << settings.Output();
     EXPECT_EQ(settings.Control("frames"), "ok ZvrxDlg");

@@ -9,16 +9,16 @@
 
 #include "shared/list_files.h"
 #include "shared/transfer_settings.h"
-#include "tests/e2e/checker_process.h"
-#include "tests/e2e/settings_process.h"
+#include "tests/support/checker_process.h"
+#include "tests/support/control_requests.h"
 #include "tests/support/dovecot_fixture.h"
-#include "tests/support/run_program.h"
+#include "tests/support/process_runner.h"
+#include "tests/support/settings_process.h"
 #include "tests/support/temp_prefix.h"
+#include "tests/support/wait_until.h"
 
 namespace zvrx {
 namespace {
-
-using test::PauseMs;
 
 const std::string kDistribution = ZVRX_BINARY_DIR "/Installer Resources";
 constexpr int kStepMs = 50;
@@ -58,10 +58,10 @@ TEST(ListE2eTest, RejectionListSavedOnItsPageJudgesTheRunningCheckersNextCheck) 
   {
     test::SettingsProcess program(prefix.path(), "YES");
     ASSERT_TRUE(program.WaitUntilUp(kStartMs)) << program.Output();
-    ASSERT_EQ(program.Control("command ZvrxDlg 40005"), "ok");
+    ASSERT_EQ(program.Control(test::CommandRequest(kMainFrameClass, kCmdRejectionList)), "ok");
     ASSERT_TRUE(program.WaitForReply("frames", "KyohiList", 5000)) << program.Output();
-    EXPECT_EQ(program.Control("type 109 1032 bad.test"), "ok");
-    EXPECT_EQ(program.Control("click 109 1040"), "ok");
+    EXPECT_EQ(program.Control(test::TypeRequest(kListDialogId, kListIdEdit, "bad.test")), "ok");
+    EXPECT_EQ(program.Control(test::ClickRequest(kListDialogId, kListIdAdd)), "ok");
     EXPECT_EQ(program.Control("close KyohiList"), "ok");
     ASSERT_TRUE(program.WaitForTranscript("dialog 142\t", 5000)) << program.Output();
     ASSERT_TRUE(program.WaitForReply("frames", "ok ZvrxDlg", 5000)) << program.Output();
@@ -73,10 +73,8 @@ TEST(ListE2eTest, RejectionListSavedOnItsPageJudgesTheRunningCheckersNextCheck) 
   // block free for the request to check.
   SettingsRecords records;
   SettingsTransfer probe(records);
-  for (int waited = 0; waited < 10000; waited += kStepMs) {
-    if (ReadBlock(probe) && probe.handshake_copy == TRAN_IDLE) break;
-    PauseMs(kStepMs);
-  }
+  test::WaitUntil([&] { return ReadBlock(probe) && probe.handshake_copy == TRAN_IDLE; }, 10000,
+                  kStepMs);
   ASSERT_EQ(probe.handshake_copy, TRAN_IDLE);
   side.LoadRecordsFromFiles();
   side.Deliver(true);

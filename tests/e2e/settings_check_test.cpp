@@ -15,11 +15,14 @@
 
 #include "platform/drives.h"
 #include "shared/record_files.h"
-#include "tests/e2e/checker_process.h"
-#include "tests/e2e/settings_process.h"
+#include "tests/support/checker_process.h"
+#include "tests/support/control_requests.h"
+#include "tests/support/corpus.h"
 #include "tests/support/dovecot_fixture.h"
-#include "tests/support/run_program.h"
+#include "tests/support/process_runner.h"
+#include "tests/support/settings_process.h"
 #include "tests/support/temp_prefix.h"
+#include "tests/support/wait_until.h"
 
 namespace zvrx {
 namespace {
@@ -27,14 +30,12 @@ namespace {
 namespace fs = std::filesystem;
 
 using test::kSettingsProgram;
-using test::PauseMs;
 
 const std::string kDistribution = ZVRX_BINARY_DIR "/Installer Resources";
-const std::string kCorpus = ZVRX_SOURCE_DIR "/tests/corpus/";
 constexpr int kStartMs = 15000;
 constexpr int kCheckMs = 15000;
 
-std::string Corpus(const std::string& name) { return test::ReadHostFile(kCorpus + name); }
+using test::Corpus;
 
 // The result of a manual check that leaves new mail: the page shows the
 // counts and its yes reaches the checker, which starts the mail program.
@@ -78,26 +79,27 @@ TEST(SettingsCheckE2eTest, CheckFromTheBasicPageShowsProgressAndResultAndStartsT
   ASSERT_TRUE(settings.WaitUntilUp(kStartMs)) << settings.Output();
 
   const std::string account = server.Account("taro");
-  EXPECT_EQ(settings.Control("type 101 1002 " + account), "ok");
-  EXPECT_EQ(settings.Control("type 101 1003 taro-pw"), "ok");
-  EXPECT_EQ(settings.Control("enabled 101 1030"), "ok 1");
-  EXPECT_EQ(settings.Control("click 101 1030"), "ok");
+  EXPECT_EQ(settings.Control(test::TypeRequest(kBasicDialogId, kIdAccount, account)), "ok");
+  EXPECT_EQ(settings.Control(test::TypeRequest(kBasicDialogId, kIdPassword, "taro-pw")), "ok");
+  EXPECT_EQ(settings.Control(test::EnabledRequest(kBasicDialogId, kIdCheckButton)), "ok 1");
+  EXPECT_EQ(settings.Control(test::ClickRequest(kBasicDialogId, kIdCheckButton)), "ok");
 
   // Follow the status line until the result dialog has come and gone.
   bool progress_seen = false;
   std::string result_line;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kCheckMs);
-  while (result_line.empty() && std::chrono::steady_clock::now() < deadline) {
-    const std::string status = settings.Control("text 101 1028");
-    for (const char* text : {"サーバーを検索中です。", "メールを確認しています。",
-                             "メールを検査しています。"}) {
-      if (status.find(text) != std::string::npos) progress_seen = true;
-    }
-    for (const std::string& line : settings.Transcript()) {
-      if (line.rfind("dialog 141\t", 0) == 0) result_line = line;
-    }
-    PauseMs(50);
-  }
+  test::WaitUntil(
+      [&] {
+        const std::string status = settings.Control(test::TextRequest(kBasicDialogId, kIdStatus));
+        for (const char* text :
+             {"サーバーを検索中です。", "メールを確認しています。", "メールを検査しています。"}) {
+          if (status.find(text) != std::string::npos) progress_seen = true;
+        }
+        for (const std::string& line : settings.Transcript()) {
+          if (line.rfind("dialog 141\t", 0) == 0) result_line = line;
+        }
+        return !result_line.empty();
+      },
+      kCheckMs, 50);
   EXPECT_TRUE(progress_seen) << "no progress text in the status line";
   ASSERT_FALSE(result_line.empty()) << ::testing::PrintToString(settings.Transcript())
                                     << settings.Output() << checker.Output();
@@ -111,8 +113,8 @@ TEST(SettingsCheckE2eTest, CheckFromTheBasicPageShowsProgressAndResultAndStartsT
   EXPECT_EQ(transcript[0].rfind("dialog 116\t", 0), 0u) << transcript[0];
   EXPECT_EQ(transcript[1].rfind("dialog 142\t", 0), 0u) << transcript[1];
 
-  for (int waited = 0; waited < 5000 && !fs::exists(started); waited += 100) PauseMs(100);
-  EXPECT_TRUE(fs::exists(started)) << "the answer yes did not reach the checker";
+  EXPECT_TRUE(test::WaitUntil([&] { return fs::exists(started); }, 5000, 100))
+      << "the answer yes did not reach the checker";
   EXPECT_EQ(server.RemainingMessages("taro"), std::vector<std::string>{Corpus("ja-ham-04.eml")});
 
   // Saved before the check: the account is in the basic settings file.
@@ -122,12 +124,13 @@ TEST(SettingsCheckE2eTest, CheckFromTheBasicPageShowsProgressAndResultAndStartsT
   EXPECT_EQ(std::string(stored.passwords[0]), "taro-pw");
 
   // Once the checker is back to waiting, the page says so too.
-  bool waiting = false;
-  for (int waited = 0; waited < kCheckMs && !waiting; waited += 100) {
-    waiting = settings.Control("text 101 1028").find("待機しています。") != std::string::npos;
-    if (!waiting) PauseMs(100);
-  }
-  EXPECT_TRUE(waiting);
+  EXPECT_TRUE(test::WaitUntil(
+      [&] {
+        return settings.Control(test::TextRequest(kBasicDialogId, kIdStatus))
+                   .find("待機しています。") != std::string::npos;
+      },
+      kCheckMs, 100))
+      << "the status line never said the checker waits";
 
   EXPECT_EQ(settings.Control("close ZvrxDlg"), "ok");
   EXPECT_EQ(settings.Wait(kStartMs), 0) << settings.Output();

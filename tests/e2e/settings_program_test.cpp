@@ -11,17 +11,16 @@
 #include <gtest/gtest.h>
 
 #include "platform/instance_lock.h"
-#include "tests/e2e/program_process.h"
-#include "tests/e2e/settings_process.h"
-#include "tests/support/run_program.h"
+#include "tests/support/control_requests.h"
+#include "tests/support/process_runner.h"
+#include "tests/support/settings_process.h"
 #include "tests/support/temp_prefix.h"
 #include "tests/support/ui_control.h"
+#include "tests/support/wait_until.h"
 
 namespace zvrx {
 namespace {
 
-using test::PauseMs;
-using test::ProgramProcess;
 using test::SettingsProcess;
 
 constexpr char kFakeChecker[] = ZVRX_BINARY_DIR "/tests/fake_checker";
@@ -65,7 +64,7 @@ TEST_F(SettingsProgramTest, ASecondCopyEndsAtOnceAndSigtermEndsTheFirst) {
 TEST_F(SettingsProgramTest, FirstTypingIntoAnEmptyMachineShowsTheNotice) {
   auto program = Start("OK");
   ASSERT_TRUE(program->WaitUntilUp(20000)) << program->Output();
-  EXPECT_EQ(program->Control("type 101 1002 x"), "ok");
+  EXPECT_EQ(program->Control(test::TypeRequest(kBasicDialogId, kIdAccount, "x")), "ok");
   ASSERT_TRUE(program->WaitForTranscript("dialog 116\t", 5000, &found_));
   // Empty line fields may follow; what shows is the two sentences.
   EXPECT_EQ(found_.rfind("dialog 116\t  Mail Zevrox\t有効なアカウントが設定されていません。\\n"
@@ -73,8 +72,8 @@ TEST_F(SettingsProgramTest, FirstTypingIntoAnEmptyMachineShowsTheNotice) {
             0u)
       << found_;
   // Only once per run.
-  EXPECT_EQ(program->Control("type 101 1002 xy"), "ok");
-  EXPECT_EQ(program->Control("text 101 1002"), "ok xy");
+  EXPECT_EQ(program->Control(test::TypeRequest(kBasicDialogId, kIdAccount, "xy")), "ok");
+  EXPECT_EQ(program->Control(test::TextRequest(kBasicDialogId, kIdAccount)), "ok xy");
   program->Signal(SIGTERM);
   EXPECT_EQ(program->Wait(10000), 0);
   EXPECT_EQ(test::ReadHostFile(program->transcript_path()).find("dialog 116", found_.size()),
@@ -87,7 +86,7 @@ TEST_F(SettingsProgramTest, SigtermEndsItWhileADialogWaitsForAnAnswer) {
   // The request's reply comes only when the dialog has gone: do not wait for it.
   std::thread typing([socket = program->socket()] {
     test::UiControl own;
-    if (own.Connect(socket, 5000)) own.Request("type 101 1002 x");
+    if (own.Connect(socket, 5000)) own.Request(test::TypeRequest(kBasicDialogId, kIdAccount, "x"));
   });
   const bool shown = program->WaitForTranscript("dialog 116\t", 5000);
   program->Signal(SIGTERM);
@@ -121,21 +120,17 @@ TEST_F(SettingsProgramTest, CheckerReportsShowInTheirDialogs) {
     ASSERT_EQ(test::RunZvrxctl(Path(), {"account", "1", "demo@127.0.0.1", "pw"}).status, 0);
     std::vector<std::string> args{kFakeChecker, Path(), "60"};
     args.insert(args.end(), c.report.begin(), c.report.end());
-    ProgramProcess checker(args, {}, Path() + "/checker.out");
-    for (int waited = 0; waited < 5000 && checker.Output().find("ready") == std::string::npos;
-         waited += kStepMs) {
-      PauseMs(kStepMs);
-    }
+    test::Process checker(test::AppendingOutput(args, {}, Path() + "/checker.out"));
+    test::WaitUntil([&] { return checker.Output().find("ready") != std::string::npos; }, 5000,
+                    kStepMs);
     auto program = Start(c.answers);
     ASSERT_TRUE(program->WaitUntilUp(20000)) << program->Output();
-    EXPECT_EQ(program->Control("click 101 1030"), "ok");
+    EXPECT_EQ(program->Control(test::ClickRequest(kBasicDialogId, kIdCheckButton)), "ok");
     ASSERT_TRUE(program->WaitForTranscript(c.dialog, 15000, &found_)) << checker.Output();
     EXPECT_NE(found_.find(c.shown), std::string::npos) << found_;
     if (*c.checker_says != '\0') {
-      for (int waited = 0; waited < 10000 && checker.Output().find("answer") == std::string::npos;
-           waited += kStepMs) {
-        PauseMs(kStepMs);
-      }
+      test::WaitUntil([&] { return checker.Output().find("answer") != std::string::npos; }, 10000,
+                      kStepMs);
       EXPECT_NE(checker.Output().find(c.checker_says), std::string::npos) << checker.Output();
     }
     program->Signal(SIGTERM);

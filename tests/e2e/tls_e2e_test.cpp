@@ -11,9 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "tests/e2e/checker_process.h"
+#include "tests/support/checker_process.h"
+#include "tests/support/corpus.h"
 #include "tests/support/dovecot_fixture.h"
-#include "tests/support/run_program.h"
+#include "tests/support/process_runner.h"
 #include "tests/support/temp_prefix.h"
 
 namespace zvrx {
@@ -25,11 +26,10 @@ using test::DovecotServer;
 using test::SettingsSide;
 
 const std::string kDistribution = ZVRX_BINARY_DIR "/Installer Resources";
-const std::string kCorpus = ZVRX_SOURCE_DIR "/tests/corpus/";
 constexpr int kCheckMs = 60000;
 constexpr int kStartMs = 15000;
 
-std::string Corpus(const std::string& name) { return test::ReadHostFile(kCorpus + name); }
+using test::Corpus;
 
 class TlsE2eTest : public ::testing::Test {
  protected:

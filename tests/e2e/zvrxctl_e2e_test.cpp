@@ -11,9 +11,9 @@
 
 #include "shared/records.h"
 #include "shared/transfer_settings.h"
-#include "tests/e2e/checker_process.h"
+#include "tests/support/checker_process.h"
 #include "tests/support/dovecot_fixture.h"
-#include "tests/support/run_program.h"
+#include "tests/support/process_runner.h"
 #include "tests/support/temp_prefix.h"
 
 namespace zvrx {

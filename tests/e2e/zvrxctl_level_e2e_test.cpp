@@ -16,9 +16,9 @@
 #include "checker/core/checker_state.h"
 #include "platform/named_lock.h"
 #include "shared/records.h"
-#include "tests/e2e/checker_process.h"
+#include "tests/support/checker_process.h"
 #include "tests/support/dovecot_fixture.h"
-#include "tests/support/run_program.h"
+#include "tests/support/process_runner.h"
 #include "tests/support/temp_prefix.h"
 
 namespace zvrx {

@@ -5,50 +5,28 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstring>
-#include <deque>
 #include <memory>
 #include <string>
 
 #include "checker/core/pop3_client.h"
 #include "checker/core/pop3_replies.h"
 #include "platform/clock.h"
+#include "tests/support/fake_stream.h"
 
 namespace {
 
-using zvrx::platform::ConnectResult;
+// The fuzz input becomes the fake stream's receive results: byte strings,
+// or failures. TLS starts at once and the later segments stand for what it
+// delivers, so the login's CAPA, STLS and everything after them go through
+// the readers.
+using Script = zvrx::test::FakeStreamScript;
 
-// Replays the fuzz input as receive results: byte strings, or failures.
-// TLS starts at once and the later segments stand for what it delivers, so
-// the login's CAPA, STLS and everything after them go through the readers.
-class ReplayStream : public zvrx::platform::SocketStream {
- public:
-  explicit ReplayStream(std::shared_ptr<std::deque<std::string>> segments, bool loopback = false)
-      : segments_(std::move(segments)), loopback_(loopback) {}
-  zvrx::platform::TlsResult StartTls(std::string_view, std::string*) override {
-    return zvrx::platform::TlsResult::kOk;
-  }
-  bool PeerIsLoopback() const override { return loopback_; }
-  ConnectResult Connect(std::string_view, int) override { return ConnectResult::kOk; }
-  int Send(const char*, int size) override { return size; }
-  int Receive(char* buffer, int capacity) override {
-    if (segments_->empty()) return 0;
-    std::string& front = segments_->front();
-    if (front == "\xff\xfe") {  // a failed receive
-      segments_->pop_front();
-      return -1;
-    }
-    int n = static_cast<int>(front.size()) < capacity ? static_cast<int>(front.size()) : capacity;
-    std::memcpy(buffer, front.data(), static_cast<size_t>(n));
-    front.erase(0, static_cast<size_t>(n));
-    if (front.empty()) segments_->pop_front();
-    return n;
-  }
-  void Close() override {}
-
- private:
-  std::shared_ptr<std::deque<std::string>> segments_;
-  bool loopback_;
-};
+std::shared_ptr<Script> ReplayScript(bool loopback) {
+  auto script = std::make_shared<Script>();
+  script->loopback = loopback;
+  script->tls_result = zvrx::platform::TlsResult::kOk;
+  return script;
+}
 
 // Login waits after PASS; the fuzzer must not.
 class NoWaitClock : public zvrx::platform::Clock {
@@ -74,18 +52,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int mode = input.ConsumeIntegralInRange<int>(0, 3);
   // Login only: the account's transport and whether the server is local.
   const int transport = input.ConsumeIntegralInRange<int>(0, 7);
-  auto segments = std::make_shared<std::deque<std::string>>();
+  const bool loopback = transport >= 4;
+  auto script = ReplayScript(mode == 3 && loopback);
+  auto& segments = script->segments;
   while (input.remaining_bytes() > 0) {
     size_t length = input.ConsumeIntegralInRange<size_t>(0, 3000);
     std::string segment = input.ConsumeBytesAsString(length);
-    if (!segment.empty()) segments->push_back(std::move(segment));
+    if (segment == "\xff\xfe") {
+      script->FailReceive();
+    } else if (!segment.empty()) {
+      script->Reply(std::move(segment));
+    }
   }
   // Long texts are only reachable with large segments; repeat the last one.
-  if (mode == 1 && !segments->empty() && segments->back().size() > 100) {
-    for (int i = 0; i < 20; ++i) segments->push_back(segments->back());
+  if (mode == 1 && !segments.empty() && segments.back().bytes.size() > 100) {
+    for (int i = 0; i < 20; ++i) segments.push_back(segments.back());
   }
 
-  ReplayStream stream(segments);
+  zvrx::test::FakeStream stream(script);
   zvrx::ReceiveBuffer receive = {};
   zvrx::ChunkBuffer chunk = {};
   zvrx::ReplyLine reply;
@@ -110,7 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       break;
     case 2: {
       zvrx::PopConnection connection;
-      connection.socket = std::make_unique<ReplayStream>(segments);
+      connection.socket = std::make_unique<zvrx::test::FakeStream>(script);
       int64_t count = 0;
       int32_t message_size = 0;
       char uidl[zvrx::kUidlMaxLength + 1];
@@ -136,9 +120,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     case 3: {
       zvrx::PopConnection connection;
-      const bool loopback = transport >= 4;
-      connection.make_stream = [segments, loopback] {
-        return std::make_unique<ReplayStream>(segments, loopback);
+      // Every connection reads on where the last one stopped.
+      connection.make_stream = [script] {
+        script->closed = false;
+        return std::make_unique<zvrx::test::FakeStream>(script);
       };
       connection.transport = static_cast<zvrx::TransportChoice>(transport % 4);
       int16_t state = 0;

@@ -23,6 +23,7 @@
 #include "shared/transfer_settings.h"
 #include "tests/gui/page_fixture.h"
 #include "tests/support/fake_clock.h"
+#include "tests/support/sjis.h"
 #include "tests/support/temp_prefix.h"
 
 namespace zvrx {
@@ -30,7 +31,7 @@ namespace {
 
 namespace ui = platform::ui;
 
-std::string Sjis(const char* utf8) { return platform::Utf8ToCp932(utf8); }
+using test::Sjis;
 
 // The text fields of each message dialog, in order.
 std::vector<int> LineFields(int template_id) {

@@ -14,6 +14,7 @@
 #include "platform/clock.h"
 #include "tests/gui/gui_application.h"
 #include "tests/support/temp_prefix.h"
+#include "tests/support/wait_until.h"
 
 namespace zvrx {
 namespace {
@@ -33,9 +34,7 @@ TEST(CheckerWindowTest, DoubleClickStartsTheSettingsProgramAndCtrlEndsTheChecker
   CheckerWindow window(state, clock);
   window.OnIconDoubleClick(false);
   window.OnIconDoubleClick(false);
-  for (int waited = 0; waited < 5000 && test::ReadHostFile(started).size() < 4; waited += 50) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
+  test::WaitUntil([&] { return test::ReadHostFile(started).size() >= 4; }, 5000, 50);
   EXPECT_EQ(test::ReadHostFile(started), "x\nx\n") << "one start per double-click";
   EXPECT_FALSE(state.stop);
 

@@ -18,6 +18,7 @@
 #include "shared/list_files.h"
 #include "shared/transfer_checker.h"
 #include "tests/gui/page_fixture.h"
+#include "tests/support/sjis.h"
 #include "tests/support/temp_prefix.h"
 
 namespace zvrx {
@@ -25,7 +26,7 @@ namespace {
 
 namespace ui = platform::ui;
 
-std::string Sjis(const char* utf8) { return platform::Utf8ToCp932(utf8); }
+using test::Sjis;
 
 // A 60-byte address: wider than the list box shows.
 const std::string kLongAddress = std::string(50, 'l') + "@long.test";

@@ -28,14 +28,16 @@
 #include "settings/pages/page_window.h"
 #include "shared/record_files.h"
 #include "tests/gui/page_fixture.h"
+#include "tests/support/sjis.h"
 #include "tests/support/temp_prefix.h"
+#include "tests/support/wait_until.h"
 
 namespace zvrx {
 namespace {
 
 namespace ui = platform::ui;
 
-std::string Sjis(const char* utf8) { return platform::Utf8ToCp932(utf8); }
+using test::Sjis;
 
 // What the test sees of its page, kept beyond the page's life.
 struct Probe {
@@ -291,11 +293,7 @@ TEST_F(MainFrameTest, EndFromOutsideAsksNothingAndSavesNothing) {
 
 bool WaitForFile(const std::string& path, int timeout_ms) {
   struct stat info {};
-  for (int waited = 0;; waited += 50) {
-    if (stat(path.c_str(), &info) == 0) return true;
-    if (waited >= timeout_ms) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
+  return test::WaitUntil([&] { return stat(path.c_str(), &info) == 0; }, timeout_ms, 50);
 }
 
 // The End key as a person presses it, on the control that has the focus in

@@ -16,13 +16,14 @@
 #include "settings/message_table.h"
 #include "settings/pages/page_window.h"
 #include "tests/gui/gui_application.h"
+#include "tests/support/sjis.h"
 
 namespace zvrx {
 namespace {
 
 namespace ui = platform::ui;
 
-std::string Sjis(const char* utf8) { return platform::Utf8ToCp932(utf8); }
+using test::Sjis;
 
 // What a running dialog showed.
 struct Seen {

@@ -10,6 +10,7 @@
 #include "platform/ui/window.h"
 #include "tests/gui/window_layer_fixture.h"
 #include "tests/support/ui_control.h"
+#include "tests/support/wait_until.h"
 
 namespace zvrx::test {
 namespace {
@@ -51,10 +52,10 @@ TEST_F(WindowLayerTest, ClientDrivesPagesFramesAndAModalDialogOverTheSocket) {
             "text 400 10", "click 400 1", "click 999 1", "text 300 77", "launch"}) {
         std::string reply = control.Request(request);
         // The click opens the modal dialog after its reply: wait for it.
-        for (int i = 0; i < 200 && std::string(request) == "click 300 13" && reply == "ok" &&
-                        control.Request("dialogs").find("400") == std::string::npos;
-             ++i) {
-          std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (std::string(request) == "click 300 13" && reply == "ok") {
+          test::WaitUntil(
+              [&] { return control.Request("dialogs").find("400") != std::string::npos; }, 2000,
+              10);
         }
         replies.push_back(reply);
       }

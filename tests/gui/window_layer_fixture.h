@@ -13,12 +13,11 @@
 #include "platform/cp932.h"
 #include "platform/ui/window.h"
 #include "tests/gui/gui_application.h"
+#include "tests/support/sjis.h"
 
 namespace zvrx::test {
 
 namespace ui = platform::ui;
-
-inline std::string Sjis(const char* utf8) { return platform::Utf8ToCp932(utf8); }
 
 // Control ids of the page below.
 enum : int {

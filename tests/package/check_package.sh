@@ -5,7 +5,19 @@
 set -euo pipefail
 build=$1
 work=$(mktemp -d "${TMPDIR:-/tmp}/zvrx-package-XXXXXX")
-trap 'rm -rf "$work"' EXIT
+# cpack's install step writes install_manifest.txt into the build folder:
+# the build folder is left as it was found.
+manifest="$build/install_manifest.txt"
+if [[ -e $manifest ]]; then cp -p "$manifest" "$work/manifest.before"; fi
+cleanup() {
+  if [[ -e $work/manifest.before ]]; then
+    mv "$work/manifest.before" "$manifest"
+  else
+    rm -f "$manifest"
+  fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
 
 fail() { echo "package: $*" >&2; exit 1; }
 

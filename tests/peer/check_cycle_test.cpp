@@ -20,6 +20,8 @@
 #include "shared/record_files.h"
 #include "shared/records.h"
 #include "shared/transfer_checker.h"
+#include "tests/support/checker_machine.h"
+#include "tests/support/corpus.h"
 #include "tests/support/dovecot_fixture.h"
 #include "tests/support/settings_side_clock.h"
 #include "tests/support/temp_prefix.h"
@@ -31,9 +33,7 @@ namespace fs = std::filesystem;
 using test::DovecotServer;
 using test::DovecotUser;
 
-const std::string kCorpus = ZVRX_SOURCE_DIR "/tests/corpus/";
-
-std::string Corpus(const std::string& name) { return test::ReadHostFile(kCorpus + name); }
+using test::Corpus;
 
 // A legitimate message with one 2 MB header line behind its own header
 // lines: its top is a hundred times what the client reads.
@@ -63,10 +63,9 @@ int LogEntries(const std::string& log) {
   return entries;
 }
 
-class CheckCycleTest : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    server_ = new DovecotServer;
+class CheckCycleTest : public test::DovecotCheckTest<CheckCycleTest> {
+ public:
+  static bool StartServer(DovecotServer& server) {
     const std::vector<DovecotUser> users = {
         // Numbered 1..4: spam, ham, spam, ham.
         {"taro", "taro-pw",
@@ -82,56 +81,24 @@ class CheckCycleTest : public ::testing::Test {
           WithHugeHeader(Corpus("ja-ham-01.eml")), Corpus("ja-spam-09.eml"),
           Corpus("en-spam-13.eml")}},
     };
-    if (!server_->Start(users)) start_error_ = server_->error();
-  }
-  static void TearDownTestSuite() {
-    delete server_;
-    server_ = nullptr;
+    return server.Start(users);
   }
 
-  void SetUp() override {
-    // A peer test that cannot reach its peer fails; it is never skipped.
-    ASSERT_TRUE(start_error_.empty()) << "Dovecot could not be started: " << start_error_;
-    ASSERT_TRUE(prefix_.InstallDeliveredData()) << "build the delivered data first";
-    ASSERT_TRUE(CreateBlock(state_.transfer));
-  }
-  void TearDown() override {
-    if (HasFailure()) std::cerr << "Dovecot log:\n" << server_->Log();
-  }
-
+ protected:
   // Saves the settings as the settings program would and loads them as the
   // checker does at start-up.
   void Configure(int16_t mode, uint16_t options,
                  const std::vector<std::pair<std::string, std::string>>& accounts) {
-    BasicSettings basic{};
-    basic.check_mode = mode;
-    basic.inspection_level = 1;
-    for (size_t i = 0; i < accounts.size(); ++i) {
-      std::strcpy(basic.accounts[i], server_->Account(accounts[i].first).c_str());
-      std::strcpy(basic.passwords[i], accounts[i].second.c_str());
-      basic.account_mask |= static_cast<uint16_t>(1u << i);
+    std::vector<test::Login> logins;
+    for (const auto& [user, password] : accounts) {
+      logins.push_back({server_->Account(user), password});
     }
-    ASSERT_TRUE(SaveBasicSettings(basic));
-    NotifyOptions notify{};
-    notify.option_bits = options;
-    ASSERT_TRUE(SaveNotifyOptions(notify));
-    ASSERT_TRUE(LoadConfiguration(state_));
-    ASSERT_EQ(state_.transfer.records.basic.inspection_level, 1) << "no dictionaries loaded";
+    ASSERT_TRUE(test::ConfigureChecker(state_, mode, options, logins));
   }
 
-  std::string DataFile(const std::string& name) {
-    return test::ReadHostFile(prefix_.DataFolderHost() + "/" + name);
-  }
   std::string MarkerFile(const std::string& user) {
     return DataFile(platform::Cp932ToUtf8(MarkerFileName(server_->Account(user))));
   }
-
-  static inline DovecotServer* server_ = nullptr;
-  static inline std::string start_error_;
-  test::TempPrefix prefix_;
-  test::SettingsSideClock clock_;  // no real waits; plays the settings program
-  test::ScopedClock scoped_clock_{clock_};
-  CheckerState state_;
 };
 
 // The walk runs from the newest message down; spam goes at once, ham stays,

@@ -11,11 +11,12 @@
 #include "platform/cp932.h"
 #include "tests/support/dovecot_fixture.h"
 #include "tests/support/fake_clock.h"
+#include "tests/support/sjis.h"
 
 namespace zvrx {
 namespace {
 
-std::string Sjis(const char* utf8) { return platform::Utf8ToCp932(utf8); }
+using test::Sjis;
 
 class FetchAndParseDovecotTest : public ::testing::Test {
  protected:

@@ -6,7 +6,6 @@
 // of a check leaves no copy listed and nothing deleted.
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -24,10 +23,9 @@
 #include "tests/support/dovecot_fixture.h"
 #include "tests/support/file_size_limit.h"
 #include "tests/support/mbox_reader.h"
-#include "tests/support/run_program.h"
+#include "tests/support/process_runner.h"
 #include "tests/support/temp_prefix.h"
-
-extern char** environ;
+#include "tests/support/wait_until.h"
 
 namespace zvrx {
 namespace {
@@ -214,31 +212,26 @@ TEST_F(KeptCopiesPeerTest, AKilledCheckListsNoCopyAndDeletesNothing) {
   StartWith(messages);
 
   const std::string out_file = prefix_.path() + "/killed.out";
-  std::vector<std::string> words = {ZVRX_BINARY_DIR "/tools/zvrxctl", "--prefix", prefix_.path(),
-                                    "check"};
-  std::vector<char*> argv;
-  for (auto& word : words) argv.push_back(word.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0644);
-  pid_t pid = -1;
-  ASSERT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
-  posix_spawn_file_actions_destroy(&actions);
+  test::ProcessSetup setup;
+  setup.argv = {test::kZvrxctlProgram, "--prefix", prefix_.path(), "check"};
+  setup.clean_environment = false;
+  setup.output = out_file;
+  setup.errors = prefix_.path() + "/killed.err";
+  test::Process killed(setup);
+  ASSERT_TRUE(killed.started());
   // Killed once a few deletions went through (each message takes 100 ms).
-  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  for (;;) {
-    const std::string out = test::ReadHostFile(out_file);
-    size_t deleting = 0;
-    for (size_t at = 0; (at = out.find(": deleting", at)) != std::string::npos; ++at) ++deleting;
-    if (deleting >= 5 || std::chrono::steady_clock::now() > give_up) break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  kill(pid, SIGKILL);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  ASSERT_TRUE(WIFSIGNALED(status)) << test::ReadHostFile(out_file);
+  test::WaitUntil(
+      [&] {
+        const std::string out = killed.Output();
+        size_t deleting = 0;
+        for (size_t at = 0; (at = out.find(": deleting", at)) != std::string::npos; ++at) {
+          ++deleting;
+        }
+        return deleting >= 5;
+      },
+      30000);
+  killed.Kill();
+  ASSERT_TRUE(killed.Signalled()) << killed.Output();
 
   EXPECT_EQ(server_.RemainingMessages("taro").size(), messages.size());
   EXPECT_TRUE(KeptFiles(".eml").empty());

@@ -21,6 +21,7 @@
 #include "shared/record_files.h"
 #include "shared/records.h"
 #include "shared/transfer_checker.h"
+#include "tests/support/checker_machine.h"
 #include "tests/support/dovecot_fixture.h"
 #include "tests/support/mail_encoding.h"
 #include "tests/support/settings_side_clock.h"
@@ -82,53 +83,20 @@ std::string LegitimateMail() {
          test::QuotedPrintableEncode(words.body);
 }
 
-class ModernMailCheckTest : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    server_ = new DovecotServer;
+class ModernMailCheckTest : public test::DovecotCheckTest<ModernMailCheckTest> {
+ public:
+  static bool StartServer(DovecotServer& server) {
     // Numbered 1, 2: the legitimate mail, then the spam.
-    const std::vector<DovecotUser> users = {
+    return server.Start({
         {"ume", "ume-pw", {LegitimateMail(), SpamMail()}},
         {"kiku", "kiku-pw", {LegitimateMail(), SpamMail()}},
-    };
-    if (!server_->Start(users)) start_error_ = server_->error();
-  }
-  static void TearDownTestSuite() {
-    delete server_;
-    server_ = nullptr;
+    });
   }
 
-  void SetUp() override {
-    ASSERT_TRUE(start_error_.empty()) << "Dovecot could not be started: " << start_error_;
-    ASSERT_TRUE(prefix_.InstallDeliveredData()) << "build the delivered data first";
-    ASSERT_TRUE(CreateBlock(state_.transfer));
-  }
-  void TearDown() override {
-    if (HasFailure()) std::cerr << "Dovecot log:\n" << server_->Log();
-  }
-
+ protected:
   void Configure(const std::string& user, const std::string& password) {
-    BasicSettings basic{};
-    basic.check_mode = 1;
-    basic.inspection_level = 1;
-    std::strcpy(basic.accounts[0], server_->Account(user).c_str());
-    std::strcpy(basic.passwords[0], password.c_str());
-    basic.account_mask = 1;
-    ASSERT_TRUE(SaveBasicSettings(basic));
-    NotifyOptions notify{};
-    ASSERT_TRUE(SaveNotifyOptions(notify));
-    ASSERT_TRUE(LoadConfiguration(state_));
-    ASSERT_EQ(state_.transfer.records.basic.inspection_level, 1) << "no dictionaries loaded";
+    ASSERT_TRUE(test::ConfigureChecker(state_, 1, 0, {{server_->Account(user), password}}));
   }
-
-  std::string Log() { return test::ReadHostFile(prefix_.DataFolderHost() + "/ZVRXLog"); }
-
-  static inline DovecotServer* server_ = nullptr;
-  static inline std::string start_error_;
-  test::TempPrefix prefix_;
-  test::SettingsSideClock clock_;
-  test::ScopedClock scoped_clock_{clock_};
-  CheckerState state_;
 };
 
 TEST_F(ModernMailCheckTest, TheSpamIsDeletedAndLoggedReadablyAndTheOptionIsReadAtEachCheck) {

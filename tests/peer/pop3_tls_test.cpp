@@ -26,11 +26,14 @@
 #include "shared/record_files.h"
 #include "shared/records.h"
 #include "shared/transfer_checker.h"
+#include "tests/support/checker_machine.h"
+#include "tests/support/corpus.h"
 #include "tests/support/dovecot_fixture.h"
 #include "tests/support/fake_clock.h"
-#include "tests/support/run_program.h"
+#include "tests/support/process_runner.h"
 #include "tests/support/settings_side_clock.h"
 #include "tests/support/temp_prefix.h"
+#include "tests/support/wait_until.h"
 
 namespace zvrx {
 namespace {
@@ -39,8 +42,7 @@ using test::DovecotServer;
 using test::DovecotTls;
 using test::DovecotUser;
 
-const std::string kCorpus = ZVRX_SOURCE_DIR "/tests/corpus/";
-std::string Corpus(const std::string& name) { return test::ReadHostFile(kCorpus + name); }
+using test::Corpus;
 
 std::string Note(const std::string& subject) {
   return "From: hanako@example.jp\r\nTo: taro@example.jp\r\nSubject: " + subject +
@@ -197,13 +199,10 @@ TEST_F(Pop3TlsTest, WritingToAServerThatHasGoneFailsWithoutEndingTheProgram) {
   const std::string quit = "QUIT\r\n";
   ASSERT_EQ(stream->Send(quit.data(), static_cast<int>(quit.size())), 6);
   ASSERT_GT(stream->Receive(reply, sizeof reply), 0);
-  bool failed = false;
-  for (int i = 0; i < 50 && !failed; ++i) {
-    const std::string noop = "NOOP\r\n";
-    failed = stream->Send(noop.data(), static_cast<int>(noop.size())) < 0;
-    usleep(20000);
-  }
-  EXPECT_TRUE(failed) << "the server closed its side";
+  const std::string noop = "NOOP\r\n";
+  EXPECT_TRUE(test::WaitUntil(
+      [&] { return stream->Send(noop.data(), static_cast<int>(noop.size())) < 0; }, 1000))
+      << "the server closed its side";
   stream->Close();
 }
 
@@ -211,57 +210,27 @@ TEST_F(Pop3TlsTest, WritingToAServerThatHasGoneFailsWithoutEndingTheProgram) {
 // ZVRXExt.ini, spam is deleted, ham stays, the log and marker follow. With a
 // certificate for another name the same check changes nothing at all and
 // posts its own report in manual mode.
-class TlsCheckTest : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    server_ = new DovecotServer;
-    const std::vector<DovecotUser> users = {
-        {"taro", "taro-pw",
-         {Corpus("ja-spam-01.eml"), Corpus("ja-ham-01.eml"), Corpus("en-spam-02.eml"),
-          Corpus("en-ham-03.eml")}},
-        {"jiro", "jiro-pw", {Corpus("en-ham-04.eml"), Corpus("en-spam-13.eml")}},
-    };
-    if (!server_->StartWithTls(users, DovecotTls{})) start_error_ = server_->error();
-  }
-  static void TearDownTestSuite() {
-    delete server_;
-    server_ = nullptr;
-  }
-  void SetUp() override {
-    ASSERT_TRUE(start_error_.empty()) << "Dovecot could not be started: " << start_error_;
-    ASSERT_TRUE(prefix_.InstallDeliveredData()) << "build the delivered data first";
-    ASSERT_TRUE(CreateBlock(state_.transfer));
-  }
-  void TearDown() override {
-    if (HasFailure()) std::cerr << "Dovecot log:\n" << server_->Log();
+class TlsCheckTest : public test::DovecotCheckTest<TlsCheckTest> {
+ public:
+  static bool StartServer(DovecotServer& server) {
+    return server.StartWithTls(
+        {
+            {"taro", "taro-pw",
+             {Corpus("ja-spam-01.eml"), Corpus("ja-ham-01.eml"), Corpus("en-spam-02.eml"),
+              Corpus("en-ham-03.eml")}},
+            {"jiro", "jiro-pw", {Corpus("en-ham-04.eml"), Corpus("en-spam-13.eml")}},
+        },
+        DovecotTls{});
   }
 
+ protected:
   void Configure(const std::string& account, const std::string& password,
                  const std::string& transport) {
-    BasicSettings basic{};
-    basic.check_mode = 0;
-    basic.inspection_level = 1;
-    std::strcpy(basic.accounts[0], account.c_str());
-    std::strcpy(basic.passwords[0], password.c_str());
-    basic.account_mask = 1;
-    ASSERT_TRUE(SaveBasicSettings(basic));
-    NotifyOptions notify{};
-    notify.option_bits = kOptManualReport;
-    ASSERT_TRUE(SaveNotifyOptions(notify));
-    ASSERT_TRUE(LoadConfiguration(state_));
+    ASSERT_TRUE(test::ConfigureChecker(state_, 0, kOptManualReport, {{account, password}}));
     ASSERT_EQ(ChangeExtensionSettings({{kTransportKeys[0], transport}}), "");
     EXPECT_TRUE(LoadExtensionSettings().problems().empty());
   }
-  std::string DataFile(const std::string& name) {
-    return test::ReadHostFile(prefix_.DataFolderHost() + "/" + name);
-  }
 
-  static inline DovecotServer* server_ = nullptr;
-  static inline std::string start_error_;
-  test::TempPrefix prefix_;
-  test::SettingsSideClock clock_;
-  test::ScopedClock scoped_clock_{clock_};
-  CheckerState state_;
   ScopedCertFile cert_file_{server_ ? server_->CaFile() : ""};
 };
 

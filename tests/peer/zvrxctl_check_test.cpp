@@ -11,8 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/corpus.h"
 #include "tests/support/dovecot_fixture.h"
-#include "tests/support/run_program.h"
+#include "tests/support/process_runner.h"
 #include "tests/support/temp_prefix.h"
 
 
@@ -23,9 +24,7 @@ namespace fs = std::filesystem;
 using test::DovecotServer;
 
 const std::string kDistribution = ZVRX_BINARY_DIR "/Installer Resources";
-const std::string kCorpus = ZVRX_SOURCE_DIR "/tests/corpus/";
-
-std::string Corpus(const std::string& name) { return test::ReadHostFile(kCorpus + name); }
+using test::Corpus;
 
 using CtlResult = test::ProgramRun;
 

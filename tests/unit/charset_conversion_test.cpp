@@ -6,12 +6,13 @@
 
 #include "checker/mime/charset_conversion.h"
 #include "platform/cp932.h"
+#include "tests/support/sjis.h"
 
 namespace zvrx::mime {
 namespace {
 
 // Expected texts are written in UTF-8 here and compared in CP932.
-std::string Sjis(const char* utf8) { return platform::Utf8ToCp932(utf8); }
+using test::Sjis;
 
 TEST(MimeCharsetConversion, Utf8ToCp932TurnsWhatHasNoFormIntoABlank) {
   struct Case {

@@ -23,8 +23,9 @@
 #include "shared/record_files.h"
 #include "shared/records.h"
 #include "tests/support/fake_clock.h"
+#include "tests/support/checker_machine.h"
 #include "tests/support/fake_mailbox_server.h"
-#include "tests/support/run_program.h"
+#include "tests/support/process_runner.h"
 #include "tests/support/temp_prefix.h"
 #include "tests/support/time_lapse.h"
 
@@ -81,26 +82,13 @@ std::vector<std::string> Subjects(const Uidls& uidls, const char* kind) {
 
 // One emulated machine with one account on the server, judging by the
 // rejection list (spam@bad.example).
-class Machine {
+class Machine : public test::ListJudgedMachine {
  public:
-  explicit Machine(const std::string& host, int lapse = kLapse) : account_("taro@" + host) {
-    BasicSettings basic{};
-    basic.check_mode = 1;
-    basic.inspection_level = 0;
-    std::strcpy(basic.accounts[0], account_.c_str());
-    std::strcpy(basic.passwords[0], "pw");
-    basic.account_mask = 1;
-    EXPECT_TRUE(SaveBasicSettings(basic));
-    test::WriteHostFile(prefix_.DataFolderHost() + "/ZVRXBlackList", "spam@bad.example\r\n");
-    // The transfer's faults alone: in fast motion the disk's real time for
-    // kept copies would eat the account's time (check_cycle_kept_test keeps
-    // copies under faults). The written POP3: no CAPA before the login.
-    test::WriteHostFile(prefix_.DataFolderHost() + "/ZVRXExt.ini",
-                        "keep_deleted = off\ntls1 = plain\n");
-    EXPECT_TRUE(LoadConfiguration(state_));
-    state_.apop_state[0] = -1;
-    state_.connection.make_stream = [lapse] { return test::NewTimeLapseStream(lapse); };
-  }
+  // The transfer's faults alone: in fast motion the disk's real time for
+  // kept copies would eat the account's time (check_cycle_kept_test keeps
+  // copies under faults).
+  explicit Machine(const std::string& host, int lapse = kLapse)
+      : ListJudgedMachine(host, lapse, "keep_deleted = off\ntls1 = plain\n") {}
 
   // Runs one check; returns how long (checker time) the account took.
   uint64_t Check() {
@@ -119,15 +107,7 @@ class Machine {
   }
   // The marked UIDL; empty without a marker file.
   std::string Marker() const { return test::ReadHostFile(MarkerPath()).c_str(); }
-  std::vector<std::string> Logged() const {
-    return LoggedSubjects(test::ReadHostFile(prefix_.DataFolderHost() + "/ZVRXLog"));
-  }
-  const CheckCounters& counters() const { return state_.counters; }
-
- private:
-  test::TempPrefix prefix_;
-  std::string account_;
-  CheckerState state_;
+  std::vector<std::string> Logged() const { return LoggedSubjects(Log()); }
 };
 
 // What one check must leave behind.

@@ -21,6 +21,7 @@
 #include "shared/record_files.h"
 #include "shared/records.h"
 #include "tests/support/fake_clock.h"
+#include "tests/support/checker_machine.h"
 #include "tests/support/fake_mailbox_server.h"
 #include "tests/support/file_size_limit.h"
 #include "tests/support/temp_prefix.h"
@@ -53,22 +54,10 @@ FakeMail Ham(const std::string& uidl) {
 const std::string kDottedBody =
     ".hidden line\r\n..two dots\r\n.\r\nend \x82\xa0\x82\xa2\r\n";
 
-class KeptMachine {
+class KeptMachine : public test::ListJudgedMachine {
  public:
-  explicit KeptMachine(const std::string& host) : account_("taro@" + host) {
-    BasicSettings basic{};
-    basic.check_mode = 1;
-    basic.inspection_level = 0;
-    std::strcpy(basic.accounts[0], account_.c_str());
-    std::strcpy(basic.passwords[0], "pw");
-    basic.account_mask = 1;
-    EXPECT_TRUE(SaveBasicSettings(basic));
-    test::WriteHostFile(prefix_.DataFolderHost() + "/ZVRXBlackList", "spam@bad.example\r\n");
-    EXPECT_TRUE(LoadConfiguration(state_));
-    state_.apop_state[0] = -1;
-    state_.connection.make_stream = [] { return test::NewTimeLapseStream(kLapse); };
-    Settings("");
-  }
+  explicit KeptMachine(const std::string& host)
+      : ListJudgedMachine(host, kLapse, "tls1 = plain\n") {}
 
   // The written POP3 (no CAPA before the login) and the keeping settings.
   void Settings(const std::string& ini) {
@@ -76,7 +65,6 @@ class KeptMachine {
   }
   void Check(bool dry_run = false) { RunCheck(state_, CheckRun{.dry_run = dry_run}); }
 
-  std::string Log() const { return test::ReadHostFile(prefix_.DataFolderHost() + "/ZVRXLog"); }
   // Deletion entries (a first line starting with a digit) and notes (a
   // first line starting with a blank and a stamp).
   int Count(bool notes) const {
@@ -102,12 +90,6 @@ class KeptMachine {
   }
   // Every file in the Kept folder: nothing half-written may stay behind.
   size_t FilesInKept() const { return platform::ListFolder(KeptFolder() + "*.*").size(); }
-  const CheckCounters& counters() const { return state_.counters; }
-
- private:
-  test::TempPrefix prefix_;
-  std::string account_;
-  CheckerState state_;
 };
 
 // The commands of a session with the given verb, in order.

@@ -14,6 +14,7 @@
 #include "platform/cp932.h"
 #include "shared/data_scramble.h"
 #include "shared/dictionary_format.h"
+#include "tests/support/sjis.h"
 #include "tests/support/temp_prefix.h"
 
 namespace zvrx {
@@ -23,7 +24,7 @@ namespace fs = std::filesystem;
 
 const std::string kDatac = std::string(ZVRX_BINARY_DIR) + "/tools/zvrx_datac";
 
-std::string Sjis(const char* utf8) { return platform::Utf8ToCp932(utf8); }
+using test::Sjis;
 
 std::string ReadAll(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);

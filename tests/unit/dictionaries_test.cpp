@@ -19,6 +19,7 @@
 #include "shared/locations.h"
 #include "shared/records.h"
 #include "tests/support/dictionary_builder.h"
+#include "tests/support/sjis.h"
 #include "tests/support/temp_prefix.h"
 
 namespace zvrx {
@@ -27,9 +28,9 @@ namespace {
 using test::DictionaryContents;
 using test::EntryContents;
 
-std::string Sj(const char* utf8) { return platform::Utf8ToCp932(utf8); }
+using test::Sjis;
 
-DictionaryContents SmallSpec(const std::string& category) {
+DictionaryContents SmallDictionary(const std::string& category) {
   DictionaryContents contents;
   contents.category = category;
   contents.entries = {{"free money", 10, {}, {}}, {"winner", 5, {}, {}}};
@@ -101,11 +102,11 @@ class MethodFolderTest : public ::testing::Test {
 };
 
 TEST_F(MethodFolderTest, LoadsInByteOrderAndSwitchedOffNamesTakeNoBit) {
-  Write("30c", SmallSpec("C"));
-  Write("10a", SmallSpec("A"));
-  Write("20b", SmallSpec("B"));
-  Write("abc", SmallSpec("letter first"));
-  Write("40lib", SmallSpec("library"));
+  Write("30c", SmallDictionary("C"));
+  Write("10a", SmallDictionary("A"));
+  Write("20b", SmallDictionary("B"));
+  Write("abc", SmallDictionary("letter first"));
+  Write("40lib", SmallDictionary("library"));
 
   LoadMethodDictionaries(set_, nullptr, MethodFolder());
   EXPECT_EQ(set_.count, 3);
@@ -122,7 +123,7 @@ TEST_F(MethodFolderTest, LoadsInByteOrderAndSwitchedOffNamesTakeNoBit) {
 }
 
 TEST_F(MethodFolderTest, NoFolderOrNoQualifyingFileGivesCountZero) {
-  Write("10a", SmallSpec("A"));
+  Write("10a", SmallDictionary("A"));
   LoadMethodDictionaries(set_, nullptr, MethodFolder());
   ASSERT_EQ(set_.count, 1);
 
@@ -132,7 +133,7 @@ TEST_F(MethodFolderTest, NoFolderOrNoQualifyingFileGivesCountZero) {
   EXPECT_TRUE(set_.dictionaries.empty());
   for (uint16_t mask : set_.prefilter) ASSERT_EQ(mask, 0u);
 
-  Write("readme", SmallSpec("A"));
+  Write("readme", SmallDictionary("A"));
   LoadMethodDictionaries(set_, nullptr, MethodFolder());
   EXPECT_EQ(set_.count, 0);
 }
@@ -157,26 +158,26 @@ TEST_F(MethodFolderTest, ReadsTheGivenFolderAndLeavesTheCurrentFolder) {
 
 TEST_F(MethodFolderTest, ConvertsByteOrderUnscramblesWordsAndAttachesCompanion) {
   DictionaryContents contents;
-  contents.category = Sj("出会い系");
+  contents.category = Sjis("出会い系");
   contents.language = kLanguageJapanese;
   contents.scrambled = true;
   contents.companion_name = "10deai.cmp";
   contents.entries = {
-      {Sj("出会い"), 40, {Sj("であい"), Sj("デアイ")}, {{2, 7, 300}}},
-      {Sj("無料"), -3, {}, {}},
-      {Sj("人妻"), 70000, {Sj("ひとづま")}, {{0, 1, 1}, {1, 2, 3}}},
+      {Sjis("出会い"), 40, {Sjis("であい"), Sjis("デアイ")}, {{2, 7, 300}}},
+      {Sjis("無料"), -3, {}, {}},
+      {Sjis("人妻"), 70000, {Sjis("ひとづま")}, {{0, 1, 1}, {1, 2, 3}}},
   };
   Write("10deai", contents);
   LoadMethodDictionaries(set_, nullptr, MethodFolder());
   ASSERT_EQ(set_.count, 1);
   const MethodDictionary& d = set_.dictionaries[0];
 
-  EXPECT_STREQ(d.category(), Sj("出会い系").c_str());
+  EXPECT_STREQ(d.category(), Sjis("出会い系").c_str());
   EXPECT_EQ(d.language(), kLanguageJapanese);
   ASSERT_EQ(d.entries.size(), 3u);
-  EXPECT_STREQ(d.entries[0].word, Sj("出会い").c_str());
+  EXPECT_STREQ(d.entries[0].word, Sjis("出会い").c_str());
   EXPECT_EQ(d.word_lengths[0], 6);
-  EXPECT_STREQ(d.entries[1].word, Sj("無料").c_str());
+  EXPECT_STREQ(d.entries[1].word, Sjis("無料").c_str());
   EXPECT_EQ(d.entries[0].weight, 40);
   EXPECT_EQ(d.entries[1].weight, -3);
   EXPECT_EQ(d.entries[2].weight, 70000);
@@ -188,24 +189,24 @@ TEST_F(MethodFolderTest, ConvertsByteOrderUnscramblesWordsAndAttachesCompanion) 
 
   // CR became TAB, so each line ends in TAB LF.
   const std::string companion(d.companion.data());
-  EXPECT_EQ(companion, Sj("であい,デアイ") + "\t\n" + Sj("ひとづま") + "\t\n");
+  EXPECT_EQ(companion, Sjis("であい,デアイ") + "\t\n" + Sjis("ひとづま") + "\t\n");
   ASSERT_EQ(d.item_begin, (std::vector<int32_t>{0, 2, 2, 3}));
   auto item = [&](int k) {
     return std::string(d.companion.data() + d.items[k].offset, d.items[k].length);
   };
-  EXPECT_EQ(item(0), Sj("であい"));
-  EXPECT_EQ(item(1), Sj("デアイ"));
-  EXPECT_EQ(item(2), Sj("ひとづま"));
+  EXPECT_EQ(item(0), Sjis("であい"));
+  EXPECT_EQ(item(1), Sjis("デアイ"));
+  EXPECT_EQ(item(2), Sjis("ひとづま"));
 
   // Words and forms are registered under their keys.
-  for (const std::string& word : {Sj("出会い"), Sj("であい"), Sj("人妻"), Sj("ひとづま")}) {
+  for (const std::string& word : {Sjis("出会い"), Sjis("であい"), Sjis("人妻"), Sjis("ひとづま")}) {
     EXPECT_EQ(set_.prefilter[PrefilterWordKey(word.c_str(), static_cast<int>(word.size()))], 1u)
         << platform::Cp932ToUtf8(word);
   }
 }
 
 TEST_F(MethodFolderTest, MissingCompanionFileLeavesDictionaryWithoutOne) {
-  DictionaryContents contents = SmallSpec("A");
+  DictionaryContents contents = SmallDictionary("A");
   contents.companion_name = "10a.cmp";
   contents.entries[0].forms = {"freemoney"};
   WriteRaw("10a", test::BuildDictionaryFile(contents));
@@ -216,7 +217,7 @@ TEST_F(MethodFolderTest, MissingCompanionFileLeavesDictionaryWithoutOne) {
 }
 
 TEST_F(MethodFolderTest, CompanionItemsTooLongOrEmptyAreLeftOut) {
-  DictionaryContents contents = SmallSpec("A");
+  DictionaryContents contents = SmallDictionary("A");
   contents.companion_name = "10a.cmp";
   contents.entries[0].forms = {std::string(55, 'x'), "", std::string(56, 'y'), "ok!"};
   Write("10a", contents);
@@ -283,12 +284,12 @@ TEST_F(MethodFolderTest, CorruptDictionariesAreSkipped) {
          std::memset(d.data() + kDictCompanionNameOffset, 'n', kDictCompanionNameSize);
        }},
   };
-  DictionaryContents contents = SmallSpec("bad");
+  DictionaryContents contents = SmallDictionary("bad");
   contents.companion_name = "10bad.cmp";
   contents.entries[0].forms = {"free cash", "easy money"};
   contents.entries[1].forms = {"winning"};
   contents.entries[0].follow_ups = {{2, 1, 1}};
-  Write("20good", SmallSpec("good"));
+  Write("20good", SmallDictionary("good"));
 
   for (const Case& c : cases) {
     std::string dict = test::BuildDictionaryFile(contents);
@@ -315,13 +316,13 @@ TEST_F(MethodFolderTest, NamesThatDoNotFitThePathAreaAreRefused) {
   ASSERT_EQ(room, 29u);
   const std::string fits(room, '1');
   const std::string too_long(room + 1, '2');
-  Write(fits, SmallSpec("fits"));
-  Write(too_long, SmallSpec("too long"));
+  Write(fits, SmallDictionary("fits"));
+  Write(too_long, SmallDictionary("too long"));
   LoadMethodDictionaries(set_, nullptr, MethodFolder());
   EXPECT_EQ(LoadedNames(set_), std::vector<std::string>{fits});
 
   // A companion name that does not fit is treated like a missing companion.
-  DictionaryContents contents = SmallSpec("A");
+  DictionaryContents contents = SmallDictionary("A");
   contents.companion_name = std::string(room + 1, 'c');
   contents.entries[0].forms = {"cash"};
   Write("0a", contents);
@@ -373,7 +374,7 @@ TEST(AnalysisTablesTest, LoadsThresholdsAndUnscramblesSubjectTables) {
   test::WriteHostFile(data + "kZVj-128", test::BuildThresholds({-5, 70, -300, 20, -2000, 0,
                                                                  500, 1}) + "ignored tail");
   test::WriteHostFile(data + "ZVRd-128",
-                      test::BuildSubjectTable(false, 100, 300, {{Sj("未承諾広告"), 500}}));
+                      test::BuildSubjectTable(false, 100, 300, {{Sjis("未承諾広告"), 500}}));
   test::WriteHostFile(data + "ZVRd-129", test::BuildSubjectTable(true, 0, 2000, {{"viagra", 80}}));
   AnalysisTables tables;
   MailLists lists;
@@ -387,7 +388,7 @@ TEST(AnalysisTablesTest, LoadsThresholdsAndUnscramblesSubjectTables) {
   EXPECT_EQ(ja.lower, 100);
   EXPECT_EQ(ja.upper, 300);
   ASSERT_EQ(ja.keywords.size(), 1u);
-  EXPECT_EQ(ja.keywords[0].keyword, Sj("未承諾広告"));
+  EXPECT_EQ(ja.keywords[0].keyword, Sjis("未承諾広告"));
   EXPECT_EQ(ja.keywords[0].weight, 500);
 
   const SubjectTable& en = tables.subject[kLanguageEnglish];

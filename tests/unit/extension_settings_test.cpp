@@ -17,8 +17,8 @@
 #include "shared/extension_settings.h"
 #include "shared/record_files.h"
 #include "tests/support/file_size_limit.h"
+#include "tests/support/process_runner.h"
 #include "tests/support/temp_prefix.h"
-#include "tests/unit/platform_child.h"
 
 namespace zvrx {
 namespace {
@@ -347,7 +347,7 @@ TEST(ExtensionSettingsFile, MissingDataFolderIsTheDefaultsAndIsNotCreated) {
 // A change waits while another process holds the settings lock, as the
 // record saves do, and is made once it lets go.
 TEST_F(ExtensionSettingsFileTest, ChangeWaitsForTheSettingsLock) {
-  platform::ChildProcess holder([](const platform::ChildProcess::Side& side) {
+  test::ChildProcess holder([](const test::ChildProcess::Side& side) {
     auto lock = LockSettings(0);
     side.Ready(lock ? 'r' : 'f');
     side.Wait();

@@ -5,11 +5,12 @@
 
 #include "checker/mime/folding.h"
 #include "platform/cp932.h"
+#include "tests/support/sjis.h"
 
 namespace zvrx::mime {
 namespace {
 
-std::string Sjis(const char* utf8) { return platform::Utf8ToCp932(utf8); }
+using test::Sjis;
 
 TEST(MimeFolding, HalfWidthKatakanaBecomeFullWidthWithTheirMarks) {
   struct Case {

@@ -7,11 +7,12 @@
 #include "checker/mime/header_text.h"
 #include "checker/mime/mime_structure.h"
 #include "platform/cp932.h"
+#include "tests/support/sjis.h"
 
 namespace zvrx::mime {
 namespace {
 
-std::string Sjis(const char* utf8) { return platform::Utf8ToCp932(utf8); }
+using test::Sjis;
 
 TEST(MimeHeaderText, DecodesEncodedWordsToCp932) {
   struct Case {

@@ -17,6 +17,7 @@
 #include "platform/autostart.h"
 #include "platform/cp932.h"
 #include "platform/drives.h"
+#include "tests/support/sjis.h"
 #include "tests/support/temp_prefix.h"
 
 namespace zvrx {
@@ -24,7 +25,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Sjis(const char* utf8) { return platform::Utf8ToCp932(utf8); }
+using test::Sjis;
 
 TEST(InstallerFilters, CopyAndDeleteByName) {
   struct Case {

@@ -19,6 +19,7 @@
 #include "shared/data_scramble.h"
 #include "shared/records.h"
 #include "tests/support/dictionary_builder.h"
+#include "tests/support/sjis.h"
 #include "tests/support/temp_prefix.h"
 
 namespace zvrx {
@@ -27,7 +28,7 @@ namespace {
 using test::TempPrefix;
 using test::WriteHostFile;
 
-std::string Sjis(const char* utf8) { return platform::Utf8ToCp932(utf8); }
+using test::Sjis;
 
 std::string Scrambled(std::string text) {
   DataScramble(text.data(), text.size());

@@ -19,6 +19,7 @@
 #include "shared/records.h"
 #include "tests/support/dictionary_builder.h"
 #include "tests/support/mail_encoding.h"
+#include "tests/support/sjis.h"
 #include "tests/support/temp_prefix.h"
 
 namespace zvrx {
@@ -26,7 +27,7 @@ namespace {
 
 using test::WriteHostFile;
 
-std::string Sjis(const char* utf8) { return platform::Utf8ToCp932(utf8); }
+using test::Sjis;
 
 std::string Base64(const std::string& bytes, size_t line = 76) {
   return test::Base64Encode(bytes, line);

@@ -9,6 +9,7 @@
 #include "checker/mime/base64.h"
 #include "checker/mime/modern_mail.h"
 #include "platform/cp932.h"
+#include "tests/support/sjis.h"
 
 namespace zvrx::mime {
 namespace {
@@ -16,7 +17,7 @@ namespace {
 static_assert(kMaxTopSize == static_cast<size_t>(kBodyTextSize));
 static_assert(kMaxHeaderTextSize == static_cast<size_t>(kMailFieldSize - 1));
 
-std::string Sjis(const char* utf8) { return platform::Utf8ToCp932(utf8); }
+using test::Sjis;
 
 // A Japanese phishing notice in UTF-8 Base64, its Subject split over folded lines.
 const std::string kJapaneseBase64 =

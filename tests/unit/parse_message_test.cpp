@@ -11,11 +11,12 @@
 
 #include "checker/analysis/parse_message.h"
 #include "platform/cp932.h"
+#include "tests/support/sjis.h"
 
 namespace zvrx {
 namespace {
 
-std::string Sjis(const char* utf8) { return platform::Utf8ToCp932(utf8); }
+using test::Sjis;
 
 // A buffer laid out as TOP leaves it: the text up to its last CR LF, the
 // count up to that CR, and a NUL behind the LF. Exactly as long as that, so

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
 #include "platform/instance_lock.h"
+#include "tests/support/process_runner.h"
 #include "tests/support/temp_prefix.h"
-#include "tests/unit/platform_child.h"
 
 namespace zvrx::platform {
 namespace {
+
+using test::ChildProcess;
 
 constexpr char kClass[] = "MailZevrox_Class";
 constexpr char kTitle[] = "Mail Zevrox";

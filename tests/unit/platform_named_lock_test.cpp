@@ -5,11 +5,13 @@
 #include <chrono>
 
 #include "platform/named_lock.h"
+#include "tests/support/process_runner.h"
 #include "tests/support/temp_prefix.h"
-#include "tests/unit/platform_child.h"
 
 namespace zvrx::platform {
 namespace {
+
+using test::ChildProcess;
 
 constexpr char kName[] = "ZvrxSettings";
 

@@ -15,6 +15,7 @@
 #include "platform/drives.h"
 #include "platform/process_list.h"
 #include "tests/support/temp_prefix.h"
+#include "tests/support/wait_until.h"
 
 namespace zvrx::platform {
 namespace {
@@ -32,13 +33,14 @@ pid_t StartSleeper(const std::string& host, bool ignore_term) {
     _exit(127);
   }
   // Until the exec is done, the child is still a copy of this test.
-  for (int i = 0; i < 200; ++i) {
-    char target[4096];
-    const ssize_t n = readlink(("/proc/" + std::to_string(pid) + "/exe").c_str(), target,
-                               sizeof target - 1);
-    if (n > 0 && std::string(target, n) == fs::canonical(host).string()) break;
-    usleep(10000);
-  }
+  test::WaitUntil(
+      [&] {
+        char target[4096];
+        const ssize_t n =
+            readlink(("/proc/" + std::to_string(pid) + "/exe").c_str(), target, sizeof target - 1);
+        return n > 0 && std::string(target, n) == fs::canonical(host).string();
+      },
+      2000, 10);
   return pid;
 }
 

@@ -7,6 +7,7 @@
 
 #include "platform/process.h"
 #include "tests/support/temp_prefix.h"
+#include "tests/support/wait_until.h"
 
 namespace zvrx::platform {
 namespace {
@@ -39,7 +40,7 @@ class PlatformProcess : public ::testing::Test {
   // The report of a started program, waiting up to five seconds for it.
   std::string Report(const std::string& folder_under_c) {
     std::string path = Host(folder_under_c) + "/report";
-    for (int i = 0; i < 500 && !fs::exists(path); ++i) usleep(10000);
+    test::WaitUntil([&] { return fs::exists(path); }, 5000, 10);
     return test::ReadHostFile(path);
   }
 
@@ -102,8 +103,7 @@ TEST_F(PlatformProcess, RelativeProgramIsFoundFromOurFolderAndChildIsReaped) {
   EXPECT_NE(Report("work"), "");
   // Reaped in the background: no zombie stays behind.
   std::string proc = "/proc/" + std::to_string(pid);
-  for (int i = 0; i < 500 && fs::exists(proc); ++i) usleep(10000);
-  EXPECT_FALSE(fs::exists(proc));
+  EXPECT_TRUE(test::WaitUntil([&] { return !fs::exists(proc); }, 5000, 10)) << "a zombie stays";
 }
 
 }  // namespace

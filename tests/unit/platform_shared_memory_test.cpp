@@ -11,11 +11,14 @@
 #include "platform/parse_integer.h"
 #include "platform/process.h"
 #include "platform/shared_memory.h"
+#include "tests/support/process_runner.h"
 #include "tests/support/temp_prefix.h"
-#include "tests/unit/platform_child.h"
+#include "tests/support/wait_until.h"
 
 namespace zvrx::platform {
 namespace {
+
+using test::ChildProcess;
 
 constexpr char kName[] = "ZvrxTran";
 constexpr size_t kSize = 1556;
@@ -130,7 +133,7 @@ TEST(PlatformSharedMemory, ProgramStartedByTheCreatorDoesNotKeepItAlive) {
   int error = 0;
   EXPECT_EQ(OpenBlock(&error), nullptr);
   SharedMemory::Create(kName, kSize, nullptr);  // takes over and removes the dead one's block
-  for (int i = 0; i < 100 && test::ReadHostFile(pid_file).empty(); ++i) usleep(10000);
+  test::WaitUntil([&] { return !test::ReadHostFile(pid_file).empty(); }, 1000, 10);
   // Only a whole line: a half-written number would name another process.
   std::string line = test::ReadHostFile(pid_file);
   const bool whole = !line.empty() && line.back() == '\n';

@@ -21,7 +21,7 @@
 #include "shared/locations.h"
 #include "shared/record_files.h"
 #include "shared/records.h"
-#include "tests/support/run_program.h"
+#include "tests/support/process_runner.h"
 #include "tests/support/temp_prefix.h"
 
 namespace zvrx {

@@ -13,10 +13,10 @@
 #include "platform/named_lock.h"
 #include "shared/records.h"
 #include "shared/transfer_checker.h"
-#include "tests/support/settings_side_clock.h"
 #include "tests/support/fake_clock.h"
+#include "tests/support/process_runner.h"
+#include "tests/support/settings_side_clock.h"
 #include "tests/support/temp_prefix.h"
-#include "tests/unit/platform_child.h"
 
 namespace zvrx {
 namespace {
@@ -195,7 +195,7 @@ TEST_F(SchedulerTest, BusyManualCheckIsRefused) {
 
 // Another process checking this machine's mail: it holds the check lock
 // until it is told to finish.
-int HoldCheckLock(const platform::ChildProcess::Side& side) {
+int HoldCheckLock(const test::ChildProcess::Side& side) {
   auto lock = platform::NamedLock::Acquire(kCheckLockName, 0);
   side.Ready(lock ? 'r' : 'f');
   side.Wait();
@@ -207,7 +207,7 @@ int HoldCheckLock(const platform::ChildProcess::Side& side) {
 // are still taken, and it runs once the other check is over. A request to
 // check now stays until then too.
 TEST_F(SchedulerTest, ADueCheckWaitsWhileAnotherCheckRuns) {
-  platform::ChildProcess other(HoldCheckLock);
+  test::ChildProcess other(HoldCheckLock);
   ASSERT_EQ(other.WaitReady(), 'r');
   SetMode(1);
   for (int pass = 0; pass < 4; ++pass) {
@@ -230,7 +230,7 @@ TEST_F(SchedulerTest, ADueCheckWaitsWhileAnotherCheckRuns) {
 }
 
 TEST_F(SchedulerTest, ACheckRequestWaitsWhileAnotherCheckRuns) {
-  platform::ChildProcess other(HoldCheckLock);
+  test::ChildProcess other(HoldCheckLock);
   ASSERT_EQ(other.WaitReady(), 'r');
   SetMode(0);
   Deliver(0, /*check_now=*/true);

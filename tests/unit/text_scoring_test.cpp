@@ -13,6 +13,7 @@
 #include "platform/cp932.h"
 #include "shared/locations.h"
 #include "tests/support/dictionary_builder.h"
+#include "tests/support/sjis.h"
 #include "tests/support/temp_prefix.h"
 
 namespace zvrx {
@@ -21,7 +22,7 @@ namespace {
 using test::DictionaryContents;
 using test::EntryContents;
 
-std::string Sj(const char* utf8) { return platform::Utf8ToCp932(utf8); }
+using test::Sjis;
 
 void AddDictionary(ScoringState& state, const DictionaryContents& contents, const std::string& name = "1") {
   const std::string file = test::BuildDictionaryFile(contents);
@@ -174,17 +175,17 @@ TEST(WordStartTest, NextWordStart) {
       {"digits, % and $ start words", "x 9 ", 1, 2},
       {"$ after a separator starts a word", "x $5", 0, 2},
       {"no word after q", "abc   ", 1, -1},
-      {"hiragana starts a word at q", Sj("あい"), 0, 0},
-      {"so does every kanji in a run", Sj("出会い"), 2, 2},
-      {"full-width digits and letters start words", Sj("１Ａ"), 0, 0},
-      {"a double-byte symbol is a separator", Sj("・") + "ab", 0, 2},
-      {"double-byte characters are stepped as two bytes",
-       Sj("、") + "a", 1,  // from the trail byte 0x41 'A': no separator yet, then 'a'
+      {"hiragana starts a word at q", Sjis("あい"), 0, 0},
+      {"so does every kanji in a run", Sjis("出会い"), 2, 2},
+      {"full-width digits and letters start words", Sjis("１Ａ"), 0, 0},
+      {"a double-byte symbol is a separator", Sjis("・") + "ab", 0, 2},
+      {"double-byte characters are stepped as two bytes", Sjis("、") + "a",
+       1,  // from the trail byte 0x41 'A': no separator yet, then 'a'
        -1},
-      {"after a kanji a letter needs a separator", Sj("無料") + "viagra", 4, -1},
-      {"a half-width katakana starts a word", Sj("ｴｯﾁ"), 1, 1},
+      {"after a kanji a letter needs a separator", Sjis("無料") + "viagra", 4, -1},
+      {"a half-width katakana starts a word", Sjis("ｴｯﾁ"), 1, 1},
       {"and is one byte: the kanji behind an odd run starts at its lead byte",
-       "a " + Sj("ｽﾏﾎ動画"), 5, 5},
+       "a " + Sjis("ｽﾏﾎ動画"), 5, 5},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(NextWordStart(c.text.c_str(), c.q), c.expected) << c.why;
@@ -201,10 +202,10 @@ TEST(WordStartTest, SentenceEnd) {
       {"no end here", 0, -1},
       {"one. two?", 0, 3},
       {"one. two?", 4, 8},
-      {Sj("です。"), 0, 4},
-      {Sj("１．２"), 0, 2},
-      {Sj("何？"), 0, 2},
-      {"x" + Sj("！"), 0, -1},
+      {Sjis("です。"), 0, 4},
+      {Sjis("１．２"), 0, 2},
+      {Sjis("何？"), 0, 2},
+      {"x" + Sjis("！"), 0, -1},
       // Every byte offset is checked: 0x81 0x42 across two characters counts.
       {"\x82\x81\x42", 0, 1},
   };
@@ -218,12 +219,12 @@ TEST(CategoryTest, NamesAreCutOnCharacterBoundaries) {
     std::string name;
     std::string expected;
   };
-  const std::string kanji15 = Sj("一二三四五六七八九十百千万億兆");
+  const std::string kanji15 = Sjis("一二三四五六七八九十百千万億兆");
   const Case cases[] = {
-      {Sj("出会い系"), Sj("出会い系")},
+      {Sjis("出会い系"), Sjis("出会い系")},
       {std::string(30, 'x'), std::string(30, 'x')},
       {std::string(31, 'x'), std::string(30, 'x')},
-      {kanji15 + Sj("京"), kanji15},             // 32 bytes: 30 kept
+      {kanji15 + Sjis("京"), kanji15},               // 32 bytes: 30 kept
       {"a" + kanji15, "a" + kanji15.substr(0, 28)},  // the 15th kanji would end at 31
   };
   for (const Case& c : cases) {
@@ -270,20 +271,20 @@ TEST_F(ScanTest, EnglishWordsMatchOnlyAtWordStarts) {
 
 TEST_F(ScanTest, JapaneseWordsMatchAnywhereInAKanaOrKanjiRun) {
   DictionaryContents contents;
-  contents.entries = {{Sj("出会い"), 1, {}, {}}, {Sj("副業"), 100, {}, {}}};
+  contents.entries = {{Sjis("出会い"), 1, {}, {}}, {Sjis("副業"), 100, {}, {}}};
   AddDictionary(state_, contents);
   struct Case {
     std::string text;
     int64_t expected;
   };
   const Case cases[] = {
-      {Sj("素敵な出会いを探す"), 1},
-      {Sj("運命出会い"), 1},
-      {Sj("出会い出会いで副業"), 102},
-      {Sj("であい"), 0},
+      {Sjis("素敵な出会いを探す"), 1},
+      {Sjis("運命出会い"), 1},
+      {Sjis("出会い出会いで副業"), 102},
+      {Sjis("であい"), 0},
       // Line breaks vanish from the Japanese copy, so a word broken over
       // two lines still matches.
-      {Sj("出会") + "\r\n" + Sj("い"), 1},
+      {Sjis("出会") + "\r\n" + Sjis("い"), 1},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Score(c.text, kLanguageJapanese), c.expected) << platform::Cp932ToUtf8(c.text);
@@ -293,17 +294,17 @@ TEST_F(ScanTest, JapaneseWordsMatchAnywhereInAKanaOrKanjiRun) {
 TEST_F(ScanTest, HalfWidthKatakanaKeepTheTextInStep) {
   DictionaryContents contents;
   contents.companion_name = "c";
-  contents.entries = {{Sj("エッチ動画"), 10, {Sj("ｴｯﾁ動画")}, {}}, {Sj("見れる"), 1, {}, {}}};
+  contents.entries = {{Sjis("エッチ動画"), 10, {Sjis("ｴｯﾁ動画")}, {}}, {Sjis("見れる"), 1, {}, {}}};
   AddDictionary(state_, contents);
   struct Case {
     std::string text;
     int64_t expected;
   };
   const Case cases[] = {
-      {Sj("ｽﾏﾎでｻｸｻｸ見れるｴｯﾁ動画"), 11},
-      {Sj("ﾎ見れる"), 1},    // one half-width character before a kanji
-      {Sj("ｽﾏﾎ見れる"), 1},  // an odd run of them
-      {Sj("今すぐｴｯﾁ動画を"), 10},
+      {Sjis("ｽﾏﾎでｻｸｻｸ見れるｴｯﾁ動画"), 11},
+      {Sjis("ﾎ見れる"), 1},    // one half-width character before a kanji
+      {Sjis("ｽﾏﾎ見れる"), 1},  // an odd run of them
+      {Sjis("今すぐｴｯﾁ動画を"), 10},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Score(c.text, kLanguageJapanese), c.expected) << platform::Cp932ToUtf8(c.text);
@@ -324,8 +325,8 @@ TEST_F(ScanTest, FollowUpWordsCountAAndBeforeASentenceEndAlsoB) {
   DictionaryContents contents;
   contents.companion_name = "c";
   contents.entries = {
-      {Sj("副業"), 10, {}, {{2, 3, 100}}},
-      {Sj("稼げる"), 0, {Sj("かせげる")}, {}},
+      {Sjis("副業"), 10, {}, {{2, 3, 100}}},
+      {Sjis("稼げる"), 0, {Sjis("かせげる")}, {}},
   };
   AddDictionary(state_, contents);
   struct Case {
@@ -334,14 +335,14 @@ TEST_F(ScanTest, FollowUpWordsCountAAndBeforeASentenceEndAlsoB) {
     int64_t expected;
   };
   const Case cases[] = {
-      {"follow-up in the same sentence: A and B", Sj("副業で簡単に稼げる。"), 10 + 3 + 100},
-      {"no sentence end at all: A only", Sj("副業で簡単に稼げる"), 10 + 3},
-      {"follow-up after 。: A only", Sj("副業です。簡単に稼げる"), 10 + 3},
-      {"after a full stop: A only", Sj("副業で") + ". " + Sj("稼げる"), 10 + 3},
-      {"found through a form of the related entry", Sj("副業でかせげる。"), 10 + 3 + 100},
-      {"a follow-up before the word does not count", Sj("稼げる副業"), 10},
-      {"each hit searches again", Sj("副業と副業で稼げる。"), 2 * (10 + 3 + 100)},
-      {"no follow-up", Sj("副業です"), 10},
+      {"follow-up in the same sentence: A and B", Sjis("副業で簡単に稼げる。"), 10 + 3 + 100},
+      {"no sentence end at all: A only", Sjis("副業で簡単に稼げる"), 10 + 3},
+      {"follow-up after 。: A only", Sjis("副業です。簡単に稼げる"), 10 + 3},
+      {"after a full stop: A only", Sjis("副業で") + ". " + Sjis("稼げる"), 10 + 3},
+      {"found through a form of the related entry", Sjis("副業でかせげる。"), 10 + 3 + 100},
+      {"a follow-up before the word does not count", Sjis("稼げる副業"), 10},
+      {"each hit searches again", Sjis("副業と副業で稼げる。"), 2 * (10 + 3 + 100)},
+      {"no follow-up", Sjis("副業です"), 10},
   };
   for (const Case& c : cases) EXPECT_EQ(Score(c.text, kLanguageJapanese), c.expected) << c.why;
 }
@@ -360,11 +361,11 @@ TEST_F(ScanTest, TheFirstMatchingEntryWinsAndOnlyTheBodyIsScanned) {
 TEST_F(ScanTest, PrefilterOnlySkipsPositionsThatCannotMatch) {
   DictionaryContents contents;
   contents.companion_name = "c";
-  contents.entries = {{Sj("出会い"), 7, {Sj("であい")}, {{2, 5, 11}}},
-                  {Sj("無料"), 3, {}, {}},
-                  {"abc", 2, {}, {}}};
+  contents.entries = {{Sjis("出会い"), 7, {Sjis("であい")}, {{2, 5, 11}}},
+                      {Sjis("無料"), 3, {}, {}},
+                      {"abc", 2, {}, {}}};
   AddDictionary(state_, contents);
-  const std::string text = Sj("完全無料の出会い。であいで無料！abc出会い無料");
+  const std::string text = Sjis("完全無料の出会い。であいで無料！abc出会い無料");
   const int64_t with = Score(text, kLanguageJapanese);
   state_.dictionaries.use_prefilter = false;
   EXPECT_EQ(Score(text, kLanguageJapanese), with);
@@ -377,10 +378,10 @@ TEST_F(ScanTest, PrefilterOnlySkipsPositionsThatCannotMatch) {
 TEST(AnalyseTextTest, TheFirstDictionaryInLoadOrderOverTheThresholdGivesTheCategory) {
   test::TempPrefix prefix;
   DictionaryContents money;
-  money.category = Sj("副業・金融");
-  money.entries = {{Sj("副業"), 50, {}, {}}};
+  money.category = Sjis("副業・金融");
+  money.entries = {{Sjis("副業"), 50, {}, {}}};
   DictionaryContents dating = money;
-  dating.category = Sj("出会い系");
+  dating.category = Sjis("出会い系");
   // Written in the other order: the file names decide.
   test::WriteDictionary(prefix.InstallRootHost(), "20money", money);
   test::WriteDictionary(prefix.InstallRootHost(), "10dating", dating);
@@ -389,13 +390,13 @@ TEST(AnalyseTextTest, TheFirstDictionaryInLoadOrderOverTheThresholdGivesTheCateg
   ASSERT_EQ(state.dictionaries.count, 2);
   SetFlatThreshold(state, 49);
 
-  Outcome outcome = Analyse(state, Sj("副業の案内"), kLanguageJapanese);
+  Outcome outcome = Analyse(state, Sjis("副業の案内"), kLanguageJapanese);
   EXPECT_EQ(outcome.verdict, TextVerdict::kUnwanted);
-  EXPECT_EQ(outcome.category, Sj("出会い系"));
+  EXPECT_EQ(outcome.category, Sjis("出会い系"));
   EXPECT_EQ(outcome.details.scored, 1) << "the scan stops at the first one over T";
 
   SetFlatThreshold(state, 50);  // the score must be greater than T
-  outcome = Analyse(state, Sj("副業の案内"), kLanguageJapanese);
+  outcome = Analyse(state, Sjis("副業の案内"), kLanguageJapanese);
   EXPECT_EQ(outcome.verdict, TextVerdict::kNotUnwanted);
   EXPECT_EQ(outcome.category, "untouched");
   EXPECT_EQ(outcome.details.scored, 2);

@@ -4,7 +4,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,9 +22,9 @@
 #include "shared/transfer_checker.h"
 #include "shared/transfer_settings.h"
 #include "tests/support/fake_clock.h"
+#include "tests/support/process_runner.h"
 #include "tests/support/temp_prefix.h"
-
-extern char** environ;
+#include "tests/support/wait_until.h"
 
 namespace zvrx {
 namespace {
@@ -35,63 +34,36 @@ constexpr char kPeerPath[] = ZVRX_BINARY_DIR "/tests/transfer_peer";
 // The peer process with its standard output on a pipe.
 class Peer {
  public:
-  Peer(const std::string& prefix, std::vector<std::string> args) {
-    args.insert(args.begin(), {kPeerPath, prefix});
-    std::vector<char*> argv;
-    for (auto& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0) return;
-    out_.reset(fds[0]);
-    const platform::UniqueFd write_end(fds[1]);  // the child's copy is all it needs
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, write_end.get(), STDOUT_FILENO);
-    if (posix_spawn(&pid_, kPeerPath, &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
-  }
-  ~Peer() {
-    if (pid_ > 0) {
-      kill(pid_, SIGKILL);
-      Wait();
-    }
-  }
+  Peer(const std::string& prefix, std::vector<std::string> args)
+      : process_(Setup(prefix, std::move(args))) {}
 
-  bool started() const { return pid_ > 0; }
+  bool started() const { return process_.started(); }
 
   // The next line of output (without its newline); "" on end or time-out.
-  std::string ReadLine(int timeout_ms = 30000) {
-    std::string line;
-    char c;
-    while (true) {
-      pollfd entry{out_.get(), POLLIN, 0};
-      if (poll(&entry, 1, timeout_ms) <= 0) return line;
-      if (read(out_.get(), &c, 1) != 1 || c == '\n') return line;
-      line.push_back(c);
-    }
-  }
+  std::string ReadLine(int timeout_ms = 30000) { return process_.ReadLine(timeout_ms); }
 
   // Waits for the end; the rest of the output, and the exit status.
   std::string Finish(int* status = nullptr) {
     std::string rest;
     for (std::string line = ReadLine(); !line.empty(); line = ReadLine()) rest += line + "\n";
-    int code = Wait();
+    int code = process_.WaitForEnd();
     if (status) *status = code;
     return rest;
   }
 
-  void Kill() { kill(pid_, SIGKILL); Wait(); }
+  void Kill() { process_.Kill(); }
 
  private:
-  int Wait() {
-    int status = 0;
-    if (pid_ <= 0) return -1;
-    waitpid(pid_, &status, 0);
-    pid_ = -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  static test::ProcessSetup Setup(const std::string& prefix, std::vector<std::string> args) {
+    args.insert(args.begin(), {kPeerPath, prefix});
+    test::ProcessSetup setup;
+    setup.argv = std::move(args);
+    setup.clean_environment = false;
+    setup.output_on_pipe = true;
+    return setup;
   }
-  pid_t pid_ = -1;
-  platform::UniqueFd out_;
+
+  test::Process process_;
 };
 
 TransferHeader Header(int16_t code, int16_t p1, int16_t p2, int16_t p3, int16_t p4) {
@@ -232,7 +204,9 @@ TEST_F(TransferTest, SendAnswerDropsWhenNoQuestionAppears) {
 TEST_F(TransferTest, SavedSettingsAnswerTheQuestionNo) {
   std::atomic<int> answer{-1};
   std::thread asker([&] { answer = AskQuestion(checker_) ? 1 : 0; });
-  while (block()[0] != TRAN_ASK) platform::SystemClock().Sleep(10);
+  // EXPECT, not ASSERT: the asker thread must still be joined.
+  EXPECT_TRUE(test::WaitUntil([&] { return block()[0] == TRAN_ASK; }, 10000, 10))
+      << "the question never reached the block";
   Peer peer(prefix_.path(), {"send-settings", "0", "0", "0"});
   asker.join();
   EXPECT_EQ(answer, 0);

@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/support/run_program.h"
+#include "tests/support/process_runner.h"
 #include "tests/support/temp_prefix.h"
 
 

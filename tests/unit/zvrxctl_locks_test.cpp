@@ -14,9 +14,8 @@
 #include "shared/record_files.h"
 #include "shared/records.h"
 #include "tests/support/fake_mailbox_server.h"
-#include "tests/support/run_program.h"
+#include "tests/support/process_runner.h"
 #include "tests/support/temp_prefix.h"
-#include "tests/unit/platform_child.h"
 
 namespace zvrx {
 namespace {
@@ -107,7 +106,7 @@ TEST_F(ZvrxctlLocksTest, ASettingsCommandWaitsForTheLock) {
 // The settings program saves a page's record while zvrxctl is in the middle
 // of a change: the save waits until zvrxctl has saved, then replaces it.
 TEST_F(ZvrxctlLocksTest, APageSaveWaitsForAWriterInTheMiddleOfAChange) {
-  platform::ChildProcess writer([](const platform::ChildProcess::Side& side) {
+  test::ChildProcess writer([](const test::ChildProcess::Side& side) {
     auto lock = platform::NamedLock::Acquire(kSettingsLockName, 0);
     side.Ready(lock ? 'r' : 'f');
     std::this_thread::sleep_for(std::chrono::milliseconds(400));

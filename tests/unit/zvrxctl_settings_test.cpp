@@ -12,7 +12,7 @@
 
 #include "shared/record_files.h"
 #include "shared/records.h"
-#include "tests/support/run_program.h"
+#include "tests/support/process_runner.h"
 #include "tests/support/temp_prefix.h"
 
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/e2e/program_process.h"
+#include "tests/support/process_runner.h"
 #include "tests/support/ui_control.h"
 
 namespace zvrx::test {
@@ -51,7 +51,7 @@ class SettingsProcess {
  private:
   std::string transcript_;
   std::string socket_;
-  ProgramProcess process_;
+  Process process_;
   UiControl control_;
 };
 

@@ -7,7 +7,7 @@
 
 #include "shared/records.h"
 #include "shared/transfer_settings.h"
-#include "tests/e2e/program_process.h"
+#include "tests/support/process_runner.h"
 
 namespace zvrx::test {
 
@@ -35,7 +35,7 @@ class CheckerProcess {
 
  private:
   std::string transcript_;
-  ProgramProcess process_;
+  Process process_;
 };
 
 // The settings program's side: its records as the files hold them, and

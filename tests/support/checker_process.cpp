@@ -1,7 +1,8 @@
-#include "tests/e2e/checker_process.h"
+#include "tests/support/checker_process.h"
 
 #include "platform/clock.h"
 #include "shared/record_files.h"
+#include "tests/support/wait_until.h"
 
 namespace zvrx::test {
 
@@ -13,8 +14,9 @@ constexpr int kPollMs = 100;  // the settings program's poll timer
 
 CheckerProcess::CheckerProcess(const std::string& prefix, const std::string& answers)
     : transcript_(prefix + "/transcript"),
-      process_({kZvrxProgram}, OffscreenEnvironment(prefix, prefix + "/xdg", transcript_, answers),
-               prefix + "/zvrx.out") {}
+      process_(AppendingOutput({kZvrxProgram},
+                               OffscreenEnvironment(prefix, prefix + "/xdg", transcript_, answers),
+                               prefix + "/zvrx.out")) {}
 
 std::vector<std::string> CheckerProcess::Transcript() const { return ReadLines(transcript_); }
 
@@ -32,11 +34,7 @@ void SettingsSide::LoadRecordsFromFiles() {
 }
 
 bool SettingsSide::WaitForBlock(int timeout_ms) {
-  for (int waited = 0; waited <= timeout_ms; waited += kPollMs) {
-    if (ReadBlock(transfer_)) return true;
-    PauseMs(kPollMs);
-  }
-  return false;
+  return WaitUntil([&] { return ReadBlock(transfer_); }, timeout_ms, kPollMs);
 }
 
 void SettingsSide::Deliver(bool check_now) { SendSettings(transfer_, check_now); }
@@ -50,12 +48,12 @@ bool SettingsSide::CollectUntil(const std::string& stop, int timeout_ms) {
     posts_.push_back(post);
     if (post.rfind(stop, 0) == 0) seen = true;
   };
-  const uint64_t end = platform::TickCount() + static_cast<uint64_t>(timeout_ms);
-  while (!seen && platform::TickCount() < end) {
-    PollBlock(transfer_, display);
-    PauseMs(kPollMs);
-  }
-  return seen;
+  return WaitUntil(
+      [&] {
+        PollBlock(transfer_, display);
+        return seen;
+      },
+      timeout_ms, kPollMs);
 }
 
 void SettingsSide::Answer(bool yes) { SendAnswer(transfer_, yes); }

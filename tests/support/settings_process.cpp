@@ -1,8 +1,9 @@
-#include "tests/e2e/settings_process.h"
+#include "tests/support/settings_process.h"
 
 #include <optional>
 
 #include "tests/support/temp_prefix.h"
+#include "tests/support/wait_until.h"
 
 namespace zvrx::test {
 
@@ -25,8 +26,9 @@ SettingsProcess::SettingsProcess(const std::string& prefix, const std::string& a
                                  const std::string& name)
     : transcript_(prefix + "/settings-transcript"),
       socket_(prefix + "/settings-control"),
-      process_({kSettingsProgram}, SettingsEnvironment(prefix, answers, transcript_, socket_),
-               prefix + "/" + name + ".out") {}
+      process_(AppendingOutput({kSettingsProgram},
+                               SettingsEnvironment(prefix, answers, transcript_, socket_),
+                               prefix + "/" + name + ".out")) {}
 
 bool SettingsProcess::WaitUntilUp(int timeout_ms) {
   return control_.Connect(socket_, timeout_ms) && Control("frames").rfind("ok", 0) == 0;
@@ -34,11 +36,8 @@ bool SettingsProcess::WaitUntilUp(int timeout_ms) {
 
 bool SettingsProcess::WaitForReply(const std::string& request, const std::string& part,
                                    int timeout_ms) {
-  for (int waited = 0; waited <= timeout_ms; waited += kReplyStepMs) {
-    if (Control(request).find(part) != std::string::npos) return true;
-    PauseMs(kReplyStepMs);
-  }
-  return false;
+  return WaitUntil([&] { return Control(request).find(part) != std::string::npos; }, timeout_ms,
+                   kReplyStepMs);
 }
 
 bool SettingsProcess::WaitForTranscript(const std::string& start, int timeout_ms,
