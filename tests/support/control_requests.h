@@ -8,10 +8,10 @@
 
 #include "install/app/installer_dialogs.h"
 #include "platform/ui/transcript.h"
-#include "settings/basic_page.h"
-#include "settings/judgment_page.h"
-#include "settings/list_page.h"
-#include "settings/main_frame.h"
+#include "settings/pages/basic_page.h"
+#include "settings/pages/judgment_page.h"
+#include "settings/pages/list_page.h"
+#include "settings/app/main_frame.h"
 #include "settings/settings_state.h"
 
 namespace zvrx::test {
