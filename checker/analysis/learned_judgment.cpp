@@ -22,6 +22,7 @@ constexpr int kMaxWordBytes = 20;
 // same bytes stay apart.
 constexpr char kTagWord = 'w';
 constexpr char kTagBigram = 'b';
+constexpr char kTagPair = 'p';
 
 uint64_t Hash(char tag, std::string_view bytes) {
   uint64_t h = kFnvOffset;
@@ -71,6 +72,7 @@ class Tokenizer {
   Tokenizer(int32_t language, std::vector<uint64_t>& out) : japanese_(language == 0), out_(out) {}
 
   void Add(std::string_view text) {
+    previous_word_.clear();
     size_t i = 0;
     while (i < text.size()) {
       const uint8_t c = static_cast<uint8_t>(text[i]);
@@ -114,11 +116,21 @@ class Tokenizer {
       lower[k] = ch;
     }
     const std::string_view lowered(lower, word.size());
-    if (!letter || IsAddressWord(lowered)) return;
+    if (!letter || IsAddressWord(lowered)) {
+      previous_word_.clear();
+      return;
+    }
     out_.push_back(Hash(kTagWord, lowered));
+    // Two words in a row ("verify your", "wire transfer") say more than
+    // either alone.
+    if (!previous_word_.empty()) {
+      out_.push_back(Hash(kTagPair, previous_word_ + ' ' + std::string(lowered)));
+    }
+    previous_word_.assign(lowered);
   }
 
   void Character(std::string_view ch) {
+    previous_word_.clear();
     if (!previous_.empty()) {
       char pair[4];
       std::memcpy(pair, previous_.data(), previous_.size());
@@ -131,6 +143,7 @@ class Tokenizer {
   void EndRun() { previous_ = {}; }
 
   bool japanese_;
+  std::string previous_word_;
   std::vector<uint64_t>& out_;
   std::string_view previous_;
 };

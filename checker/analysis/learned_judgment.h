@@ -73,7 +73,8 @@ void LoadLearnedModel(LearnedModel& model, std::vector<DataProblem>& problems);
 // and from Subject and the From display text. Japanese (class 0): character
 // bigrams over runs of kana, kanji and full-width letters and digits, and
 // ASCII words; English (class 1): ASCII words. Words are lowered, 2 to 20
-// bytes of letters, digits, $ % and ', with a letter among them.
+// bytes of letters, digits, $ % and ', with a letter among them; two words
+// in a row (only blanks or punctuation between) also give their pair.
 void LearnedTokens(const char* text, const MailRecord& record, int32_t language,
                    std::vector<uint64_t>& tokens);
 
