@@ -230,7 +230,7 @@ std::string ParseLearnedModel(std::span<const uint8_t> bytes, LearnedModel& mode
 std::vector<uint8_t> SerializeLearnedModel(const LearnedModel& model) {
   std::vector<uint8_t> out;
   out.reserve(kLearnedHeaderBytes + model.hashes.size() * kLearnedTokenBytes + 4);
-  out.insert(out.end(), kLearnedMagic, kLearnedMagic + sizeof kLearnedMagic);
+  for (char c : kLearnedMagic) out.push_back(static_cast<uint8_t>(c));
   Put<uint16_t>(out, kLearnedVersion);
   Put<uint16_t>(out, kLearnedHeaderBytes);
   Put<uint32_t>(out, static_cast<uint32_t>(model.hashes.size()));
