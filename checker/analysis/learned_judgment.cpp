@@ -313,7 +313,10 @@ bool ApplyLearnedJudgment(const LearnedModel& model, const ScoringState& scoring
   LearnedOutcome local;
   LearnedOutcome& out = outcome != nullptr ? *outcome : local;
   out = LearnedOutcome{};
-  if (!model.loaded || !scoring.buffer.bytes) return unwanted;
+  // The layer works beside the dictionaries of the language: with every
+  // one of them switched off, the user has the language's text judged by
+  // nothing.
+  if (!model.loaded || !scoring.buffer.bytes || details.scored == 0) return unwanted;
   std::vector<uint64_t> tokens;
   LearnedTokens(scoring.buffer.bytes.get(), record, language, tokens);
   out.scored = true;

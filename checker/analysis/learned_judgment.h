@@ -91,7 +91,8 @@ struct LearnedOutcome {
   bool vetoed = false;   // a dictionary verdict the layer overrules
 };
 
-// The layer's step after the dictionaries: `unwanted` is their verdict,
+// The layer's step after the dictionaries, when at least one dictionary of
+// the language was scored: `unwanted` is their verdict,
 // `category` their category. Returns the new verdict and, when the layer
 // alone deletes, puts a category into `category`: the language's
 // dictionary with the highest score when that score is above zero.

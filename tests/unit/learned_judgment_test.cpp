@@ -243,6 +243,25 @@ TEST_F(LearnedJudgmentTest, OffOrWithoutAModelJudgesAsWritten) {
   }
 }
 
+// With every dictionary of a language switched off, the layer leaves that
+// language's mail alone too; the other language is judged as before.
+TEST_F(LearnedJudgmentTest, NothingJudgesALanguageWhoseDictionariesAreAllOff) {
+  WriteModel(SmallModel());
+  JudgmentSettings judgment{};
+  std::strcpy(judgment.disabled_dictionaries[0], "2en");
+  AnalysisState state;
+  LoadAnalysisState(state, &judgment);
+  ASSERT_EQ(state.scoring.dictionaries.count, 1);
+  state.modern_mail = true;
+  state.learned_judgment = true;
+  JudgmentResult result = Judge(state, EnglishMail("Hello", "Jackpot! You are our WINNER."));
+  EXPECT_EQ(result.verdict, kVerdictKeep);
+  EXPECT_FALSE(result.learned.scored);
+  result = Judge(state, JapaneseMail("抽選の結果、当選しました"));
+  EXPECT_EQ(result.verdict, kVerdictDelete);
+  EXPECT_STREQ(result.category, kCategoryLearned);
+}
+
 // Damaged model files are refused with a reason, reported once among the
 // data problems, and leave the judgment as written.
 TEST_F(LearnedJudgmentTest, RefusesDamagedModelFiles) {
