@@ -11,6 +11,7 @@ namespace zvrx {
 static_assert(sizeof(JudgmentSettings::european_charsets) == kEuropeanTableSize);
 
 bool ModernMailOption() { return LoadExtensionSettings().Bool(kModernMailKey); }
+bool LearnedJudgmentOption() { return LoadExtensionSettings().Bool(kLearnedJudgmentKey); }
 
 void TakeJudgmentChoices(AnalysisState& state, const JudgmentSettings& judgment) {
   state.scoring.strictness = judgment.strictness;
@@ -37,6 +38,8 @@ void ReloadLanguageTables(AnalysisState& state, const JudgmentSettings* judgment
 
 void LoadAnalysisState(AnalysisState& state, const JudgmentSettings* judgment) {
   LoadAnalysisTables(state.scoring.tables, state.lists);
+  state.learned_problems.clear();
+  LoadLearnedModel(state.learned, state.learned_problems);
   if (judgment != nullptr) TakeJudgmentChoices(state, *judgment);
   LoadDictionaries(state, judgment);
   LoadRejectionList(state.lists.rejection);
@@ -53,6 +56,7 @@ std::vector<DataProblem> DataProblems(const AnalysisState& state) {
   std::vector<DataProblem> problems = state.scoring.tables.problems;
   const auto& more = state.scoring.dictionaries.problems;
   problems.insert(problems.end(), more.begin(), more.end());
+  problems.insert(problems.end(), state.learned_problems.begin(), state.learned_problems.end());
   return problems;
 }
 

@@ -8,6 +8,7 @@
 
 #include "checker/analysis/data_problem.h"
 #include "checker/analysis/european_charsets.h"
+#include "checker/analysis/learned_judgment.h"
 #include "checker/analysis/lists.h"
 #include "checker/analysis/mail_record.h"
 #include "checker/analysis/text_scoring.h"
@@ -39,10 +40,17 @@ struct AnalysisState {
   // The extension option modern_mail (ZVRXExt.ini), read afresh for every
   // check; off, the written decoding alone reads the mail.
   bool modern_mail = false;
+  // The extension option learned_judgment, read afresh for every check, and
+  // the delivered model it judges with (loaded with the tables).
+  bool learned_judgment = false;
+  LearnedModel learned;
+  std::vector<DataProblem> learned_problems;
 };
 
 // The option modern_mail as the extension settings file holds it now.
 bool ModernMailOption();
+// The option learned_judgment likewise.
+bool LearnedJudgmentOption();
 
 // Takes words 0 to 2 of the judgment settings: strictness and the two
 // handling choices. Done for every loaded or delivered record.

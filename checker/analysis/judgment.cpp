@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "checker/analysis/find_no_case.h"
+#include "checker/analysis/learned_judgment.h"
 #include "checker/analysis/marker.h"
 #include "checker/analysis/work_log.h"
 
@@ -160,6 +161,12 @@ int ComprehensiveProcedure(AnalysisState& state, const MailRecord& record,
   result.language_class = language;
   TextVerdict verdict = AnalyseText(state.scoring, body, text_length, record, language,
                                     result.category, &result.details);
+  if (state.learned_judgment && verdict != TextVerdict::kNoMemory) {
+    const bool unwanted =
+        ApplyLearnedJudgment(state.learned, state.scoring, record, language, result.details,
+                             verdict == TextVerdict::kUnwanted, result.category, &result.learned);
+    verdict = unwanted ? TextVerdict::kUnwanted : TextVerdict::kNotUnwanted;
+  }
   if (verdict == TextVerdict::kUnwanted) {
     return Delete(record, result.category, effects, result);
   }

@@ -7,6 +7,7 @@
 
 #include "checker/analysis/analysis_state.h"
 #include "checker/analysis/check_counters.h"
+#include "checker/analysis/learned_judgment.h"
 #include "checker/analysis/mail_record.h"
 #include "shared/dictionary_format.h"
 
@@ -67,6 +68,7 @@ struct JudgmentResult {
   bool analysed = false;
   int language_class = kClassOther;
   ScoreDetails details;
+  LearnedOutcome learned;  // scored only with the learned judgment on
 };
 
 // Judges the message. `body_buffer` and `text_length` are as ParseMessage

@@ -332,6 +332,7 @@ void RunCheck(CheckerState& state, const CheckRun& run) {
   // kept copies) counts from the next check on in a running checker.
   const ExtensionSettings extension = LoadExtensionSettings();
   state.analysis.modern_mail = extension.Bool(kModernMailKey);
+  state.analysis.learned_judgment = extension.Bool(kLearnedJudgmentKey);
   TakeTransportChoices(state, extension);
   Post(state, TRAN_IDLE);
   const KeptOptions keep = KeptOptionsFrom(extension);

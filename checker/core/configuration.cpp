@@ -34,6 +34,10 @@ bool LoadConfiguration(CheckerState& state) {
   // the text scoring. Then the delivered tables; a missing file leaves its
   // table empty. The anonymous-sign lists go straight into their slots.
   LoadAnalysisTables(analysis.scoring.tables, analysis.lists);
+  // The learned judgment's model comes with the tables; the option that
+  // switches it is read at every check.
+  analysis.learned_problems.clear();
+  LoadLearnedModel(analysis.learned, analysis.learned_problems);
 
   state.counters = CheckCounters{};
 

@@ -134,7 +134,8 @@ std::vector<std::string> FormsOf(const std::string& encoding) {
   return {"transfer " + parts[1], "structure " + parts[2]};
 }
 
-Figures JudgeCorpus(const std::vector<Labelled>& labels, int16_t strictness, bool modern) {
+Figures JudgeCorpus(const std::vector<Labelled>& labels, int16_t strictness, bool modern,
+                    bool learned = true) {
   // A user who has Western European mail read as English (the first box
   // of the European-languages dialog) and otherwise the page's defaults.
   JudgmentSettings judgment{};
@@ -144,6 +145,10 @@ Figures JudgeCorpus(const std::vector<Labelled>& labels, int16_t strictness, boo
   LoadAnalysisState(state, &judgment);
   EXPECT_EQ(state.scoring.dictionaries.count, 15);
   state.modern_mail = modern;
+  // The learned judgment is on in a new installation; its model is part of
+  // the delivered data.
+  state.learned_judgment = learned;
+  if (learned) EXPECT_TRUE(state.learned.loaded) << "build the learned model (zvrx_data)";
 
   Figures figures;
   ShiftJisConverter converter;
@@ -201,14 +206,25 @@ TEST(CorpusTest, DeliveredDataAtTheComprehensiveLevel) {
     Figures f = JudgeCorpus(labels, strictness, true);
     Print("legacy half", strictness, f);
     if (strictness == 0) {
+      // With the learned judgment (its model learned from the training
+      // rows): today 273 of 302 check-set spam, the same 3 of 150
+      // legitimate messages as the dictionaries alone delete.
       EXPECT_EQ(f.training_set.ham_deleted, 0);
-      EXPECT_GE(f.training_set.spam_deleted * 100, f.training_set.spam * 97);
+      EXPECT_GE(f.training_set.spam_deleted * 100, f.training_set.spam * 99);
       EXPECT_LE(f.check_set.ham_deleted, 3);
-      EXPECT_GE(f.check_set.spam_deleted * 2, f.check_set.spam);
+      EXPECT_GE(f.check_set.spam_deleted * 100, f.check_set.spam * 90);
     }
   }
-  // Today's mail switched off: the written judgment alone.
-  Figures f = JudgeCorpus(labels, 0, false);
+  // The dictionaries alone (the learned judgment off).
+  Figures dictionaries = JudgeCorpus(labels, 0, true, false);
+  Print("legacy half, learned judgment off", 0, dictionaries);
+  EXPECT_EQ(dictionaries.training_set.ham_deleted, 0);
+  EXPECT_GE(dictionaries.training_set.spam_deleted * 100, dictionaries.training_set.spam * 97);
+  EXPECT_LE(dictionaries.check_set.ham_deleted, 3);
+  EXPECT_GE(dictionaries.check_set.spam_deleted * 2, dictionaries.check_set.spam);
+  // Today's mail and the learned judgment switched off: the written
+  // judgment alone.
+  Figures f = JudgeCorpus(labels, 0, false, false);
   Print("legacy half, today's mail off", 0, f);
   EXPECT_EQ(f.training_set.ham_deleted, 0);
   EXPECT_GE(f.training_set.spam_deleted * 100, f.training_set.spam * 97);
@@ -236,10 +252,11 @@ TEST(CorpusTest, TodaysMailAtTheComprehensiveLevel) {
     if (strictness == 0) {
       EXPECT_EQ(f.training_set.ham_deleted, 0);
       EXPECT_GE(f.training_set.spam_deleted * 100, f.training_set.spam * 95);
-      // Today's figures of the check set (191 of 317 spam, 4 of 157
-      // legitimate messages deleted), held as a floor.
+      // Today's figures of the check set with the learned judgment (289 of
+      // 317 spam; the 4 of 157 legitimate messages the dictionaries
+      // delete), held as a floor.
       EXPECT_LE(f.check_set.ham_deleted, 4);
-      EXPECT_GE(f.check_set.spam_deleted * 100, f.check_set.spam * 60);
+      EXPECT_GE(f.check_set.spam_deleted * 100, f.check_set.spam * 90);
 
       const Figures legacy = JudgeCorpus(ReadLabels(false), strictness, true);
       std::string worse;
@@ -264,6 +281,32 @@ TEST(CorpusTest, TodaysMailAtTheComprehensiveLevel) {
     }
   }
   PrintTime(start);
+}
+
+// The whole corpus, both halves and both sets, as a new installation
+// judges it (standard strictness, the comprehensive level, today's mail and
+// the learned judgment on): at least 95% of spam deleted. The legitimate
+// messages deleted are the dictionaries' (7 of the check set's 307, none
+// of the training set's); no more may join them. The check set's own
+// figures are printed beside.
+TEST(CorpusTest, WholeCorpusAtTheStandardStrictness) {
+  std::vector<Labelled> labels = ReadLabels(false);
+  std::vector<Labelled> utf8 = ReadLabels(true);
+  labels.insert(labels.end(), std::make_move_iterator(utf8.begin()),
+                std::make_move_iterator(utf8.end()));
+  test::TempPrefix prefix;
+  ASSERT_TRUE(prefix.InstallDeliveredData()) << "build the delivered data first";
+  const Figures f = JudgeCorpus(labels, 0, true);
+  Counts whole = f.training_set;
+  whole.ham += f.check_set.ham;
+  whole.ham_deleted += f.check_set.ham_deleted;
+  whole.spam += f.check_set.spam;
+  whole.spam_deleted += f.check_set.spam_deleted;
+  std::printf("whole corpus, strictness 0: %s\n  check set: %s\n", whole.Text().c_str(),
+              f.check_set.Text().c_str());
+  EXPECT_GE(whole.spam_deleted * 100, whole.spam * 95);
+  EXPECT_EQ(f.training_set.ham_deleted, 0);
+  EXPECT_LE(whole.ham_deleted, 7);
 }
 
 // The recipient score is added to every dictionary's score; an ordinary

@@ -169,5 +169,31 @@ TEST_F(ZvrxctlJudgeTest, FollowsTheModernMailOption) {
   EXPECT_EQ(run.out, "today.eml\tdelete\tフィッシング詐欺メール\n");
 }
 
+// The option learned_judgment reaches the judgment of files: on (the
+// default), an investment invitation that no dictionary scores past its
+// threshold is deleted by the learned judgment under the category of the
+// dictionary that came closest, and -v shows its score; off, it is kept.
+// (The verdict follows the delivered model: a corpus that no longer
+// teaches this should make the message a corpus row instead.)
+TEST_F(ZvrxctlJudgeTest, FollowsTheLearnedOption) {
+  Write("trade.eml",
+        "From: Ken <ken@quick-yield.example>\n"
+        "To: user@example.ne.jp\n"
+        "Subject: quick question\n"
+        "Content-Type: text/plain; charset=us-ascii\n"
+        "\n"
+        "Hey, my cousin showed me a trading app that grew his savings fast.\n"
+        "He started small last month and now gets steady daily returns.\n"
+        "Want me to send you the invite link? Spots are limited.\n");
+  CtlResult run = Ctl({"judge", "--level", "1", "-v", "trade.eml"});
+  EXPECT_EQ(run.out, "trade.eml\tdelete\t英文金融・カジノ勧誘メール\n") << run.err;
+  EXPECT_NE(run.err.find("  learned: "), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find(", deletes\n"), std::string::npos) << run.err;
+  ASSERT_EQ(Ctl({"learned", "off"}).status, 0);
+  run = Ctl({"judge", "--level", "1", "-v", "trade.eml"});
+  EXPECT_EQ(run.out, "trade.eml\tkeep\n");
+  EXPECT_EQ(run.err.find("learned"), std::string::npos) << run.err;
+}
+
 }  // namespace
 }  // namespace zvrx

@@ -216,6 +216,9 @@ TEST_F(ZvrxctlSettingsTest, BadInputIsRefusedAndWritesNothing) {
       {"modern", "ON"},
       {"modern", ""},
       {"modern", "on", "off"},
+      {"learned"},
+      {"learned", "maybe"},
+      {"learned", "on", "off"},
   };
   auto before = Machine();
   for (const auto& args : bad) {
@@ -266,6 +269,25 @@ TEST_F(ZvrxctlSettingsTest, ModernMailRoundTripThroughShow) {
       << show.out;
   Ok({"modern", "off"});
   EXPECT_EQ(test::ReadHostFile(DataFile("ZVRXExt.ini")), "# mine\nmodern_mail = off\n");
+}
+
+// learned keeps its choice in ZVRXExt.ini beside the others; a new
+// installation has the learned judgment on, and show says which.
+TEST_F(ZvrxctlSettingsTest, LearnedJudgmentRoundTripThroughShow) {
+  const std::string on = "learned judgment (after the dictionaries): on\n";
+  const std::string off = "learned judgment (after the dictionaries): off\n";
+  EXPECT_EQ(Ctl({"learned", "off"}).status, 2) << "no data folder yet";
+  Ok({"init"});
+  EXPECT_NE(Ctl({"show"}).out.find(on), std::string::npos) << "a new installation";
+  Ok({"modern", "off"});
+  Ok({"learned", "off"});
+  const std::string ini = test::ReadHostFile(DataFile("ZVRXExt.ini"));
+  EXPECT_NE(ini.find("\nlearned_judgment = off\n"), std::string::npos) << ini;
+  EXPECT_NE(ini.find("\nmodern_mail = off\n"), std::string::npos) << "the other key stays";
+  CtlResult show = Ctl({"show"});
+  EXPECT_NE(show.out.find(off), std::string::npos) << show.out;
+  Ok({"learned", "on"});
+  EXPECT_NE(Ctl({"show"}).out.find(on), std::string::npos);
 }
 
 // The transport of each account: kept in ZVRXExt.ini for the checker to

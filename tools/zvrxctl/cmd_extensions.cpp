@@ -22,6 +22,16 @@ int RunModern(const Args& args) {
   return Fail("modern: " + error);
 }
 
+int RunLearned(const Args& args) {
+  if (args.size() != 1 || (args[0] != "on" && args[0] != "off")) {
+    return Fail("learned: say on or off");
+  }
+  std::string error = ChangeExtensionSettings({{kLearnedJudgmentKey, args[0]}});
+  if (error.empty()) return 0;
+  if (!platform::FolderExists(DataFolder())) error += " (run init first)";
+  return Fail("learned: " + error);
+}
+
 int RunTls(const Args& args) {
   long account = 0;
   if (args.size() != 2 || !ParseNumber(args[0], false, 1, kAccountCount, &account)) {
@@ -44,6 +54,8 @@ void ShowExtensionSettings() {
   std::printf("transport of accounts 1-3 (auto|tls|starttls|plain): %s, %s, %s\n",
               settings.Value(kTransportKeys[0]).c_str(), settings.Value(kTransportKeys[1]).c_str(),
               settings.Value(kTransportKeys[2]).c_str());
+  std::printf("learned judgment (after the dictionaries): %s\n",
+              settings.Bool(kLearnedJudgmentKey) ? "on" : "off");
   std::printf("modern mail (UTF-8, Base64, HTML): %s\n",
               settings.Bool(kModernMailKey) ? "on" : "off");
   for (const std::string& problem : settings.problems()) std::printf("%s\n", problem.c_str());

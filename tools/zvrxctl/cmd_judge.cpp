@@ -49,6 +49,12 @@ void PrintDetails(const std::string& name, const AnalysisState& state,
                  platform::Cp932ToUtf8(dictionaries[j].category()).c_str(),
                  static_cast<long long>(d.scores[j]));
   }
+  const LearnedOutcome& learned = result.learned;
+  if (learned.scored) {
+    std::fprintf(stderr, "  learned: %lld (threshold %lld)%s%s\n",
+                 static_cast<long long>(learned.score), static_cast<long long>(learned.threshold),
+                 learned.deleted ? ", deletes" : "", learned.vetoed ? ", overrules the dictionaries" : "");
+  }
 }
 
 }  // namespace
@@ -83,6 +89,7 @@ int RunJudge(const Args& args) {
     std::fprintf(stderr, "zvrxctl: judge: %s\n", line.c_str());
   }
   state.modern_mail = ModernMailOption();
+  state.learned_judgment = LearnedJudgmentOption();
   int16_t level = LevelAfterLoading(basic.inspection_level, state);
   // An explicit level works like settings delivered after start-up.
   if (level_override >= 0) level = static_cast<int16_t>(level_override);

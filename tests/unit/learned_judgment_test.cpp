@@ -1,0 +1,462 @@
+// The learned judgment: a small model of our own written into a prefix with
+// small dictionaries, and messages judged through the check's own steps
+// (TOP text, ParseTop, JudgeMail). The layer deletes above the threshold of
+// the message's language and strictness, names the closest dictionary's
+// category, overrules a dictionary only below the veto, is off for a
+// damaged or missing model, and with the option off judges as the written
+// system does. Model files that are not sound are refused; zvrx_learn gives
+// the same bytes for the same corpus and never reads a check row.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "checker/analysis/analysis_state.h"
+#include "checker/analysis/judgment.h"
+#include "checker/analysis/learned_judgment.h"
+#include "checker/analysis/parse_top.h"
+#include "checker/core/message_file.h"
+#include "platform/cp932.h"
+#include "shared/data_scramble.h"
+#include "shared/records.h"
+#include "tests/support/dictionary_builder.h"
+#include "tests/support/process_runner.h"
+#include "tests/support/sjis.h"
+#include "tests/support/temp_prefix.h"
+
+namespace zvrx {
+namespace {
+
+namespace fs = std::filesystem;
+using test::WriteHostFile;
+
+using test::Sjis;
+
+// The one token a short text gives in the language's class.
+uint64_t TokenOf(const std::string& cp932, int32_t language) {
+  MailRecord record{};
+  std::vector<uint64_t> tokens;
+  LearnedTokens(cp932.c_str(), record, language, tokens);
+  EXPECT_EQ(tokens.size(), 1u) << cp932;
+  return tokens.empty() ? 0 : tokens[0];
+}
+
+// jackpot +800, winner +500, meeting -900 (English); the bigram 当選 +400
+// (Japanese). Standard thresholds: 1000 for English, 300 for Japanese.
+LearnedModel SmallModel() {
+  LearnedModel model;
+  std::vector<std::pair<uint64_t, int16_t>> table = {
+      {TokenOf("jackpot", 1), 800},
+      {TokenOf("winner", 1), 500},
+      {TokenOf("meeting", 1), -900},
+      {TokenOf(Sjis("当選"), 0), 400},
+  };
+  std::sort(table.begin(), table.end());
+  for (const auto& [hash, weight] : table) {
+    model.hashes.push_back(hash);
+    model.weights.push_back(weight);
+  }
+  model.unwanted_learned = 3;
+  model.legitimate_learned = 2;
+  const int32_t thresholds[2][3] = {{600, 300, 100}, {1500, 1000, 600}};
+  std::memcpy(model.thresholds, thresholds, sizeof thresholds);
+  model.loaded = true;
+  return model;
+}
+
+std::string EnglishMail(const std::string& subject, const std::string& text) {
+  return "From: Someone <someone@example.com>\r\nSubject: " + subject +
+         "\r\nTo: me@example.jp\r\nContent-Type: text/plain; charset=us-ascii\r\n\r\n" + text +
+         "\r\n";
+}
+
+std::string JapaneseMail(const std::string& text) {
+  return "From: someone@example.jp\r\nSubject: " + Sjis("お知らせ") +
+         "\r\nTo: me@example.jp\r\nContent-Type: text/plain; charset=Shift_JIS\r\n\r\n" +
+         Sjis(text.c_str()) + "\r\n";
+}
+
+class LearnedJudgmentTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // "pills" scores, far below any threshold: a dictionary that saw a
+    // little of the message and names the category the layer gives it.
+    test::DictionaryContents ja{"ja-spam", kLanguageJapanese, true, "",
+                                {{Sjis("副業"), 100, {}, {}}}};
+    test::DictionaryContents en{"en-spam", kLanguageEnglish, true, "",
+                                {{"viagra", 100, {}, {}}, {"pills", 10, {}, {}}}};
+    test::WriteDictionary(prefix_.InstallRootHost(), "1ja", ja);
+    test::WriteDictionary(prefix_.InstallRootHost(), "2en", en);
+    const std::string data = prefix_.DataFolderHost() + "/";
+    WriteHostFile(data + "kZVj-128", test::BuildThresholds({50, 0, 50, 0, 50, 0, 20000, 0}));
+    WriteHostFile(data + "ZVRd-128", test::BuildSubjectTable(false, 1500, 6000, {}));
+    WriteHostFile(data + "ZVRd-129", test::BuildSubjectTable(true, 1500, 6000, {}));
+    std::string anonymous = "anon-mailer@\r\n";
+    DataScramble(anonymous.data(), anonymous.size());
+    WriteHostFile(data + "ZVRk-128", anonymous);
+    WriteHostFile(data + "ZVRk-129", anonymous);
+  }
+
+  std::string ModelPath() const { return prefix_.DataFolderHost() + "/" + kLearnedModelName; }
+
+  void WriteModel(const LearnedModel& model) {
+    const std::vector<uint8_t> bytes = SerializeLearnedModel(model);
+    WriteHostFile(ModelPath(), std::string(bytes.begin(), bytes.end()));
+  }
+
+  void Load(AnalysisState& state, int16_t strictness, bool learned) {
+    JudgmentSettings judgment{};
+    judgment.strictness = strictness;
+    LoadAnalysisState(state, &judgment);
+    ASSERT_EQ(state.scoring.dictionaries.count, 2);
+    state.modern_mail = true;
+    state.learned_judgment = learned;
+  }
+
+  JudgmentResult Judge(AnalysisState& state, const std::string& raw) {
+    BodyBuffer body;
+    MessageFileToTopText(raw, body);
+    MailRecord record{};
+    ParseTop(body.data(), body.text_length, record, converter_, state.modern_mail,
+             state.european);
+    JudgmentResult result;
+    JudgeMail(state, kLevelComprehensive, record, body.data(), body.text_length,
+              JudgmentEffects{}, &result);
+    state.duplicates = DuplicateMemory{};
+    return result;
+  }
+
+  test::TempPrefix prefix_;
+  ShiftJisConverter converter_;
+};
+
+// Mail no dictionary deletes: the layer decides by its score against the
+// threshold of the language and strictness. A word counts once however
+// often it stands; a score equal to the threshold keeps.
+TEST_F(LearnedJudgmentTest, DeletesAboveTheThresholdOfLanguageAndStrictness) {
+  WriteModel(SmallModel());
+  struct Row {
+    const char* what;
+    std::string mail;
+    int64_t score;
+    const char* category[3];  // by strictness -1, 0, 1; "" kept
+  };
+  const Row rows[] = {
+      {"two signs", EnglishMail("Hello", "Jackpot! You are our WINNER."), 1300,
+       {"", kCategoryLearned, kCategoryLearned}},
+      {"one sign", EnglishMail("Hello", "A jackpot for you."), 800, {"", "", kCategoryLearned}},
+      {"a word twice counts once", EnglishMail("jackpot", "jackpot jackpot jackpot"), 800,
+       {"", "", kCategoryLearned}},
+      {"legitimate words weigh against", EnglishMail("Jackpot", "The winner of the meeting."),
+       400, {"", "", ""}},
+      {"nothing known", EnglishMail("Lunch", "See you at noon."), 0, {"", "", ""}},
+      {"the closest dictionary names it", EnglishMail("Jackpot", "Winner of free pills"), 1300,
+       {"", "en-spam", "en-spam"}},
+      {"Japanese has its own threshold", JapaneseMail("抽選の結果、当選しました"), 400,
+       {"", kCategoryLearned, kCategoryLearned}},
+  };
+  for (int16_t strictness : {int16_t{-1}, int16_t{0}, int16_t{1}}) {
+    AnalysisState state;
+    Load(state, strictness, true);
+    for (const Row& row : rows) {
+      SCOPED_TRACE(std::string(row.what) + ", strictness " + std::to_string(strictness));
+      const JudgmentResult result = Judge(state, row.mail);
+      ASSERT_TRUE(result.analysed);
+      ASSERT_TRUE(result.learned.scored);
+      EXPECT_EQ(result.learned.score, row.score);
+      const std::string expected = row.category[strictness + 1];
+      EXPECT_EQ(result.verdict, expected.empty() ? kVerdictKeep : kVerdictDelete);
+      EXPECT_EQ(std::string(result.category), expected);
+      EXPECT_EQ(result.learned.deleted, !expected.empty());
+    }
+  }
+}
+
+// A dictionary verdict stands unless the model has a veto and the text
+// scores below it; without a veto the layer never keeps what the
+// dictionaries delete.
+TEST_F(LearnedJudgmentTest, VetoOverrulesADictionaryOnlyBelowIt) {
+  const std::string strongly_legitimate = EnglishMail("Notes", "viagra came up at the meeting");
+  const std::string plain = EnglishMail("Notes", "viagra came up");
+  LearnedModel model = SmallModel();
+  WriteModel(model);
+  {
+    AnalysisState state;
+    Load(state, 0, true);
+    const JudgmentResult result = Judge(state, strongly_legitimate);
+    EXPECT_EQ(result.verdict, kVerdictDelete) << "no veto in the model";
+    EXPECT_STREQ(result.category, "en-spam");
+    EXPECT_FALSE(result.learned.vetoed);
+  }
+  model.veto = -500;
+  WriteModel(model);
+  AnalysisState state;
+  Load(state, 0, true);
+  JudgmentResult result = Judge(state, strongly_legitimate);
+  EXPECT_EQ(result.learned.score, -900);
+  EXPECT_EQ(result.verdict, kVerdictKeep);
+  EXPECT_STREQ(result.category, "");
+  EXPECT_TRUE(result.learned.vetoed);
+  result = Judge(state, plain);
+  EXPECT_EQ(result.verdict, kVerdictDelete) << "score 0 is not below the veto";
+  EXPECT_STREQ(result.category, "en-spam");
+}
+
+// With the option off, or with no model, every verdict, category and score
+// is the written judgment's, whatever the model would say.
+TEST_F(LearnedJudgmentTest, OffOrWithoutAModelJudgesAsWritten) {
+  const std::string mails[] = {
+      EnglishMail("Hello", "Jackpot! You are our WINNER."),
+      EnglishMail("Notes", "viagra came up at the meeting"),
+      EnglishMail("Jackpot", "Winner of free pills"),
+      JapaneseMail("抽選の結果、当選しました"),
+      JapaneseMail("副業で当選"),
+  };
+  std::vector<JudgmentResult> written;
+  {
+    AnalysisState state;  // no model file: the written judgment
+    Load(state, 0, false);
+    for (const std::string& mail : mails) written.push_back(Judge(state, mail));
+  }
+  LearnedModel model = SmallModel();
+  model.veto = -500;
+  WriteModel(model);
+  AnalysisState off;
+  Load(off, 0, false);
+  ASSERT_TRUE(off.learned.loaded);
+  fs::remove(ModelPath());
+  AnalysisState missing;
+  Load(missing, 0, true);
+  EXPECT_FALSE(missing.learned.loaded);
+  EXPECT_TRUE(DataProblemLines(missing).empty()) << "an installation without the model";
+  for (AnalysisState* state : {&off, &missing}) {
+    for (size_t k = 0; k < std::size(mails); ++k) {
+      SCOPED_TRACE(k);
+      const JudgmentResult result = Judge(*state, mails[k]);
+      EXPECT_EQ(result.verdict, written[k].verdict);
+      EXPECT_EQ(std::memcmp(result.category, written[k].category, sizeof result.category), 0);
+      EXPECT_EQ(std::memcmp(result.details.scores, written[k].details.scores,
+                            sizeof result.details.scores), 0);
+      EXPECT_FALSE(result.learned.scored);
+    }
+  }
+}
+
+// With every dictionary of a language switched off, the layer leaves that
+// language's mail alone too; the other language is judged as before.
+TEST_F(LearnedJudgmentTest, NothingJudgesALanguageWhoseDictionariesAreAllOff) {
+  WriteModel(SmallModel());
+  JudgmentSettings judgment{};
+  std::strcpy(judgment.disabled_dictionaries[0], "2en");
+  AnalysisState state;
+  LoadAnalysisState(state, &judgment);
+  ASSERT_EQ(state.scoring.dictionaries.count, 1);
+  state.modern_mail = true;
+  state.learned_judgment = true;
+  JudgmentResult result = Judge(state, EnglishMail("Hello", "Jackpot! You are our WINNER."));
+  EXPECT_EQ(result.verdict, kVerdictKeep);
+  EXPECT_FALSE(result.learned.scored);
+  result = Judge(state, JapaneseMail("抽選の結果、当選しました"));
+  EXPECT_EQ(result.verdict, kVerdictDelete);
+  EXPECT_STREQ(result.category, kCategoryLearned);
+}
+
+// Damaged model files are refused with a reason, reported once among the
+// data problems, and leave the judgment as written.
+TEST_F(LearnedJudgmentTest, RefusesDamagedModelFiles) {
+  const std::vector<uint8_t> sound = SerializeLearnedModel(SmallModel());
+  LearnedModel parsed;
+  ASSERT_EQ(ParseLearnedModel(sound, parsed), "");
+  EXPECT_EQ(parsed.hashes, SmallModel().hashes);
+  EXPECT_EQ(parsed.weights, SmallModel().weights);
+  EXPECT_EQ(parsed.thresholds[1][1], 1000);
+
+  // Rewrites the checksum, so that only the damage named is left.
+  auto resealed = [](std::vector<uint8_t> bytes) {
+    uint32_t h = 2166136261u;
+    for (size_t k = 0; k + 4 < bytes.size(); ++k) h = (h ^ bytes[k]) * 16777619u;
+    for (int k = 0; k < 4; ++k) bytes[bytes.size() - 4 + k] = static_cast<uint8_t>(h >> (8 * k));
+    return bytes;
+  };
+  auto with = [&](size_t at, std::vector<uint8_t> value, bool reseal = true) {
+    std::vector<uint8_t> bytes = sound;
+    std::copy(value.begin(), value.end(), bytes.begin() + static_cast<long>(at));
+    return reseal ? resealed(bytes) : bytes;
+  };
+  const size_t first_token = kLearnedHeaderBytes;
+  std::vector<uint8_t> swapped = sound;  // two tokens out of order
+  std::swap_ranges(swapped.begin() + first_token, swapped.begin() + first_token + 10,
+                   swapped.begin() + first_token + 10);
+  std::vector<uint8_t> twice = sound;  // one hash twice
+  std::copy(twice.begin() + first_token, twice.begin() + first_token + 8,
+            twice.begin() + first_token + 10);
+  struct Row {
+    const char* what;
+    std::vector<uint8_t> bytes;
+    const char* reason;
+  };
+  const Row rows[] = {
+      {"empty", {}, "damaged (too short)"},
+      {"header only", std::vector<uint8_t>(sound.begin(), sound.begin() + 40), "damaged (too short)"},
+      {"another file", with(0, {'M', 'Z'}), "damaged (not a learned model)"},
+      {"a later version", with(8, {2, 0}), "damaged (unknown version)"},
+      {"another header size", with(10, {64, 0}), "damaged (bad header)"},
+      {"reserved bytes set", with(56, {1}), "damaged (bad header)"},
+      {"a huge count", with(12, {0xff, 0xff, 0xff, 0xff}), "damaged (bad token count)"},
+      {"count one more", with(12, {5}), "damaged (wrong size)"},
+      {"cut short", resealed(std::vector<uint8_t>(sound.begin(), sound.end() - 10)),
+       "damaged (wrong size)"},
+      {"a byte changed", with(first_token + 8, {0x7f}, false), "damaged (checksum)"},
+      {"tokens out of order", resealed(swapped), "damaged (tokens out of order)"},
+      {"a token twice", resealed(twice), "damaged (tokens out of order)"},
+      {"strict above standard", with(24 + 12 + 8, {0xff, 0xff, 0, 0}),
+       "damaged (thresholds out of order)"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    LearnedModel model = SmallModel();
+    EXPECT_EQ(ParseLearnedModel(row.bytes, model), row.reason);
+    EXPECT_FALSE(model.loaded);
+    EXPECT_TRUE(model.hashes.empty());
+  }
+
+  WriteHostFile(ModelPath(), std::string(sound.begin(), sound.end() - 1));
+  AnalysisState state;
+  Load(state, 0, true);
+  EXPECT_FALSE(state.learned.loaded);
+  const std::vector<std::string> lines = DataProblemLines(state);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0], std::string(kLearnedModelName) + " damaged (wrong size)");
+  const JudgmentResult result = Judge(state, EnglishMail("Hello", "Jackpot! You are our WINNER."));
+  EXPECT_EQ(result.verdict, kVerdictKeep);
+  EXPECT_FALSE(result.learned.scored);
+}
+
+// What the tokens are made of: Japanese bigrams over kana, kanji and
+// half-width katakana runs, lowered ASCII words with a letter and the
+// pairs of words in a row, the From
+// display name but not its address, and none of the labels made-up
+// addresses are written with. A trail byte is never read as a letter.
+TEST(LearnedTokensTest, TokensOfTheAnalysisTextSubjectAndFrom) {
+  struct Row {
+    const char* what;
+    std::string text;
+    std::string subject;
+    std::string from;
+    int32_t language;
+    std::vector<std::string> same_tokens_as;  // texts of the same class
+  };
+  const Row rows[] = {
+      {"bigrams", Sjis("当選金"), "", "", 0, {Sjis("当選"), Sjis("選金")}},
+      {"half-width katakana", Sjis("ｶｼﾞﾉ"), "", "", 0,
+       {Sjis("ｶｼ"), Sjis("ｼﾞ"), Sjis("ﾞﾉ")}},
+      {"a symbol ends a run", Sjis("当選！金額"), "", "", 0, {Sjis("当選"), Sjis("金額")}},
+      {"trail bytes that look like letters", Sjis("アイ"), "", "", 1, {}},
+      {"English words lowered, with the pairs they stand in", "FREE Money, free!", "", "", 1,
+       {"free money", "money free"}},
+      {"a number or a Japanese character breaks a pair", "free 2026 money" + Sjis("当選") + "now",
+       "", "", 0, {"free", "money", "now", Sjis("当選")}},
+      {"words in Japanese mail", Sjis("Bitcoinで"), "", "", 0, {"bitcoin"}},
+      {"numbers, one letter and long words", "2026 a " + std::string(21, 'x'), "", "", 1, {}},
+      {"address labels", "http://www.example.com/ invalid.test", "", "", 1, {}},
+      {"Subject and From name", "", "Prize", "Lucky Desk <desk@prize.example>", 1,
+       {"prize", "lucky desk"}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    MailRecord record{};
+    std::strncpy(record.subject, row.subject.c_str(), kMailFieldSize - 1);
+    std::strncpy(record.from, row.from.c_str(), kMailFieldSize - 1);
+    std::vector<uint64_t> tokens;
+    LearnedTokens(row.text.c_str(), record, row.language, tokens);
+    std::vector<uint64_t> expected;
+    for (const std::string& one : row.same_tokens_as) {
+      std::vector<uint64_t> some;
+      LearnedTokens(one.c_str(), MailRecord{}, row.language, some);
+      expected.insert(expected.end(), some.begin(), some.end());
+    }
+    std::sort(expected.begin(), expected.end());
+    expected.erase(std::unique(expected.begin(), expected.end()), expected.end());
+    EXPECT_EQ(tokens, expected);
+  }
+}
+
+// Only the N strongest known tokens count when the model says so, by
+// their size whatever their sign.
+TEST(LearnedScoreTest, TheStrongestTokensWhenTheModelLimitsThem) {
+  LearnedModel model = SmallModel();
+  std::vector<uint64_t> tokens = {TokenOf("jackpot", 1), TokenOf("winner", 1),
+                                  TokenOf("meeting", 1), TokenOf("unknown", 1)};
+  std::sort(tokens.begin(), tokens.end());
+  EXPECT_EQ(LearnedScore(model, tokens), 400);
+  model.top_n = 1;
+  EXPECT_EQ(LearnedScore(model, tokens), -900);
+  model.top_n = 2;
+  EXPECT_EQ(LearnedScore(model, tokens), -100);
+}
+
+// zvrx_learn on a small corpus of our own: the same rows give the same
+// bytes, a check row is never opened (its file does not even exist), and
+// its words never reach the model.
+TEST(LearnedTrainingTest, SameCorpusSameBytesAndNoCheckRow) {
+  test::TempPrefix scratch;
+  const std::string folder = scratch.path() + "/corpus";
+  fs::create_directories(folder + "/utf8");
+  auto mail = [](const std::string& subject, const std::string& text) {
+    return "From: Sender <sender@example.com>\r\nSubject: " + subject +
+           "\r\nTo: me@example.jp\r\nContent-Type: text/plain; charset=us-ascii\r\n\r\n" + text +
+           "\r\n";
+  };
+  WriteHostFile(folder + "/s1.eml", mail("Jackpot", "Claim your jackpot prize today"));
+  WriteHostFile(folder + "/s2.eml", mail("Winner", "You are the lucky winner of our prize"));
+  WriteHostFile(folder + "/h1.eml", mail("Minutes", "Minutes of the meeting are attached"));
+  WriteHostFile(folder + "/utf8/h1.eml", mail("Minutes", "Minutes of the meeting, attached"));
+  WriteHostFile(folder + "/h2.eml", mail("Lunch", "Lunch after the meeting on Friday"));
+  WriteHostFile(folder + "/c1.eml", mail("Secret", "zanzibar quokka"));  // a check row
+  WriteHostFile(folder + "/labels.tsv",
+                "file\tlabel\tkind\tcategory\tset\tencoding\tlanguage\n"
+                "s1.eml\tspam\ten-lottery\tx\ttrain\tascii\ten\n"
+                "s2.eml\tspam\ten-lottery\tx\ttrain\tascii\ten\n"
+                "h1.eml\tham\ten-ham-work\t-\ttrain\tascii\ten\n"
+                "utf8/h1.eml\tham\ten-ham-work\t-\ttrain\tutf-8/8bit/plain\ten\n"
+                "h2.eml\tham\ten-ham-work\t-\ttrain\tascii\ten\n"
+                "c1.eml\tspam\ten-lottery\tx\tcheck\tascii\ten\n"
+                "missing.eml\tspam\ten-lottery\tx\tcheck\tascii\ten\n");
+  WriteHostFile(folder + "/ISO501", "ISO-8859-1\r\n");
+  WriteHostFile(folder + "/learned.conf",
+                "# ours\nmin_count: 1\nsmoothing: 50\ntop_n: 0\n"
+                "thresholds_ja: 400 300 200\nthresholds_en: 400 300 200\nveto: none\n");
+  const std::string learn = ZVRX_BINARY_DIR "/tools/zvrx_learn";
+  std::string models[2];
+  for (int k = 0; k < 2; ++k) {
+    const std::string out = folder + "/model" + std::to_string(k);
+    const test::ProgramRun run = test::RunProgram(
+        learn, {"train", folder, folder + "/ISO501", folder + "/learned.conf", out}, folder);
+    ASSERT_EQ(run.status, 0) << run.err;
+    models[k] = test::ReadHostFile(out);
+  }
+  ASSERT_FALSE(models[0].empty());
+  EXPECT_EQ(models[0], models[1]);
+
+  LearnedModel model;
+  ASSERT_EQ(ParseLearnedModel(std::span(reinterpret_cast<const uint8_t*>(models[0].data()),
+                                        models[0].size()),
+                              model),
+            "");
+  EXPECT_EQ(model.unwanted_learned, 2u);
+  EXPECT_EQ(model.legitimate_learned, 2u) << "a message and its twin count once";
+  auto weight = [&](const char* word) -> int {
+    const uint64_t token = TokenOf(word, 1);
+    auto at = std::lower_bound(model.hashes.begin(), model.hashes.end(), token);
+    return at != model.hashes.end() && *at == token ? model.weights[at - model.hashes.begin()] : 0;
+  };
+  EXPECT_GT(weight("prize"), 0);
+  EXPECT_LT(weight("meeting"), 0);
+  EXPECT_EQ(weight("zanzibar"), 0) << "a word of a check row";
+  EXPECT_EQ(weight("quokka"), 0) << "a word of a check row";
+}
+
+}  // namespace
+}  // namespace zvrx

@@ -1,0 +1,481 @@
+// zvrx_learn: builds the learned judgment's model from the training rows of
+// the labelled corpus, reading every message exactly as a check reads it
+// (the same parse, the same analysis text), and chooses its numbers by
+// cross-validation on those rows alone.
+//
+//   zvrx_learn train CORPUS EUROPEAN PARAMETERS OUT
+//       CORPUS the folder of labels.tsv; EUROPEAN the delivered ISO501 (its
+//       names are read as English, as the corpus report reads them);
+//       PARAMETERS the chosen numbers (data/learned.conf); OUT the model.
+//   zvrx_learn cv CORPUS
+//       with ZVRX_PREFIX naming an installation with the delivered data and
+//       ISO-8859-1 switched on: k-fold figures for a grid of numbers, and
+//       the parameters the rules below choose.
+//
+// The check rows are never read: a row whose set is not "train" is skipped
+// before its file is opened.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "checker/analysis/analysis_state.h"
+#include "checker/analysis/judgment.h"
+#include "checker/analysis/learned_judgment.h"
+#include "checker/analysis/parse_top.h"
+#include "checker/core/message_file.h"
+#include "shared/record_files.h"
+#include "shared/records.h"
+
+namespace zvrx {
+namespace {
+
+constexpr int kFolds = 5;
+
+struct Parameters {
+  int min_count = 2;      // messages (a message and its UTF-8 twin count once)
+  int smoothing = 50;     // hundredths of a message added to each count
+  uint32_t top_n = 0;     // 0: every known token
+  int32_t thresholds[2][3] = {};  // Japanese, English; strictness -1, 0, 1
+  int32_t veto = kLearnedNoVeto;
+};
+
+struct Message {
+  std::string file;
+  std::string group;  // the name without "utf8/": a message and its twin
+  bool spam = false;
+  bool analysed = false;
+  int language = 0;  // the class the judgment read it in: 0 Japanese, 1 English
+  std::vector<uint64_t> tokens;
+  bool dictionaries_delete[3] = {};  // by strictness -1, 0, 1 (cv only)
+};
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+std::vector<Message> ReadTrainingRows(const std::string& corpus) {
+  std::vector<Message> messages;
+  std::ifstream in(corpus + "/labels.tsv");
+  std::string line;
+  std::getline(in, line);  // column names
+  while (std::getline(in, line)) {
+    if (line.empty()) continue;
+    std::vector<std::string> fields;
+    std::istringstream split(line);
+    for (std::string field; std::getline(split, field, '\t');) fields.push_back(field);
+    if (fields.size() < 5 || fields[4] != "train") continue;
+    Message m;
+    m.file = fields[0];
+    m.group = m.file.rfind("utf8/", 0) == 0 ? m.file.substr(5) : m.file;
+    m.spam = fields[1] == "spam";
+    messages.push_back(std::move(m));
+  }
+  return messages;
+}
+
+// Judges every message at the comprehensive level with the learned layer
+// off and keeps the tokens of its analysis text (and, with dictionaries
+// loaded, their verdicts at the three strictness levels).
+void ReadMessages(const std::string& corpus, AnalysisState& state, std::vector<Message>& messages,
+                  bool with_verdicts) {
+  ShiftJisConverter converter;
+  BodyBuffer body;
+  state.modern_mail = true;  // as a new installation reads mail
+  state.learned_judgment = false;
+  for (Message& m : messages) {
+    const std::string raw = ReadFile(corpus + "/" + m.file);
+    for (int s = with_verdicts ? -1 : 0; s <= (with_verdicts ? 1 : 0); ++s) {
+      MessageFileToTopText(raw, body);
+      MailRecord record{};
+      ParseTop(body.data(), body.text_length, record, converter, state.modern_mail,
+               state.european);
+      state.duplicates = DuplicateMemory{};
+      state.scoring.strictness = static_cast<int16_t>(s);
+      JudgmentResult result;
+      JudgeMail(state, kLevelComprehensive, record, body.data(), body.text_length,
+                JudgmentEffects{}, &result);
+      if (with_verdicts) m.dictionaries_delete[s + 1] = result.verdict == kVerdictDelete;
+      if (s == 0 || !with_verdicts) {
+        m.analysed = result.analysed;
+        m.language = result.language_class == kClassJapanese ? 0 : 1;
+        if (m.analysed) {
+          LearnedTokens(state.scoring.buffer.bytes.get(), record, result.language_class,
+                        m.tokens);
+        }
+      }
+    }
+  }
+}
+
+struct Counts {
+  int spam = 0;
+  int ham = 0;
+};
+using CountTable = std::unordered_map<uint64_t, Counts>;
+
+// Per group, the union of its messages' tokens: a twin says nothing new.
+std::map<std::string, std::vector<uint64_t>> GroupTokens(const std::vector<Message>& messages) {
+  std::map<std::string, std::vector<uint64_t>> groups;
+  for (const Message& m : messages) {
+    if (!m.analysed) continue;
+    std::vector<uint64_t>& g = groups[m.group];
+    g.insert(g.end(), m.tokens.begin(), m.tokens.end());
+  }
+  for (auto& [name, tokens] : groups) {
+    std::sort(tokens.begin(), tokens.end());
+    tokens.erase(std::unique(tokens.begin(), tokens.end()), tokens.end());
+  }
+  return groups;
+}
+
+int16_t Weight(const Counts& c, int spam_total, int ham_total, int smoothing) {
+  const double a = smoothing / 100.0;
+  const double p_spam = (c.spam + a) / (spam_total + 2 * a);
+  const double p_ham = (c.ham + a) / (ham_total + 2 * a);
+  const double w = std::round(100.0 * std::log(p_spam / p_ham));
+  return static_cast<int16_t>(std::clamp(w, -32767.0, 32767.0));
+}
+
+// The model of the given groups (all of them when `fold` < 0, else every
+// group outside that fold).
+LearnedModel Build(const std::vector<Message>& messages,
+                   const std::map<std::string, std::vector<uint64_t>>& groups,
+                   const std::map<std::string, bool>& group_spam,
+                   const std::map<std::string, int>& group_fold, int fold, const Parameters& p) {
+  CountTable counts;
+  int spam_total = 0;
+  int ham_total = 0;
+  for (const auto& [name, tokens] : groups) {
+    if (fold >= 0 && group_fold.at(name) == fold) continue;
+    const bool spam = group_spam.at(name);
+    (spam ? spam_total : ham_total) += 1;
+    for (uint64_t t : tokens) (spam ? counts[t].spam : counts[t].ham) += 1;
+  }
+  (void)messages;
+  std::vector<std::pair<uint64_t, int16_t>> table;
+  for (const auto& [token, c] : counts) {
+    if (c.spam + c.ham < p.min_count) continue;
+    const int16_t w = Weight(c, spam_total, ham_total, p.smoothing);
+    if (w != 0) table.emplace_back(token, w);
+  }
+  std::sort(table.begin(), table.end());
+  LearnedModel model;
+  model.unwanted_learned = static_cast<uint32_t>(spam_total);
+  model.legitimate_learned = static_cast<uint32_t>(ham_total);
+  std::copy(&p.thresholds[0][0], &p.thresholds[0][0] + 6, &model.thresholds[0][0]);
+  model.veto = p.veto;
+  model.top_n = p.top_n;
+  for (const auto& [token, w] : table) {
+    model.hashes.push_back(token);
+    model.weights.push_back(w);
+  }
+  model.loaded = true;
+  return model;
+}
+
+uint32_t FoldOf(const std::string& group) {
+  uint32_t h = 2166136261u;
+  for (char c : group) h = (h ^ static_cast<uint8_t>(c)) * 16777619u;
+  return h % kFolds;
+}
+
+bool ReadParameters(const std::string& path, Parameters& p) {
+  std::ifstream in(path);
+  if (!in) return false;
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream fields(line);
+    std::string key;
+    fields >> key;
+    if (key == "min_count:") fields >> p.min_count;
+    else if (key == "smoothing:") fields >> p.smoothing;
+    else if (key == "top_n:") fields >> p.top_n;
+    else if (key == "thresholds_ja:") fields >> p.thresholds[0][0] >> p.thresholds[0][1] >> p.thresholds[0][2];
+    else if (key == "thresholds_en:") fields >> p.thresholds[1][0] >> p.thresholds[1][1] >> p.thresholds[1][2];
+    else if (key == "veto:") {
+      std::string v;
+      fields >> v;
+      p.veto = v == "none" ? kLearnedNoVeto : std::stoi(v);
+    } else {
+      std::fprintf(stderr, "zvrx_learn: %s: unknown line: %s\n", path.c_str(), line.c_str());
+      return false;
+    }
+    if (fields.fail()) {
+      std::fprintf(stderr, "zvrx_learn: %s: bad line: %s\n", path.c_str(), line.c_str());
+      return false;
+    }
+  }
+  return true;
+}
+
+struct Split {
+  std::map<std::string, std::vector<uint64_t>> groups;
+  std::map<std::string, bool> spam;
+  std::map<std::string, int> fold;
+};
+
+Split MakeSplit(const std::vector<Message>& messages) {
+  Split split;
+  split.groups = GroupTokens(messages);
+  for (const Message& m : messages) {
+    split.spam[m.group] = m.spam;
+    split.fold[m.group] = static_cast<int>(FoldOf(m.group));
+  }
+  return split;
+}
+
+int Train(const std::string& corpus, const std::string& european, const std::string& parameters,
+          const std::string& out) {
+  Parameters p;
+  if (!ReadParameters(parameters, p)) {
+    std::fprintf(stderr, "zvrx_learn: cannot read %s\n", parameters.c_str());
+    return 1;
+  }
+  AnalysisState state;
+  const std::string names = ReadFile(european);
+  if (names.empty() || names.size() > static_cast<size_t>(kEuropeanListMax)) {
+    std::fprintf(stderr, "zvrx_learn: cannot read %s\n", european.c_str());
+    return 1;
+  }
+  std::copy(names.begin(), names.end(), state.european.text);
+  state.european.length = static_cast<int>(names.size());
+
+  std::vector<Message> messages = ReadTrainingRows(corpus);
+  if (messages.empty()) {
+    std::fprintf(stderr, "zvrx_learn: no training rows in %s/labels.tsv\n", corpus.c_str());
+    return 1;
+  }
+  ReadMessages(corpus, state, messages, false);
+  const Split split = MakeSplit(messages);
+  const LearnedModel model = Build(messages, split.groups, split.spam, split.fold, -1, p);
+  const std::vector<uint8_t> bytes = SerializeLearnedModel(model);
+  const std::string temp = out + ".tmp";
+  {
+    std::ofstream file(temp, std::ios::binary | std::ios::trunc);
+    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!file) {
+      std::fprintf(stderr, "zvrx_learn: cannot write %s\n", temp.c_str());
+      return 1;
+    }
+  }
+  if (std::rename(temp.c_str(), out.c_str()) != 0) {
+    std::fprintf(stderr, "zvrx_learn: cannot write %s\n", out.c_str());
+    return 1;
+  }
+  std::printf("zvrx_learn: %zu tokens from %u unwanted and %u legitimate messages\n",
+              model.hashes.size(), model.unwanted_learned, model.legitimate_learned);
+  return 0;
+}
+
+// Out-of-fold scores of every analysed message for one set of numbers.
+std::vector<int64_t> OutOfFold(const std::vector<Message>& messages, const Split& split,
+                               const Parameters& p) {
+  std::vector<int64_t> scores(messages.size(), 0);
+  for (int fold = 0; fold < kFolds; ++fold) {
+    const LearnedModel model = Build(messages, split.groups, split.spam, split.fold, fold, p);
+    for (size_t i = 0; i < messages.size(); ++i) {
+      if (!messages[i].analysed || split.fold.at(messages[i].group) != fold) continue;
+      scores[i] = LearnedScore(model, messages[i].tokens);
+    }
+  }
+  return scores;
+}
+
+struct Figures {
+  int spam = 0, ham = 0, spam_caught = 0, ham_deleted = 0;
+};
+
+// Dictionaries first; the layer deletes what they keep above the
+// threshold, and overrules a dictionary verdict below the veto.
+// With `alone` the layer is measured without the dictionaries: on these
+// rows they were tuned, so only the layer's own out-of-fold figures tell
+// how it does on mail it has not seen. `level` 0, 1, 2 is strictness -1,
+// 0, 1.
+Figures Measure(const std::vector<Message>& messages, const std::vector<int64_t>& scores,
+                int level, const Parameters& p, bool alone) {
+  Figures f;
+  for (size_t i = 0; i < messages.size(); ++i) {
+    const Message& m = messages[i];
+    bool deleted = !alone && m.dictionaries_delete[level];
+    if (m.analysed) {
+      if (deleted && p.veto != kLearnedNoVeto && scores[i] < p.veto) deleted = false;
+      if (!deleted && scores[i] > p.thresholds[m.language][level]) deleted = true;
+    }
+    (m.spam ? f.spam : f.ham) += 1;
+    if (deleted) (m.spam ? f.spam_caught : f.ham_deleted) += 1;
+  }
+  return f;
+}
+
+// The rules that turn out-of-fold scores into thresholds, for each
+// language apart: standard deletes no legitimate training message out of
+// fold, with a margin of one unit of log-odds; lenient keeps a further
+// margin of four; strict stops at the highest legitimate message but one
+// (the single outlier it may cost is what "strict" means; a twin is the
+// same message).
+// Whatever the training mail says, a message is deleted only on evidence:
+// a text whose words the model does not know scores 0 and must stay, and
+// so must one with a little evidence either way. Odds of about 55 to 1
+// (lenient), 20 to 1 (standard) and 7 to 1 (strict) at the least.
+constexpr int64_t kFloor[3] = {400, 300, 200};
+
+void ChooseThresholds(const std::vector<Message>& messages, const std::vector<int64_t>& scores,
+                      Parameters& p) {
+  for (int language = 0; language < 2; ++language) {
+    std::map<std::string, int64_t> by_group;
+    for (size_t i = 0; i < messages.size(); ++i) {
+      const Message& m = messages[i];
+      if (!m.analysed || m.spam || m.language != language) continue;
+      auto [at, fresh] = by_group.emplace(m.group, scores[i]);
+      if (!fresh) at->second = std::max(at->second, scores[i]);
+    }
+    std::vector<int64_t> ham;
+    for (const auto& [group, score] : by_group) ham.push_back(score);
+    std::sort(ham.rbegin(), ham.rend());
+    const int64_t top = ham.empty() ? 0 : ham[0];
+    const int64_t second = ham.size() > 1 ? ham[1] : top;
+    p.thresholds[language][1] = static_cast<int32_t>(std::max<int64_t>(top + 100, kFloor[1]));
+    p.thresholds[language][0] = static_cast<int32_t>(std::max<int64_t>(top + 500, kFloor[0]));
+    p.thresholds[language][2] =
+        static_cast<int32_t>(std::max<int64_t>(std::min(second, top) + 100, kFloor[2]));
+  }
+}
+
+int CrossValidate(const std::string& corpus) {
+  BasicSettings basic{};
+  LoadBasicSettings(basic);
+  JudgmentSettings judgment{};
+  const bool have = LoadJudgmentSettings(judgment);
+  AnalysisState state;
+  LoadAnalysisState(state, have ? &judgment : nullptr);
+  if (state.scoring.dictionaries.count == 0) {
+    std::fprintf(stderr, "zvrx_learn: no dictionaries in ZVRX_PREFIX\n");
+    return 1;
+  }
+  std::vector<Message> messages = ReadTrainingRows(corpus);
+  ReadMessages(corpus, state, messages, true);
+  const Split split = MakeSplit(messages);
+
+  Parameters never;
+  for (auto& row : never.thresholds) std::fill(row, row + 3, INT32_MAX);
+  Figures base = Measure(messages, std::vector<int64_t>(messages.size(), 0), 1, never, false);
+  std::printf("training rows: %d unwanted, %d legitimate; dictionaries alone at strictness 0: "
+              "%d unwanted deleted, %d legitimate deleted\n",
+              base.spam, base.ham, base.spam_caught, base.ham_deleted);
+  std::printf("%-5s %-6s %-4s %17s %17s  %s\n", "min", "smooth", "N", "ja T-1/T0/T1", "en T-1/T0/T1",
+              "the layer alone at standard: unwanted, legitimate deleted (out of fold)");
+  Parameters best;
+  int best_caught = -1;
+  for (int min_count : {1, 2, 3, 5}) {
+    for (int smoothing : {10, 25, 50, 100}) {
+      for (uint32_t top_n : {0u, 15u, 30u, 60u, 120u}) {
+        Parameters p;
+        p.min_count = min_count;
+        p.smoothing = smoothing;
+        p.top_n = top_n;
+        const std::vector<int64_t> scores = OutOfFold(messages, split, p);
+        ChooseThresholds(messages, scores, p);
+        const Figures f = Measure(messages, scores, 1, p, true);
+        std::printf("%-5d %-6d %-4u %5d/%5d/%5d %5d/%5d/%5d  %d/%d, %d/%d\n", min_count,
+                    smoothing, top_n, p.thresholds[0][0], p.thresholds[0][1], p.thresholds[0][2],
+                    p.thresholds[1][0], p.thresholds[1][1], p.thresholds[1][2], f.spam_caught,
+                    f.spam, f.ham_deleted, f.ham);
+        if (f.spam_caught > best_caught) {
+          best_caught = f.spam_caught;
+          best = p;
+        }
+      }
+    }
+  }
+  // The veto: each candidate's cost in unwanted mail and its gain in
+  // legitimate mail among the dictionaries' verdicts.
+  const std::vector<int64_t> scores = OutOfFold(messages, split, best);
+  {
+    // The legitimate messages that set the thresholds, and where unwanted
+    // mail lies: what another rule would cost or gain.
+    std::vector<std::pair<int64_t, std::string>> ham;
+    std::vector<int64_t> spam;
+    for (size_t i = 0; i < messages.size(); ++i) {
+      if (!messages[i].analysed) continue;
+      if (messages[i].spam) {
+        spam.push_back(scores[i]);
+      } else {
+        ham.emplace_back(scores[i], messages[i].file);
+      }
+    }
+    std::sort(ham.rbegin(), ham.rend());
+    std::sort(spam.begin(), spam.end());
+    std::printf("highest legitimate out-of-fold scores:");
+    for (size_t k = 0; k < ham.size() && k < 8; ++k) {
+      std::printf(" %lld (%s)", static_cast<long long>(ham[k].first), ham[k].second.c_str());
+    }
+    std::printf("\nunwanted out-of-fold scores by tenths:");
+    for (int k = 0; k <= 10 && !spam.empty(); ++k) {
+      std::printf(" %lld", static_cast<long long>(spam[std::min(spam.size() - 1, spam.size() * k / 10)]));
+    }
+    std::printf("\n");
+  }
+  std::printf("veto candidates (standard): veto, unwanted lost, legitimate saved\n");
+  int best_saved = 0;
+  for (int64_t veto : {-4000, -2000, -1000, -500, -200, 0}) {
+    int lost = 0;
+    int saved = 0;
+    for (size_t i = 0; i < messages.size(); ++i) {
+      const Message& m = messages[i];
+      if (!m.analysed || !m.dictionaries_delete[1] || scores[i] >= veto) continue;
+      (m.spam ? lost : saved) += 1;
+    }
+    std::printf("  %6lld %4d %4d\n", static_cast<long long>(veto), lost, saved);
+    // Worth it only when it saves more legitimate mail than it loses spam.
+    if (saved > best_saved && lost * 2 <= saved) {
+      best_saved = saved;
+      best.veto = static_cast<int32_t>(veto);
+    }
+  }
+  for (int level = 0; level < 3; ++level) {
+    const Figures alone = Measure(messages, scores, level, best, true);
+    const Figures f = Measure(messages, scores, level, best, false);
+    std::printf("chosen, strictness %d: the layer alone %d/%d unwanted, %d/%d legitimate "
+                "deleted; with the dictionaries %d/%d, %d/%d\n",
+                level - 1, alone.spam_caught, alone.spam, alone.ham_deleted, alone.ham,
+                f.spam_caught, f.spam, f.ham_deleted, f.ham);
+  }
+  std::printf("\n# chosen by zvrx_learn cv (scripts/learn-cv) on the training rows\n");
+  std::printf("min_count: %d\nsmoothing: %d\ntop_n: %u\n", best.min_count, best.smoothing,
+              best.top_n);
+  std::printf("thresholds_ja: %d %d %d\nthresholds_en: %d %d %d\n", best.thresholds[0][0],
+              best.thresholds[0][1], best.thresholds[0][2], best.thresholds[1][0],
+              best.thresholds[1][1], best.thresholds[1][2]);
+  if (best.veto == kLearnedNoVeto) {
+    std::printf("veto: none\n");
+  } else {
+    std::printf("veto: %d\n", best.veto);
+  }
+  return 0;
+}
+
+}  // namespace
+}  // namespace zvrx
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.size() == 5 && args[0] == "train") {
+    return zvrx::Train(args[1], args[2], args[3], args[4]);
+  }
+  if (args.size() == 2 && args[0] == "cv") return zvrx::CrossValidate(args[1]);
+  std::fprintf(stderr,
+               "usage: zvrx_learn train CORPUS EUROPEAN PARAMETERS OUT\n"
+               "       zvrx_learn cv CORPUS   (ZVRX_PREFIX: an installation with the data)\n");
+  return 2;
+}
