@@ -67,6 +67,8 @@ struct JudgmentResult {
   bool analysed = false;
   int language_class = kClassOther;
   ScoreDetails details;
+  // What the brand check found (brand -1 when it was off or named none).
+  BrandFinding brand;
 };
 
 // Judges the message. `body_buffer` and `text_length` are as ParseMessage

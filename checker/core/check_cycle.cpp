@@ -330,6 +330,7 @@ void RunCheck(CheckerState& state, const CheckRun& run) {
   // Read afresh at every check, so that a change reaches a running checker.
   const ExtensionSettings extension = LoadExtensionSettings();
   state.analysis.modern_mail = extension.Bool(kModernMailKey);
+  state.analysis.brand_check = extension.Bool(kBrandCheckKey);
   Post(state, TRAN_IDLE);
   const KeptOptions keep = KeptOptionsFrom(extension);
   if (!run.dry_run && keep.enabled) RemoveKeptLeftovers();

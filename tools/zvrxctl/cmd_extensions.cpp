@@ -1,4 +1,4 @@
-// zvrxctl modern, and show's lines for the extension settings file
+// zvrxctl modern and brands, and show's lines for the extension settings file
 // "ZVRXExt.ini". The checker reads that file afresh at every check, so
 // nothing is handed to a running checker here.
 #include <cstdio>
@@ -20,6 +20,16 @@ int RunModern(const Args& args) {
   if (error.empty()) return 0;
   if (!platform::FolderExists(DataFolder())) error += " (run init first)";
   return Fail("modern: " + error);
+}
+
+int RunBrands(const Args& args) {
+  if (args.size() != 1 || (args[0] != "on" && args[0] != "off")) {
+    return Fail("brands: say on or off");
+  }
+  std::string error = ChangeExtensionSettings({{kBrandCheckKey, args[0]}});
+  if (error.empty()) return 0;
+  if (!platform::FolderExists(DataFolder())) error += " (run init first)";
+  return Fail("brands: " + error);
 }
 
 int RunTls(const Args& args) {
@@ -46,6 +56,8 @@ void ShowExtensionSettings() {
               settings.Value(kTransportKeys[2]).c_str());
   std::printf("modern mail (UTF-8, Base64, HTML): %s\n",
               settings.Bool(kModernMailKey) ? "on" : "off");
+  std::printf("brand check (a brand named off its own domains): %s\n",
+              settings.Bool(kBrandCheckKey) ? "on" : "off");
   for (const std::string& problem : settings.problems()) std::printf("%s\n", problem.c_str());
   ShowKeptSettings();
 }

@@ -42,6 +42,7 @@ constexpr Command kCommands[] = {
     {"accept", RunAccept, true},
     {"reject", RunReject, true},
     {"modern", RunModern, true},
+    {"brands", RunBrands, true},
     {"tls", RunTls, true},
     {"kept", RunKept},
     {"restore", RunRestore},
@@ -74,6 +75,7 @@ int Usage() {
       "  accept add|remove|list [ADDRESS...]  the acceptance list\n"
       "  reject add|remove|list [ADDRESS...]  the rejection list\n"
       "  modern on|off               also analyse UTF-8, Base64 and HTML mail\n"
+      "  brands on|off               score mail naming a brand off its domains\n"
       "  tls N auto|tls|starttls|plain  how account N connects (default auto)\n"
       "  keep on|off | days N | size MB  kept copies of deleted mail\n"
       "  kept                        list the kept copies\n"
