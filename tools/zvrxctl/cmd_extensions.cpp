@@ -54,10 +54,11 @@ void ShowExtensionSettings() {
   std::printf("transport of accounts 1-3 (auto|tls|starttls|plain): %s, %s, %s\n",
               settings.Value(kTransportKeys[0]).c_str(), settings.Value(kTransportKeys[1]).c_str(),
               settings.Value(kTransportKeys[2]).c_str());
-  std::printf("modern mail (UTF-8, Base64, HTML): %s\n",
-              settings.Bool(kModernMailKey) ? "on" : "off");
   std::printf("brand check (a brand named off its own domains): %s\n",
               settings.Bool(kBrandCheckKey) ? "on" : "off");
+  // The file's problems follow the modern line, as they always have.
+  std::printf("modern mail (UTF-8, Base64, HTML): %s\n",
+              settings.Bool(kModernMailKey) ? "on" : "off");
   for (const std::string& problem : settings.problems()) std::printf("%s\n", problem.c_str());
   ShowKeptSettings();
 }
