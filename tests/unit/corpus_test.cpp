@@ -144,6 +144,7 @@ Figures JudgeCorpus(const std::vector<Labelled>& labels, int16_t strictness, boo
   LoadAnalysisState(state, &judgment);
   EXPECT_EQ(state.scoring.dictionaries.count, 15);
   state.modern_mail = modern;
+  state.brand_check = true;  // on in a new installation, like today's mail
 
   Figures figures;
   ShiftJisConverter converter;
@@ -204,7 +205,8 @@ TEST(CorpusTest, DeliveredDataAtTheComprehensiveLevel) {
       EXPECT_EQ(f.training_set.ham_deleted, 0);
       EXPECT_GE(f.training_set.spam_deleted * 100, f.training_set.spam * 97);
       EXPECT_LE(f.check_set.ham_deleted, 3);
-      EXPECT_GE(f.check_set.spam_deleted * 2, f.check_set.spam);
+      // Today's figure with the brand check (176 of 302), held as a floor.
+      EXPECT_GE(f.check_set.spam_deleted * 100, f.check_set.spam * 58);
     }
   }
   // Today's mail switched off: the written judgment alone.
@@ -213,7 +215,7 @@ TEST(CorpusTest, DeliveredDataAtTheComprehensiveLevel) {
   EXPECT_EQ(f.training_set.ham_deleted, 0);
   EXPECT_GE(f.training_set.spam_deleted * 100, f.training_set.spam * 97);
   EXPECT_LE(f.check_set.ham_deleted, 3);
-  EXPECT_GE(f.check_set.spam_deleted * 2, f.check_set.spam);
+  EXPECT_GE(f.check_set.spam_deleted * 100, f.check_set.spam * 58);
   PrintTime(start);
 }
 
@@ -236,10 +238,10 @@ TEST(CorpusTest, TodaysMailAtTheComprehensiveLevel) {
     if (strictness == 0) {
       EXPECT_EQ(f.training_set.ham_deleted, 0);
       EXPECT_GE(f.training_set.spam_deleted * 100, f.training_set.spam * 95);
-      // Today's figures of the check set (191 of 317 spam, 4 of 157
+      // Today's figures of the check set (201 of 317 spam, 4 of 157
       // legitimate messages deleted), held as a floor.
       EXPECT_LE(f.check_set.ham_deleted, 4);
-      EXPECT_GE(f.check_set.spam_deleted * 100, f.check_set.spam * 60);
+      EXPECT_GE(f.check_set.spam_deleted * 100, f.check_set.spam * 63);
 
       const Figures legacy = JudgeCorpus(ReadLabels(false), strictness, true);
       std::string worse;
