@@ -173,12 +173,25 @@ bool WithinAny(std::string_view domain, const std::vector<std::string>& owners) 
   return false;
 }
 
+std::string_view TrimBlanks(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+  return text;
+}
+
+// A folded text to look for names in; a whole text must be the name itself.
+struct NameText {
+  std::string folded;
+  bool whole = false;
+};
+
 // The first brand of the table that one of the texts names.
-int NamedBrand(const BrandTable& table, const std::vector<std::string>& texts) {
+int NamedBrand(const BrandTable& table, const std::vector<NameText>& texts) {
   for (size_t b = 0; b < table.brands.size(); ++b) {
     for (const std::string& name : table.brands[b].names) {
-      for (const std::string& text : texts) {
-        if (NamesIn(text, name)) return static_cast<int>(b);
+      for (const NameText& text : texts) {
+        const bool named = text.whole ? TrimBlanks(text.folded) == name : NamesIn(text.folded, name);
+        if (named) return static_cast<int>(b);
       }
     }
   }
@@ -252,7 +265,7 @@ std::string DisplayName(std::string_view from) {
   return "";
 }
 
-std::vector<std::string> BracketedTexts(std::string_view subject) {
+std::vector<BracketedText> BracketedTexts(std::string_view subject) {
   // Opening and closing brackets: 【】 ［］ 〔〕 《》 ≪≫, and ASCII [].
   struct Pair {
     const char* open;
@@ -262,7 +275,7 @@ std::vector<std::string> BracketedTexts(std::string_view subject) {
       {"\x81\x79", "\x81\x7a"}, {"\x81\x6d", "\x81\x6e"}, {"\x81\x6b", "\x81\x6c"},
       {"\x81\x73", "\x81\x74"}, {"\x81\xe1", "\x81\xe2"}, {"[", "]"},
   };
-  std::vector<std::string> texts;
+  std::vector<BracketedText> texts;
   for (size_t at = 0; at < subject.size();) {
     const size_t width = CharWidth(subject, at);
     bool opened = false;
@@ -274,7 +287,8 @@ std::vector<std::string> BracketedTexts(std::string_view subject) {
         const size_t close_size = std::strlen(pair.close);
         if (CharWidth(subject, end) == close_size &&
             subject.compare(end, close_size, pair.close) == 0) {
-          texts.emplace_back(subject.substr(at + width, end - at - width));
+          texts.push_back({std::string(subject.substr(at + width, end - at - width)),
+                           pair.open[0] == '['});
           at = end + close_size;
           opened = true;
           break;
@@ -418,11 +432,11 @@ BrandFinding AddBrandScores(const BrandTable& table, const DictionarySet& set,
   const std::string_view from(record.from, strnlen(record.from, kMailFieldSize));
   const std::string_view subject(record.subject, strnlen(record.subject, kMailFieldSize));
 
-  std::vector<std::string> texts;
+  std::vector<NameText> texts;
   const std::string display = DisplayName(from);
-  if (!display.empty()) texts.push_back(FoldBrandText(display));
-  for (const std::string& bracketed : BracketedTexts(subject)) {
-    texts.push_back(FoldBrandText(bracketed));
+  if (!display.empty()) texts.push_back({FoldBrandText(display), false});
+  for (const BracketedText& bracketed : BracketedTexts(subject)) {
+    texts.push_back({FoldBrandText(bracketed.text), bracketed.ascii});
   }
   if (texts.empty()) return finding;
   finding.brand = NamedBrand(table, texts);

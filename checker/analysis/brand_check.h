@@ -68,7 +68,14 @@ std::string SenderDomain(std::string_view from);
 // parentheses after a bare address ("" without one).
 std::string DisplayName(std::string_view from);
 // The texts of the Subject inside 【】, ［］, [], 〔〕, 《》 or ≪≫.
-std::vector<std::string> BracketedTexts(std::string_view subject);
+struct BracketedText {
+  std::string text;
+  // In ASCII brackets, as mailing lists tag their posts ("[apple-dev]"):
+  // such a text names a brand only when it is nothing but the name.
+  bool ascii = false;
+  bool operator==(const BracketedText&) const = default;
+};
+std::vector<BracketedText> BracketedTexts(std::string_view subject);
 // The host of every link in the body: http://, https://, hxxp://, hxxps://
 // and bare "www." forms; user names and ports are dropped, lower case.
 std::vector<std::string> LinkDomains(std::string_view body);

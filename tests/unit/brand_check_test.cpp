@@ -56,9 +56,9 @@ TEST(BrandPartsTest, DisplayNameIsTheTextBeforeTheAddressOrTheComment) {
 TEST(BrandPartsTest, OnlyBracketedSubjectTextsCount) {
   const std::string subject =
       Sj("【つばさカード】ご確認［ひばり運輸］と [Kestrel Pay] と 《月光》 ほか（括弧）");
-  const std::vector<std::string> texts = BracketedTexts(subject);
-  const std::vector<std::string> expected = {Sj("つばさカード"), Sj("ひばり運輸"), "Kestrel Pay",
-                                             Sj("月光")};
+  const std::vector<BracketedText> texts = BracketedTexts(subject);
+  const std::vector<BracketedText> expected = {
+      {Sj("つばさカード"), false}, {Sj("ひばり運輸"), false}, {"Kestrel Pay", true}, {Sj("月光"), false}};
   EXPECT_EQ(texts, expected);
   // An unclosed bracket holds nothing; the text after it is not taken.
   EXPECT_TRUE(BracketedTexts(Sj("【つばさカード ご確認")).empty());
@@ -285,6 +285,12 @@ TEST_F(BrandJudgmentTest, ABrandNamedOffItsDomainsScoresAsItsKind) {
       {{"brand in a bracketed Subject", "Support <x@card-desk.example.org>",
         "【つばさカード】ご利用確認", "至急ご確認ください"},
        "フィッシング詐欺メール"},
+      {{"brand alone in ASCII brackets", "Support <x@kp-desk.example>", "[Kestrel Pay] Notice",
+        "Please verify now", true},
+       "英文フィッシングメール"},
+      {{"a mailing list's tag that holds a brand name", "Member <m@list-member.example>",
+        "[kestrel pay-users:1234] Re: fees", "Please verify now", true},
+       ""},
       {{"brand in a Subject without brackets", "Support <x@card-desk.example.org>",
         "つばさカードご利用確認", "至急ご確認ください"},
        ""},
