@@ -185,17 +185,25 @@ struct NameText {
   bool whole = false;
 };
 
-// The first brand of the table that one of the texts names.
+// The brand whose name found in the texts is longest ("SMBCカード" is the
+// card company's, though the bank's "SMBC" is in it too); of equal names
+// the first in the table.
 int NamedBrand(const BrandTable& table, const std::vector<NameText>& texts) {
+  int best = -1;
+  size_t best_length = 0;
   for (size_t b = 0; b < table.brands.size(); ++b) {
     for (const std::string& name : table.brands[b].names) {
+      if (name.size() <= best_length) continue;
       for (const NameText& text : texts) {
         const bool named = text.whole ? TrimBlanks(text.folded) == name : NamesIn(text.folded, name);
-        if (named) return static_cast<int>(b);
+        if (!named) continue;
+        best = static_cast<int>(b);
+        best_length = name.size();
+        break;
       }
     }
   }
-  return -1;
+  return best;
 }
 
 }  // namespace

@@ -82,7 +82,7 @@ std::vector<std::string> LinkDomains(std::string_view body);
 
 // What the check found for one message.
 struct BrandFinding {
-  int brand = -1;           // index into the table, -1 when no brand is named
+  int brand = -1;           // the brand whose longest name is found; -1 for none
   bool sender_own = false;  // the From domain is the brand's
   int links = 0;            // links in the body
   int foreign_links = 0;    // links outside the brand's domains

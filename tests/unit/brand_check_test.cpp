@@ -100,6 +100,7 @@ TEST(BrandPartsTest, FoldingMeetsFullWidthHalfWidthAndCase) {
 const char kTestTable[] =
     "ZVRXBrand\t1\t1500\r\n"
     "*\t*\tw3.example\r\n"
+    "つばさ,ツバサ\t11jp_phish\ttsubasa-group.example.jp\r\n"
     "ツバサカード,つばさカード,Tsubasa Card\t11jp_phish,20en_phish\ttsubasa-card.example.jp\r\n"
     "ひばり運輸\t10jp_delivery\thibari.example.jp,hibari-hd.example.jp\r\n"
     "Kestrel Pay,KP\t20en_phish\tkestrelpay.example.com\r\n"
@@ -116,11 +117,11 @@ TEST(BrandTableTest, ReadsBrandsAndSharedDomains) {
   const BrandTable table = TestTable();
   ASSERT_TRUE(table.present);
   EXPECT_EQ(table.score, 1500);
-  ASSERT_EQ(table.brands.size(), 4u);
+  ASSERT_EQ(table.brands.size(), 5u);
   EXPECT_EQ(table.shared_domains, std::vector<std::string>{"w3.example"});
-  EXPECT_EQ(table.brands[2].names, (std::vector<std::string>{"kestrel pay", "kp"}));
-  EXPECT_EQ(table.brands[1].domains.size(), 2u);
-  EXPECT_TRUE(table.brands[3].domains.empty());
+  EXPECT_EQ(table.brands[3].names, (std::vector<std::string>{"kestrel pay", "kp"}));
+  EXPECT_EQ(table.brands[2].domains.size(), 2u);
+  EXPECT_TRUE(table.brands[4].domains.empty());
 }
 
 TEST(BrandTableTest, RefusesWhatTheCompilerNeverWrites) {
@@ -255,6 +256,13 @@ TEST_F(BrandJudgmentTest, ABrandNamedOffItsDomainsScoresAsItsKind) {
         "至急ご確認ください https://www.tsubasa-card.example.jp/login "
         "https://members.tsubasa-card.example.jp/"},
        ""},
+      {{"the group's shorter name inside the card's: the longer name decides",
+        "ﾂﾊﾞｻｶｰﾄﾞ <info@tsubasa-card.example.jp>", "ご案内",
+        "至急ご確認 https://www.tsubasa-card.example.jp/"},
+       ""},
+      {{"the group's own name off its domain", "つばさ <info@card-desk.example.org>", "ご案内",
+        "至急ご確認ください"},
+       "フィッシング詐欺メール"},
       {{"real notice with markup and social links", "Tsubasa Card <info@tsubasa-card.example.jp>",
         "ご案内", "至急ご確認 http://www.w3.example/TR/xhtml1 https://tsubasa-card.example.jp/"},
        ""},
