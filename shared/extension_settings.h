@@ -71,6 +71,7 @@ inline constexpr char kKeepDeletedKey[] = "keep_deleted";
 inline constexpr char kKeepDaysKey[] = "keep_days";
 inline constexpr char kKeepSizeKey[] = "keep_size_mb";
 inline constexpr char kLearnedJudgmentKey[] = "learned_judgment";
+inline constexpr char kBrandCheckKey[] = "brand_check";
 
 // One line per key. A key nobody has set has its default: modern_mail is on
 // for every installation that never switched it off.
@@ -85,6 +86,9 @@ inline constexpr ExtensionKey kExtensionKeys[] = {
     IntegerKey(kKeepDaysKey, 1, 3650, "30", "控えを残す日数"),
     IntegerKey(kKeepSizeKey, 1, 100000, "200", "控え全体の上限 (MB)"),
     BoolKey(kLearnedJudgmentKey, "on", "辞書のあとに学習した語の重みでも判定する"),
+    BoolKey(kBrandCheckKey, "on",
+            "差出人名や件名の【】で名乗る企業と、送信元・リンク先のドメインが違うメールを"
+            "フィッシングとして採点する"),
 };
 
 // The file's text with the values of the keys in a table.

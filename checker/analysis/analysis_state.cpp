@@ -13,6 +13,8 @@ static_assert(sizeof(JudgmentSettings::european_charsets) == kEuropeanTableSize)
 bool ModernMailOption() { return LoadExtensionSettings().Bool(kModernMailKey); }
 bool LearnedJudgmentOption() { return LoadExtensionSettings().Bool(kLearnedJudgmentKey); }
 
+bool BrandCheckOption() { return LoadExtensionSettings().Bool(kBrandCheckKey); }
+
 void TakeJudgmentChoices(AnalysisState& state, const JudgmentSettings& judgment) {
   state.scoring.strictness = judgment.strictness;
   state.foreign_handling = judgment.foreign_handling;

@@ -45,12 +45,18 @@ struct AnalysisState {
   bool learned_judgment = false;
   LearnedModel learned;
   std::vector<DataProblem> learned_problems;
+  // The extension option brand_check (ZVRXExt.ini), read like modern_mail;
+  // on, a message that names a brand of the delivered table but is not on
+  // the brand's domains scores higher as that brand's kind of phishing.
+  bool brand_check = false;
 };
 
 // The option modern_mail as the extension settings file holds it now.
 bool ModernMailOption();
 // The option learned_judgment likewise.
 bool LearnedJudgmentOption();
+// The option brand_check likewise.
+bool BrandCheckOption();
 
 // Takes words 0 to 2 of the judgment settings: strictness and the two
 // handling choices. Done for every loaded or delivered record.

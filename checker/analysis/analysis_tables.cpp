@@ -143,6 +143,7 @@ void LoadAnalysisTables(AnalysisTables& tables, MailLists& lists) {
                            tables.problems) && sound;
   tables.text_analysis_off = !sound;
   LoadAnonymousLists(lists.anonymous_a, lists.anonymous_b, &tables.problems);
+  LoadBrandTable(tables.brands, tables.problems);
 }
 
 }  // namespace zvrx

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "checker/analysis/brand_check.h"
 #include "checker/analysis/data_problem.h"
 #include "checker/analysis/lists.h"
 #include "shared/dictionary_format.h"
@@ -37,6 +38,8 @@ struct AnalysisTables {
   // Subject table gives absurd scores, so without a sound "kZVj-128" and
   // both Subject tables the text analysis is not used at all.
   bool text_analysis_off = false;
+  // The brand check's table; absent without "ZVRXBrand.txt".
+  BrandTable brands;
   // The tables' and the anonymous-sign lists' refusals, in loading order.
   std::vector<DataProblem> problems;
 };
@@ -63,8 +66,8 @@ bool ParseSubjectTable(const char* bytes, size_t size, SubjectTable& out,
 bool ParseThresholds(const char* bytes, size_t size, int32_t (&thresholds)[kThresholdCount],
                      std::string* why = nullptr);
 
-// Reads "kZVj-128", "ZVRd-128", "ZVRd-129" and the anonymous-sign lists from
-// the data folder. A missing or damaged file leaves its table empty and is
+// Reads "kZVj-128", "ZVRd-128", "ZVRd-129", the anonymous-sign lists and the
+// brand table from the data folder. A missing or damaged file leaves its table empty and is
 // noted in `tables.problems`; for the thresholds and the Subject tables it
 // also switches the text analysis off.
 void LoadAnalysisTables(AnalysisTables& tables, MailLists& lists);

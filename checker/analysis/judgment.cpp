@@ -159,8 +159,13 @@ int ComprehensiveProcedure(AnalysisState& state, const MailRecord& record,
 
   result.analysed = true;
   result.language_class = language;
+  int64_t extra[kMaxDictionaries] = {};
+  if (state.brand_check) {
+    result.brand = AddBrandScores(state.scoring.tables.brands, state.scoring.dictionaries, record,
+                                  body, language, extra);
+  }
   TextVerdict verdict = AnalyseText(state.scoring, body, text_length, record, language,
-                                    result.category, &result.details);
+                                    result.category, &result.details, extra);
   if (state.learned_judgment && verdict != TextVerdict::kNoMemory) {
     const bool unwanted =
         ApplyLearnedJudgment(state.learned, state.scoring, record, language, result.details,

@@ -69,6 +69,8 @@ struct JudgmentResult {
   int language_class = kClassOther;
   ScoreDetails details;
   LearnedOutcome learned;  // scored only with the learned judgment on
+  // What the brand check found (brand -1 when it was off or named none).
+  BrandFinding brand;
 };
 
 // Judges the message. `body_buffer` and `text_length` are as ParseMessage

@@ -347,7 +347,8 @@ void CopyCategory(const char* name, char (&category)[kCategoryWorkSize]) {
 
 TextVerdict AnalyseText(ScoringState& state, const char* body_buffer, int32_t text_length,
                         const MailRecord& record, int32_t language,
-                        char (&category)[kCategoryWorkSize], ScoreDetails* details) {
+                        char (&category)[kCategoryWorkSize], ScoreDetails* details,
+                        const int64_t* extra_scores) {
   if (!AllocateBuffer(state.buffer)) return TextVerdict::kNoMemory;
   char* text = state.buffer.bytes.get();
   std::memset(text + kAnalysisBufferSize, 0, kAnalysisBufferPadding);
@@ -386,9 +387,12 @@ TextVerdict AnalyseText(ScoringState& state, const char* body_buffer, int32_t te
     MethodDictionary& dictionary = set.dictionaries[j];
     if (dictionary.language() != language) continue;
     DictionaryScan(dictionary, set, text, text_end, state.buffer, positions).Run();
-    const int64_t score = DictionaryScore(dictionary) + recipient_score + subject_score;
+    const int64_t extra =
+        extra_scores != nullptr && j < static_cast<size_t>(kMaxDictionaries) ? extra_scores[j] : 0;
+    const int64_t score = DictionaryScore(dictionary) + recipient_score + subject_score + extra;
     if (details != nullptr) {
       details->scores[j] = score;
+      details->extra[j] = extra;
       ++details->scored;
     }
     if (score > threshold) {

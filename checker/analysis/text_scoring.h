@@ -67,15 +67,19 @@ struct ScoreDetails {
   int64_t threshold = 0;
   int scored = 0;  // dictionaries of the language that were scored
   int64_t scores[kMaxDictionaries] = {};  // by load order; 0 if not scored
+  int64_t extra[kMaxDictionaries] = {};   // the part of each score from extra_scores
 };
 
 // Scores the body. `body_buffer` holds the body, its NUL and the rest of
 // the decoded text up to `text_length` bytes (as ParseMessage leaves it).
 // On kUnwanted `category` holds the dictionary's category name, cut on a
-// character boundary to fit.
+// character boundary to fit. `extra_scores`, when given, holds a score per
+// dictionary (by load order) that signals outside the text found (the
+// brand check); it is added to that dictionary's D + R + S.
 TextVerdict AnalyseText(ScoringState& state, const char* body_buffer, int32_t text_length,
                         const MailRecord& record, int32_t language,
-                        char (&category)[kCategoryWorkSize], ScoreDetails* details = nullptr);
+                        char (&category)[kCategoryWorkSize], ScoreDetails* details = nullptr,
+                        const int64_t* extra_scores = nullptr);
 
 // Frees the analysis buffer (end of a check).
 void ReleaseAnalysisBuffer(AnalysisBuffer& buffer);

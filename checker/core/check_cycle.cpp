@@ -333,6 +333,7 @@ void RunCheck(CheckerState& state, const CheckRun& run) {
   const ExtensionSettings extension = LoadExtensionSettings();
   state.analysis.modern_mail = extension.Bool(kModernMailKey);
   state.analysis.learned_judgment = extension.Bool(kLearnedJudgmentKey);
+  state.analysis.brand_check = extension.Bool(kBrandCheckKey);
   TakeTransportChoices(state, extension);
   Post(state, TRAN_IDLE);
   const KeptOptions keep = KeptOptionsFrom(extension);

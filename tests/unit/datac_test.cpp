@@ -10,6 +10,7 @@
 #include <sstream>
 #include <string>
 
+#include "checker/analysis/brand_check.h"
 #include "checker/analysis/method_dictionaries.h"
 #include "platform/cp932.h"
 #include "shared/data_scramble.h"
@@ -145,6 +146,14 @@ TEST_F(DatacTest, RefusesBadSourcesWithFileAndLine) {
        std::string(64, 'a') + "\n", 1, "longer than 63 bytes"},
       {"charset name with a blank", "european/ISO503.txt", "ISO 8859-3\n", 1,
        "printable ASCII without blanks"},
+      {"brand domain in upper case", "brands.txt", "score: 100\nつばさ | 1jp_test | Tsubasa.example\n",
+       2, "no lower-case domain name"},
+      {"brand without a kind", "brands.txt", "score: 100\nつばさ |  | tsubasa.example\n", 2,
+       "needs a kind"},
+      {"brand score beyond a word's weight", "brands.txt", "score: 20000\n", 1,
+       "score must be 0 to 10000"},
+      {"brand name of one letter", "brands.txt", "score: 100\nQ | 1jp_test | q.example\n", 2,
+       "at least two bytes"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -295,6 +304,28 @@ TEST_F(DatacTest, TablesListsAndCharsetFilesHaveTheirLayout) {
   // without which that name could never match.
   EXPECT_EQ(Output("Zvrx Staffs/ISO501"), "ISO-8859-1\r\n");
   EXPECT_EQ(Output("Zvrx Staffs/ISO515"), "ISO-8859-15\r\n");
+}
+
+// The brand table is optional in a source tree; when there, the checker's
+// own reader takes what the compiler writes.
+TEST_F(DatacTest, BrandTableIsReadByTheCheckersReader) {
+  ASSERT_EQ(Compile(), 0) << errors_;
+  EXPECT_FALSE(fs::exists(root_ / "out/Zvrx Staffs/ZVRXBrand.txt"));
+  files_["brands.txt"] =
+      "# a comment\nscore: 1200\nshared: w3.example, social.example\n"
+      "つばさカード, Ｔｓｕｂａｓａ | 1jp_test, 5en_test | tsubasa.example.jp, mail.tsubasa.example\n"
+      "月光銀行 | 1jp_test | -\n";
+  ASSERT_EQ(Compile(), 0) << errors_;
+  BrandTable table;
+  std::string why;
+  ASSERT_TRUE(ParseBrandTable(Output("Zvrx Staffs/ZVRXBrand.txt"), table, &why)) << why;
+  EXPECT_EQ(table.score, 1200);
+  EXPECT_EQ(table.shared_domains, (std::vector<std::string>{"w3.example", "social.example"}));
+  ASSERT_EQ(table.brands.size(), 2u);
+  EXPECT_EQ(table.brands[0].names, (std::vector<std::string>{Sjis("つばさカード"), "tsubasa"}));
+  EXPECT_EQ(table.brands[0].kinds, (std::vector<std::string>{"1jp_test", "5en_test"}));
+  EXPECT_EQ(table.brands[0].domains.size(), 2u);
+  EXPECT_TRUE(table.brands[1].domains.empty());
 }
 
 TEST_F(DatacTest, StaleDictionaryIsRemovedFromTheOutput) {

@@ -195,5 +195,29 @@ TEST_F(ZvrxctlJudgeTest, FollowsTheLearnedOption) {
   EXPECT_EQ(run.err.find("learned"), std::string::npos) << run.err;
 }
 
+// The brand check reaches judge as it reaches a check, and -v shows it: a
+// shop's name in the display name with a sender and a link off the shop's
+// domains adds the table's score to the phishing dictionary; switched off,
+// nothing is added and no brand line is printed.
+TEST_F(ZvrxctlJudgeTest, FollowsTheBrandCheckOptionAndShowsTheBrandScore) {
+  Write("shop.eml",
+        "From: Amazon.co.jp <account-update@amaz0n-verify.example>\n"
+        "To: user@example.ne.jp\n"
+        "Subject: hello\n"
+        "Content-Type: text/plain; charset=ISO-2022-JP\n"
+        "\n" +
+            ToJis("お客様のお支払い情報を確認してください。\n"
+                  "https://amaz0n-verify.example/signin\n"));
+  CtlResult run = Ctl({"judge", "--level", "1", "-v", "shop.eml"});
+  EXPECT_NE(run.err.find("(brand "), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("  brand amazon: sender not its own, 1 of 1 links elsewhere, scored\n"),
+            std::string::npos)
+      << run.err;
+  ASSERT_EQ(Ctl({"brands", "off"}).status, 0);
+  run = Ctl({"judge", "--level", "1", "-v", "shop.eml"});
+  EXPECT_EQ(run.err.find("(brand "), std::string::npos) << run.err;
+  EXPECT_EQ(run.err.find("\n  brand "), std::string::npos) << run.err;
+}
+
 }  // namespace
 }  // namespace zvrx

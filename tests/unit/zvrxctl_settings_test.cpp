@@ -219,6 +219,9 @@ TEST_F(ZvrxctlSettingsTest, BadInputIsRefusedAndWritesNothing) {
       {"learned"},
       {"learned", "maybe"},
       {"learned", "on", "off"},
+      {"brands"},
+      {"brands", "yes"},
+      {"brands", "on", "off"},
   };
   auto before = Machine();
   for (const auto& args : bad) {
@@ -287,6 +290,26 @@ TEST_F(ZvrxctlSettingsTest, LearnedJudgmentRoundTripThroughShow) {
   CtlResult show = Ctl({"show"});
   EXPECT_NE(show.out.find(off), std::string::npos) << show.out;
   Ok({"learned", "on"});
+  EXPECT_NE(Ctl({"show"}).out.find(on), std::string::npos);
+}
+
+// brands keeps the brand check's choice in ZVRXExt.ini beside the other
+// extension keys; show reads it back, and a new installation has it on.
+TEST_F(ZvrxctlSettingsTest, BrandCheckRoundTripThroughShow) {
+  const std::string on = "brand check (a brand named off its own domains): on\n";
+  const std::string off = "brand check (a brand named off its own domains): off\n";
+  EXPECT_EQ(Ctl({"brands", "off"}).err, "zvrxctl: brands: no data folder (run init first)\n");
+  Ok({"init"});
+  EXPECT_NE(Ctl({"show"}).out.find(on), std::string::npos) << "a new installation";
+  test::WriteHostFile(DataFile("ZVRXExt.ini"), "# mine\nmodern_mail = off\n");
+  Ok({"brands", "off"});
+  const std::string saved = test::ReadHostFile(DataFile("ZVRXExt.ini"));
+  EXPECT_EQ(saved.rfind("# mine\nmodern_mail = off\n", 0), 0u) << saved;
+  EXPECT_NE(saved.find("\nbrand_check = off\n"), std::string::npos) << saved;
+  CtlResult show = Ctl({"show"});
+  EXPECT_NE(show.out.find(off), std::string::npos) << show.out;
+  EXPECT_NE(show.out.find("modern mail (UTF-8, Base64, HTML): off\n"), std::string::npos);
+  Ok({"brands", "on"});
   EXPECT_NE(Ctl({"show"}).out.find(on), std::string::npos);
 }
 

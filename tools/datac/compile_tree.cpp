@@ -128,6 +128,11 @@ std::vector<OutputFile> CompileTree(const std::string& source_dir_text, Diagnost
   CompileOne(source_dir / "anon_from.txt", kAnonymousListAName, CompileSignList, outputs, diag);
   CompileOne(source_dir / "anon_msgid.txt", kAnonymousListBName, CompileSignList, outputs, diag);
   CompileEuropean(source_dir, outputs, diag);
+  // The brand table belongs to an extension; a tree without it compiles.
+  std::error_code exists_error;
+  if (fs::exists(source_dir / "brands.txt", exists_error)) {
+    CompileOne(source_dir / "brands.txt", "ZVRXBrand.txt", CompileBrandTable, outputs, diag);
+  }
   if (!diag.ok()) outputs.clear();
   return outputs;
 }

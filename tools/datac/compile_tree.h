@@ -5,6 +5,7 @@
 //   thresholds.txt              -> Zvrx Staffs/kZVj-128
 //   anon_from.txt, anon_msgid.txt -> Zvrx Staffs/ZVRk-128, ZVRk-129
 //   european/ISO5NN.txt         -> Zvrx Staffs/ISO501 .. ISO515
+//   brands.txt (when present)   -> Zvrx Staffs/ZVRXBrand.txt
 #pragma once
 
 #include <string>

@@ -183,4 +183,117 @@ std::optional<std::string> CompileCharsetFile(const SourceFile& file, Diagnostic
   return CompileLines(file, diag, true);
 }
 
+namespace {
+
+bool IsBrandDomain(const std::string& domain) {
+  if (domain.empty() || domain.size() > 253) return false;
+  size_t labels = 0;
+  size_t start = 0;
+  while (start <= domain.size()) {
+    size_t end = domain.find('.', start);
+    if (end == std::string::npos) end = domain.size();
+    const std::string label = domain.substr(start, end - start);
+    if (label.empty() || label.size() > 63 || label.front() == '-' || label.back() == '-') {
+      return false;
+    }
+    for (char c : label) {
+      if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-')) return false;
+    }
+    ++labels;
+    start = end + 1;
+  }
+  return labels >= 2;
+}
+
+bool IsBrandKind(const std::string& kind) {
+  if (kind.empty() || kind.size() > 28 || kind[0] < '0' || kind[0] > '9') return false;
+  for (char c : kind) {
+    const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                    c == '_' || c == '-';
+    if (!ok) return false;
+  }
+  return true;
+}
+
+// Domains of a field, each checked; "-" alone is none.
+std::optional<std::vector<std::string>> BrandDomains(const std::string& field,
+                                                     const SourceFile& file, int line,
+                                                     Diagnostics& diag) {
+  std::vector<std::string> domains;
+  if (field == "-") return domains;
+  bool ok = true;
+  for (const std::string& domain : SplitTrimmed(field, ',')) {
+    if (!IsBrandDomain(domain)) {
+      diag.Error(file.path, line, "'" + domain + "' is no lower-case domain name");
+      ok = false;
+      continue;
+    }
+    domains.push_back(domain);
+  }
+  if (!ok) return std::nullopt;
+  return domains;
+}
+
+std::string JoinComma(const std::vector<std::string>& items) {
+  std::string out;
+  for (const std::string& item : items) out += (out.empty() ? "" : ",") + item;
+  return out;
+}
+
+}  // namespace
+
+std::optional<std::string> CompileBrandTable(const SourceFile& file, Diagnostics& diag) {
+  const size_t errors_before = diag.errors.size();
+  std::optional<int64_t> score;
+  std::vector<std::string> shared;
+  std::string brands;
+  for (const auto& line : file.lines) {
+    if (line.text.find('|') == std::string::npos) {
+      const auto h = ParseHeaderLine(line.text);
+      if (!h || (h->key != "score" && h->key != "shared")) {
+        diag.Error(file.path, line.number, "expected 'score:', 'shared:' or 'names | kinds | domains'");
+        continue;
+      }
+      if (h->key == "score") {
+        if (score) diag.Error(file.path, line.number, "score given twice");
+        score = ParseInteger(h->value, 0, kMaxWeight);
+        if (!score) diag.Error(file.path, line.number, "score must be 0 to 10000");
+      } else if (auto domains = BrandDomains(h->value, file, line.number, diag)) {
+        shared.insert(shared.end(), domains->begin(), domains->end());
+      }
+      continue;
+    }
+    const auto fields = SplitTrimmed(line.text, '|');
+    if (fields.size() != 3) {
+      diag.Error(file.path, line.number, "expected 'names | kinds | domains'");
+      continue;
+    }
+    std::vector<std::string> names;
+    for (const std::string& name : SplitTrimmed(fields[0], ',')) {
+      auto text = ToCp932(name);
+      if (!text) {
+        diag.Error(file.path, line.number, "'" + name + "' has characters outside CP932");
+      } else if (text->size() < 2 || text->find('\t') != std::string::npos) {
+        diag.Error(file.path, line.number, "a name is at least two bytes, without TAB");
+      } else {
+        names.push_back(*text);
+      }
+    }
+    if (names.empty()) diag.Error(file.path, line.number, "a brand needs a name");
+    std::vector<std::string> kinds = SplitTrimmed(fields[1], ',');
+    for (const std::string& kind : kinds) {
+      if (!IsBrandKind(kind)) diag.Error(file.path, line.number, "'" + kind + "' is no dictionary name");
+    }
+    if (kinds.empty() || kinds[0].empty()) diag.Error(file.path, line.number, "a brand needs a kind");
+    auto domains = BrandDomains(fields[2], file, line.number, diag);
+    if (!domains) continue;
+    brands += JoinComma(names) + "\t" + JoinComma(kinds) + "\t" + JoinComma(*domains) + "\r\n";
+  }
+  if (!score) diag.Error(file.path, 0, "missing 'score:'");
+  if (diag.errors.size() != errors_before) return std::nullopt;
+  std::string out = "ZVRXBrand\t1\t" + std::to_string(*score) + "\r\n";
+  if (!shared.empty()) out += "*\t*\t" + JoinComma(shared) + "\r\n";
+  return out + brands;
+}
+
 }  // namespace zvrx::datac

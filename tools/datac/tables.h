@@ -23,6 +23,11 @@ std::optional<std::string> CompileSignList(const SourceFile& file, Diagnostics& 
 // One charset name per line; plain CR LF lines.
 std::optional<std::string> CompileCharsetFile(const SourceFile& file, Diagnostics& diag);
 
+// The brand table: "score: N", "shared: DOMAIN, ...", then one brand a line,
+// "NAME, NAME, ... | KIND, ... | DOMAIN, ..." (no domain: "-"). Written as
+// CP932 text for the checker (checker/analysis/brand_check.h).
+std::optional<std::string> CompileBrandTable(const SourceFile& file, Diagnostics& diag);
+
 // The judgment matches list lines through a 64-byte working area.
 inline constexpr int kMaxListLineLength = 63;
 

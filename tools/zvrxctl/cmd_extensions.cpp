@@ -1,5 +1,5 @@
-// zvrxctl modern, and show's lines for the extension settings file
-// "ZVRXExt.ini". The checker reads that file afresh at every check, so
+// zvrxctl modern, learned, brands and tls, and show's lines for the
+// extension settings file "ZVRXExt.ini". The checker reads that file afresh at every check, so
 // nothing is handed to a running checker here.
 #include <cstdio>
 #include <string>
@@ -12,25 +12,24 @@
 
 namespace zvrx::ctl {
 
-int RunModern(const Args& args) {
+namespace {
+
+// One switch of the extension settings file, "on" or "off".
+int RunSwitch(const char* command, const char* key, const Args& args) {
   if (args.size() != 1 || (args[0] != "on" && args[0] != "off")) {
-    return Fail("modern: say on or off");
+    return Fail(std::string(command) + ": say on or off");
   }
-  std::string error = ChangeExtensionSettings({{kModernMailKey, args[0]}});
+  std::string error = ChangeExtensionSettings({{key, args[0]}});
   if (error.empty()) return 0;
   if (!platform::FolderExists(DataFolder())) error += " (run init first)";
-  return Fail("modern: " + error);
+  return Fail(std::string(command) + ": " + error);
 }
 
-int RunLearned(const Args& args) {
-  if (args.size() != 1 || (args[0] != "on" && args[0] != "off")) {
-    return Fail("learned: say on or off");
-  }
-  std::string error = ChangeExtensionSettings({{kLearnedJudgmentKey, args[0]}});
-  if (error.empty()) return 0;
-  if (!platform::FolderExists(DataFolder())) error += " (run init first)";
-  return Fail("learned: " + error);
-}
+}  // namespace
+
+int RunModern(const Args& args) { return RunSwitch("modern", kModernMailKey, args); }
+int RunLearned(const Args& args) { return RunSwitch("learned", kLearnedJudgmentKey, args); }
+int RunBrands(const Args& args) { return RunSwitch("brands", kBrandCheckKey, args); }
 
 int RunTls(const Args& args) {
   long account = 0;
@@ -56,6 +55,9 @@ void ShowExtensionSettings() {
               settings.Value(kTransportKeys[2]).c_str());
   std::printf("learned judgment (after the dictionaries): %s\n",
               settings.Bool(kLearnedJudgmentKey) ? "on" : "off");
+  std::printf("brand check (a brand named off its own domains): %s\n",
+              settings.Bool(kBrandCheckKey) ? "on" : "off");
+  // The file's problems follow the modern line, as they always have.
   std::printf("modern mail (UTF-8, Base64, HTML): %s\n",
               settings.Bool(kModernMailKey) ? "on" : "off");
   for (const std::string& problem : settings.problems()) std::printf("%s\n", problem.c_str());

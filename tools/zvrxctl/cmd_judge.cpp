@@ -45,9 +45,19 @@ void PrintDetails(const std::string& name, const AnalysisState& state,
   const auto& dictionaries = state.scoring.dictionaries.dictionaries;
   for (size_t j = 0; j < dictionaries.size() && j < kMaxDictionaries; ++j) {
     if (dictionaries[j].language() != result.language_class) continue;
-    std::fprintf(stderr, "  %s %s: %lld\n", dictionaries[j].file_name.c_str(),
+    std::fprintf(stderr, "  %s %s: %lld", dictionaries[j].file_name.c_str(),
                  platform::Cp932ToUtf8(dictionaries[j].category()).c_str(),
                  static_cast<long long>(d.scores[j]));
+    if (d.extra[j] != 0) std::fprintf(stderr, " (brand %lld)", static_cast<long long>(d.extra[j]));
+    std::fputc('\n', stderr);
+  }
+  const BrandFinding& brand = result.brand;
+  if (brand.brand >= 0) {
+    const auto& brands = state.scoring.tables.brands.brands;
+    std::fprintf(stderr, "  brand %s: sender %s, %d of %d links elsewhere, %s\n",
+                 platform::Cp932ToUtf8(brands[brand.brand].names.front()).c_str(),
+                 brand.sender_own ? "its own" : "not its own", brand.foreign_links, brand.links,
+                 brand.scored ? "scored" : "not scored");
   }
   const LearnedOutcome& learned = result.learned;
   if (learned.scored) {
@@ -90,6 +100,7 @@ int RunJudge(const Args& args) {
   }
   state.modern_mail = ModernMailOption();
   state.learned_judgment = LearnedJudgmentOption();
+  state.brand_check = BrandCheckOption();
   int16_t level = LevelAfterLoading(basic.inspection_level, state);
   // An explicit level works like settings delivered after start-up.
   if (level_override >= 0) level = static_cast<int16_t>(level_override);

@@ -43,6 +43,7 @@ constexpr Command kCommands[] = {
     {"reject", RunReject, true},
     {"modern", RunModern, true},
     {"learned", RunLearned, true},
+    {"brands", RunBrands, true},
     {"tls", RunTls, true},
     {"kept", RunKept},
     {"restore", RunRestore},
@@ -76,6 +77,7 @@ int Usage() {
       "  reject add|remove|list [ADDRESS...]  the rejection list\n"
       "  modern on|off               also analyse UTF-8, Base64 and HTML mail\n"
       "  learned on|off              also judge by the learned word weights\n"
+      "  brands on|off               score mail naming a brand off its domains\n"
       "  tls N auto|tls|starttls|plain  how account N connects (default auto)\n"
       "  keep on|off | days N | size MB  kept copies of deleted mail\n"
       "  kept                        list the kept copies\n"

@@ -1,0 +1,142 @@
+// The brand check through the check cycle against a real Dovecot, with a
+// small data folder of our own (one phishing dictionary, an invented brand)
+// so that the delivered words cannot move the result: a notice that names
+// the brand from a domain of its own and links there stays; the same words
+// from a stranger's domain, linking to it, are deleted only while the option
+// is on, and switching it in ZVRXExt.ini reaches the next check of the same
+// running state.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "checker/analysis/analysis_tables.h"
+#include "checker/analysis/brand_check.h"
+#include "checker/core/check_cycle.h"
+#include "checker/core/checker_state.h"
+#include "checker/core/configuration.h"
+#include "platform/cp932.h"
+#include "shared/extension_settings.h"
+#include "shared/record_files.h"
+#include "shared/records.h"
+#include "shared/transfer_checker.h"
+#include "tests/support/dictionary_builder.h"
+#include "tests/support/dovecot_fixture.h"
+#include "tests/support/mail_encoding.h"
+#include "tests/support/settings_side_clock.h"
+#include "tests/support/temp_prefix.h"
+
+namespace zvrx {
+namespace {
+
+using test::DovecotServer;
+using test::DovecotUser;
+
+std::string Sj(const char* utf8) { return platform::Utf8ToCp932(utf8); }
+
+// The same words in both; only the sender and the link differ.
+std::string Notice(const std::string& from, const std::string& link, const std::string& id) {
+  return "From: " + test::Utf8Word("つばさカード") + " <" + from +
+         ">\r\nTo: ume@example.ne.jp\r\nSubject: " + test::Utf8Word("ご利用確認のお願い") +
+         "\r\nDate: Thu, 10 Dec 2026 21:04:10 +0900\r\nMessage-ID: <" + id +
+         ">\r\nMIME-Version: 1.0\r\nContent-Type: text/plain; charset=Shift_JIS\r\n\r\n" +
+         Sj("いつもつばさカードをご利用いただきありがとうございます。\r\n"
+            "ご利用内容の確認のため、下記よりログインしてください。\r\n") +
+         link + "\r\n";
+}
+
+std::string RealNotice() {
+  return Notice("info@mail.tsubasa-card.example.jp", "https://www.tsubasa-card.example.jp/login",
+                "20261210.R1@tsubasa-card.example.jp");
+}
+std::string Phish() {
+  return Notice("info@card-desk.example.org", "https://tsubasa-login.card-desk.example.org/",
+                "20261210.P1@card-desk.example.org");
+}
+
+class BrandCheckCheckTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    server_ = new DovecotServer;
+    // Numbered 1, 2: the real notice, then the phish.
+    const std::vector<DovecotUser> users = {
+        {"ume", "ume-pw", {RealNotice(), Phish()}},
+        {"kiku", "kiku-pw", {RealNotice(), Phish()}},
+    };
+    if (!server_->Start(users)) start_error_ = server_->error();
+  }
+  static void TearDownTestSuite() {
+    delete server_;
+    server_ = nullptr;
+  }
+
+  void SetUp() override {
+    ASSERT_TRUE(start_error_.empty()) << "Dovecot could not be started: " << start_error_;
+    // One word of 1000 against a threshold of 2000: the words alone keep
+    // both messages, the brand's 1500 tips the phish over.
+    test::DictionaryContents phish{Sj("フィッシング詐欺メール"), kLanguageJapanese, true, "",
+                                   {{Sj("ログインして"), 1000, {}, {}}}};
+    test::WriteDictionary(prefix_.InstallRootHost(), "11jp_phish", phish);
+    const std::string data = prefix_.DataFolderHost() + "/";
+    test::WriteHostFile(data + "kZVj-128", test::BuildThresholds({2000, 0, 2000, 0, 2000, 0, 20000, 0}));
+    test::WriteHostFile(data + "ZVRd-128", test::BuildSubjectTable(false, 1500, 6000, {}));
+    test::WriteHostFile(data + "ZVRd-129", test::BuildSubjectTable(true, 1500, 6000, {}));
+    test::WriteHostFile(data + kBrandTableName,
+                        Sj("ZVRXBrand\t1\t1500\r\n"
+                           "つばさカード\t11jp_phish\ttsubasa-card.example.jp\r\n"));
+    ASSERT_TRUE(CreateBlock(state_.transfer));
+  }
+  void TearDown() override {
+    if (HasFailure()) std::cerr << "Dovecot log:\n" << server_->Log();
+  }
+
+  void Configure(const std::string& user, const std::string& password) {
+    BasicSettings basic{};
+    basic.check_mode = 1;
+    basic.inspection_level = 1;
+    std::strcpy(basic.accounts[0], server_->Account(user).c_str());
+    std::strcpy(basic.passwords[0], password.c_str());
+    basic.account_mask = 1;
+    ASSERT_TRUE(SaveBasicSettings(basic));
+    NotifyOptions notify{};
+    ASSERT_TRUE(SaveNotifyOptions(notify));
+    ASSERT_TRUE(LoadConfiguration(state_));
+    ASSERT_EQ(state_.transfer.records.basic.inspection_level, 1) << "no dictionaries loaded";
+    ASSERT_TRUE(state_.analysis.scoring.tables.brands.present);
+  }
+
+  static inline DovecotServer* server_ = nullptr;
+  static inline std::string start_error_;
+  test::TempPrefix prefix_;
+  test::SettingsSideClock clock_;
+  test::ScopedClock scoped_clock_{clock_};
+  CheckerState state_;
+};
+
+TEST_F(BrandCheckCheckTest, OnlyTheMessageOffTheBrandsDomainsIsDeletedWhileTheOptionIsOn) {
+  ASSERT_EQ(ChangeExtensionSettings({{kBrandCheckKey, "off"}}), "");
+  Configure("kiku", "kiku-pw");
+  RunCheck(state_, {});
+  EXPECT_EQ(state_.counters.examined, 2);
+  EXPECT_EQ(state_.counters.deleted, 0);
+  EXPECT_EQ(server_->RemainingMessages("kiku").size(), 2u);
+
+  // On, as a new installation has it (the key is removed, not set). The
+  // other mailbox holds the same messages: forget the last one seen, so
+  // that the phish is not taken for a duplicate of it.
+  test::WriteHostFile(prefix_.DataFolderHost() + "/" + kExtensionSettingsName, "# mine\n");
+  state_.analysis.duplicates = DuplicateMemory{};
+  Configure("ume", "ume-pw");
+  RunCheck(state_, {});
+  EXPECT_EQ(state_.counters.examined, 2);
+  EXPECT_EQ(state_.counters.kept, 1);
+  EXPECT_EQ(state_.counters.deleted, 1);
+  EXPECT_EQ(server_->RemainingMessages("ume"), std::vector<std::string>{RealNotice()});
+  const std::string log = test::ReadHostFile(prefix_.DataFolderHost() + "/ZVRXLog");
+  EXPECT_NE(log.find(Sj("フィッシング詐欺メール")), std::string::npos) << platform::Cp932ToUtf8(log);
+}
+
+}  // namespace
+}  // namespace zvrx
