@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "checker/analysis/data_problem.h"
-#include "checker/analysis/dictionary_format.h"
+#include "shared/dictionary_format.h"
 #include "checker/analysis/mail_record.h"
 
 namespace zvrx {

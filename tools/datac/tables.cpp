@@ -270,7 +270,7 @@ std::optional<std::string> CompileBrandTable(const SourceFile& file, Diagnostics
     }
     std::vector<std::string> names;
     for (const std::string& name : SplitTrimmed(fields[0], ',')) {
-      auto text = ToCp932(name);
+      auto text = platform::Utf8ToCp932Exactly(name);
       if (!text) {
         diag.Error(file.path, line.number, "'" + name + "' has characters outside CP932");
       } else if (text->size() < 2 || text->find('\t') != std::string::npos) {
