@@ -15,7 +15,6 @@ namespace {
 
 // A few hundred brands make a few tens of kilobytes.
 constexpr size_t kMaxBrandTableSize = 1024 * 1024;
-constexpr size_t kMaxDomainLength = 253;
 
 bool Refuse(std::string* why, std::string reason) {
   if (why != nullptr) *why = std::move(reason);
@@ -46,36 +45,6 @@ std::vector<std::string> SplitComma(std::string_view field) {
     start = end + 1;
   }
   return items;
-}
-
-// Lower-case labels of letters, digits and inner hyphens, at least two.
-bool IsDomainName(std::string_view domain) {
-  if (domain.empty() || domain.size() > kMaxDomainLength) return false;
-  size_t labels = 0;
-  size_t start = 0;
-  while (start <= domain.size()) {
-    size_t end = domain.find('.', start);
-    if (end == std::string_view::npos) end = domain.size();
-    const std::string_view label = domain.substr(start, end - start);
-    if (label.empty() || label.size() > 63 || label.front() == '-' || label.back() == '-') {
-      return false;
-    }
-    for (char c : label) {
-      if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-')) return false;
-    }
-    ++labels;
-    start = end + 1;
-  }
-  return labels >= 2;
-}
-
-// Dictionary names as the data compiler accepts them.
-bool IsKindName(std::string_view kind) {
-  if (kind.empty() || kind.size() > 28 || kind.front() < '0' || kind.front() > '9') return false;
-  for (char c : kind) {
-    if (!IsAsciiAlnum(U8(c)) && c != '_' && c != '-') return false;
-  }
-  return true;
 }
 
 std::string LowerDomain(std::string_view text) {
@@ -195,7 +164,8 @@ int NamedBrand(const BrandTable& table, const std::vector<NameText>& texts) {
     for (const std::string& name : table.brands[b].names) {
       if (name.size() <= best_length) continue;
       for (const NameText& text : texts) {
-        const bool named = text.whole ? TrimBlanks(text.folded) == name : NamesIn(text.folded, name);
+        const bool named =
+            text.whole ? TrimBlanks(text.folded) == name : NamesIn(text.folded, name);
         if (!named) continue;
         best = static_cast<int>(b);
         best_length = name.size();
@@ -256,7 +226,9 @@ std::string SenderDomain(std::string_view from) {
   const size_t at = address.rfind('@');
   if (at == std::string_view::npos) return "";
   std::string_view domain = address.substr(at + 1);
-  while (!domain.empty() && (domain.back() == ' ' || domain.back() == '\t')) domain.remove_suffix(1);
+  while (!domain.empty() && (domain.back() == ' ' || domain.back() == '\t')) {
+    domain.remove_suffix(1);
+  }
   return LowerDomain(domain);
 }
 
@@ -314,7 +286,9 @@ std::vector<std::string> LinkDomains(std::string_view body) {
   std::vector<std::string> hosts;
   auto add = [&hosts](std::string host) {
     if (host.find('.') == std::string::npos) return;
-    if (std::find(hosts.begin(), hosts.end(), host) == hosts.end()) hosts.push_back(std::move(host));
+    if (std::find(hosts.begin(), hosts.end(), host) == hosts.end()) {
+      hosts.push_back(std::move(host));
+    }
   };
   for (size_t at = 0; at < body.size();) {
     const uint8_t c = U8(body[at]);
@@ -365,7 +339,8 @@ bool ParseBrandTable(std::string_view bytes, BrandTable& table, std::string* why
       f = tab + 1;
     }
     if (line_number == 1) {
-      if (fields.size() != 3 || fields[0] != kBrandTableMagic || fields[1] != "1") {
+      if (fields.size() != 3 || fields[0] != kBrandTableMagic ||
+          fields[1] != std::to_string(kBrandTableVersion)) {
         return Refuse(why, "not a brand table");
       }
       int32_t score = 0;
@@ -382,7 +357,7 @@ bool ParseBrandTable(std::string_view bytes, BrandTable& table, std::string* why
     if (fields.size() != 3) return Refuse(why, where + "expected three fields");
     std::vector<std::string> domains = SplitComma(fields[2]);
     for (const std::string& domain : domains) {
-      if (!IsDomainName(domain)) return Refuse(why, where + "bad domain '" + domain + "'");
+      if (!IsBrandDomainName(domain)) return Refuse(why, where + "bad domain '" + domain + "'");
     }
     if (fields[0] == "*" && fields[1] == "*") {
       parsed.shared_domains.insert(parsed.shared_domains.end(), domains.begin(), domains.end());
@@ -393,7 +368,7 @@ bool ParseBrandTable(std::string_view bytes, BrandTable& table, std::string* why
     brand.kinds = SplitComma(fields[1]);
     if (brand.kinds.empty()) return Refuse(why, where + "brand without a kind");
     for (const std::string& kind : brand.kinds) {
-      if (!IsKindName(kind)) return Refuse(why, where + "bad kind '" + kind + "'");
+      if (!IsBrandKindName(kind)) return Refuse(why, where + "bad kind '" + kind + "'");
     }
     for (const std::string& name : SplitComma(fields[0])) {
       std::string folded = FoldBrandText(name);

@@ -15,18 +15,14 @@
 #include <vector>
 
 #include "checker/analysis/data_problem.h"
-#include "shared/dictionary_format.h"
 #include "checker/analysis/mail_record.h"
+#include "shared/brand_table_format.h"
+#include "shared/dictionary_format.h"
 
 namespace zvrx {
 
 struct DictionarySet;
 
-inline constexpr char kBrandTableName[] = "ZVRXBrand.txt";
-// The first line of the delivered table: "ZVRXBrand<TAB>1<TAB>score".
-inline constexpr char kBrandTableMagic[] = "ZVRXBrand";
-// Highest score the table may give, as for a dictionary word.
-inline constexpr int32_t kMaxBrandScore = 10000;
 
 struct Brand {
   std::vector<std::string> names;    // folded CP932 (FoldBrandText)

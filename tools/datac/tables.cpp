@@ -6,6 +6,7 @@
 #include <map>
 #include <vector>
 
+#include "shared/brand_table_format.h"
 #include "shared/data_scramble.h"
 #include "shared/dictionary_format.h"
 #include "tools/datac/dictionary_source.h"
@@ -185,36 +186,6 @@ std::optional<std::string> CompileCharsetFile(const SourceFile& file, Diagnostic
 
 namespace {
 
-bool IsBrandDomain(const std::string& domain) {
-  if (domain.empty() || domain.size() > 253) return false;
-  size_t labels = 0;
-  size_t start = 0;
-  while (start <= domain.size()) {
-    size_t end = domain.find('.', start);
-    if (end == std::string::npos) end = domain.size();
-    const std::string label = domain.substr(start, end - start);
-    if (label.empty() || label.size() > 63 || label.front() == '-' || label.back() == '-') {
-      return false;
-    }
-    for (char c : label) {
-      if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-')) return false;
-    }
-    ++labels;
-    start = end + 1;
-  }
-  return labels >= 2;
-}
-
-bool IsBrandKind(const std::string& kind) {
-  if (kind.empty() || kind.size() > 28 || kind[0] < '0' || kind[0] > '9') return false;
-  for (char c : kind) {
-    const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                    c == '_' || c == '-';
-    if (!ok) return false;
-  }
-  return true;
-}
-
 // Domains of a field, each checked; "-" alone is none.
 std::optional<std::vector<std::string>> BrandDomains(const std::string& field,
                                                      const SourceFile& file, int line,
@@ -223,7 +194,7 @@ std::optional<std::vector<std::string>> BrandDomains(const std::string& field,
   if (field == "-") return domains;
   bool ok = true;
   for (const std::string& domain : SplitTrimmed(field, ',')) {
-    if (!IsBrandDomain(domain)) {
+    if (!IsBrandDomainName(domain)) {
       diag.Error(file.path, line, "'" + domain + "' is no lower-case domain name");
       ok = false;
       continue;
@@ -251,12 +222,13 @@ std::optional<std::string> CompileBrandTable(const SourceFile& file, Diagnostics
     if (line.text.find('|') == std::string::npos) {
       const auto h = ParseHeaderLine(line.text);
       if (!h || (h->key != "score" && h->key != "shared")) {
-        diag.Error(file.path, line.number, "expected 'score:', 'shared:' or 'names | kinds | domains'");
+        diag.Error(file.path, line.number,
+                   "expected 'score:', 'shared:' or 'names | kinds | domains'");
         continue;
       }
       if (h->key == "score") {
         if (score) diag.Error(file.path, line.number, "score given twice");
-        score = ParseInteger(h->value, 0, kMaxWeight);
+        score = ParseInteger(h->value, 0, kMaxBrandScore);
         if (!score) diag.Error(file.path, line.number, "score must be 0 to 10000");
       } else if (auto domains = BrandDomains(h->value, file, line.number, diag)) {
         shared.insert(shared.end(), domains->begin(), domains->end());
@@ -282,16 +254,21 @@ std::optional<std::string> CompileBrandTable(const SourceFile& file, Diagnostics
     if (names.empty()) diag.Error(file.path, line.number, "a brand needs a name");
     std::vector<std::string> kinds = SplitTrimmed(fields[1], ',');
     for (const std::string& kind : kinds) {
-      if (!IsBrandKind(kind)) diag.Error(file.path, line.number, "'" + kind + "' is no dictionary name");
+      if (!IsBrandKindName(kind)) {
+        diag.Error(file.path, line.number, "'" + kind + "' is no dictionary name");
+      }
     }
-    if (kinds.empty() || kinds[0].empty()) diag.Error(file.path, line.number, "a brand needs a kind");
+    if (kinds.empty() || kinds[0].empty()) {
+      diag.Error(file.path, line.number, "a brand needs a kind");
+    }
     auto domains = BrandDomains(fields[2], file, line.number, diag);
     if (!domains) continue;
     brands += JoinComma(names) + "\t" + JoinComma(kinds) + "\t" + JoinComma(*domains) + "\r\n";
   }
   if (!score) diag.Error(file.path, 0, "missing 'score:'");
   if (diag.errors.size() != errors_before) return std::nullopt;
-  std::string out = "ZVRXBrand\t1\t" + std::to_string(*score) + "\r\n";
+  std::string out = std::string(kBrandTableMagic) + "\t" + std::to_string(kBrandTableVersion) +
+                    "\t" + std::to_string(*score) + "\r\n";
   if (!shared.empty()) out += "*\t*\t" + JoinComma(shared) + "\r\n";
   return out + brands;
 }
