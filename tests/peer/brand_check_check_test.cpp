@@ -7,8 +7,6 @@
 // running state.
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <iostream>
 #include <string>
 #include <vector>
 
@@ -16,25 +14,21 @@
 #include "checker/analysis/brand_check.h"
 #include "checker/core/check_cycle.h"
 #include "checker/core/checker_state.h"
-#include "checker/core/configuration.h"
 #include "platform/cp932.h"
 #include "shared/extension_settings.h"
-#include "shared/record_files.h"
 #include "shared/records.h"
-#include "shared/transfer_checker.h"
+#include "tests/support/checker_machine.h"
 #include "tests/support/dictionary_builder.h"
 #include "tests/support/dovecot_fixture.h"
 #include "tests/support/mail_encoding.h"
-#include "tests/support/settings_side_clock.h"
+#include "tests/support/sjis.h"
 #include "tests/support/temp_prefix.h"
 
 namespace zvrx {
 namespace {
 
 using test::DovecotServer;
-using test::DovecotUser;
-
-std::string Sj(const char* utf8) { return platform::Utf8ToCp932(utf8); }
+using test::Sjis;
 
 // The same words in both; only the sender and the link differ.
 std::string Notice(const std::string& from, const std::string& link, const std::string& id) {
@@ -42,8 +36,8 @@ std::string Notice(const std::string& from, const std::string& link, const std::
          ">\r\nTo: ume@example.ne.jp\r\nSubject: " + test::Utf8Word("ご利用確認のお願い") +
          "\r\nDate: Thu, 10 Dec 2026 21:04:10 +0900\r\nMessage-ID: <" + id +
          ">\r\nMIME-Version: 1.0\r\nContent-Type: text/plain; charset=Shift_JIS\r\n\r\n" +
-         Sj("いつもつばさカードをご利用いただきありがとうございます。\r\n"
-            "ご利用内容の確認のため、下記よりログインしてください。\r\n") +
+         Sjis("いつもつばさカードをご利用いただきありがとうございます。\r\n"
+              "ご利用内容の確認のため、下記よりログインしてください。\r\n") +
          link + "\r\n";
 }
 
@@ -56,63 +50,33 @@ std::string Phish() {
                 "20261210.P1@card-desk.example.org");
 }
 
-class BrandCheckCheckTest : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    server_ = new DovecotServer;
+class BrandCheckCheckTest : public test::DovecotCheckTest<BrandCheckCheckTest> {
+ public:
+  static bool StartServer(DovecotServer& server) {
     // Numbered 1, 2: the real notice, then the phish.
-    const std::vector<DovecotUser> users = {
+    return server.Start({
         {"ume", "ume-pw", {RealNotice(), Phish()}},
         {"kiku", "kiku-pw", {RealNotice(), Phish()}},
-    };
-    if (!server_->Start(users)) start_error_ = server_->error();
-  }
-  static void TearDownTestSuite() {
-    delete server_;
-    server_ = nullptr;
+    });
   }
 
-  void SetUp() override {
-    ASSERT_TRUE(start_error_.empty()) << "Dovecot could not be started: " << start_error_;
+ protected:
+  void InstallData() override {
     // One word of 1000 against a threshold of 2000: the words alone keep
     // both messages, the brand's 1500 tips the phish over.
-    test::DictionaryContents phish{Sj("フィッシング詐欺メール"), kLanguageJapanese, true, "",
-                                   {{Sj("ログインして"), 1000, {}, {}}}};
+    test::DictionaryContents phish{Sjis("フィッシング詐欺メール"), kLanguageJapanese, true, "",
+                                   {{Sjis("ログインして"), 1000, {}, {}}}};
     test::WriteDictionary(prefix_.InstallRootHost(), "11jp_phish", phish);
-    const std::string data = prefix_.DataFolderHost() + "/";
-    test::WriteHostFile(data + "kZVj-128", test::BuildThresholds({2000, 0, 2000, 0, 2000, 0, 20000, 0}));
-    test::WriteHostFile(data + "ZVRd-128", test::BuildSubjectTable(false, 1500, 6000, {}));
-    test::WriteHostFile(data + "ZVRd-129", test::BuildSubjectTable(true, 1500, 6000, {}));
-    test::WriteHostFile(data + kBrandTableName,
-                        Sj("ZVRXBrand\t1\t1500\r\n"
-                           "つばさカード\t11jp_phish\ttsubasa-card.example.jp\r\n"));
-    ASSERT_TRUE(CreateBlock(state_.transfer));
-  }
-  void TearDown() override {
-    if (HasFailure()) std::cerr << "Dovecot log:\n" << server_->Log();
+    test::WriteJudgmentFiles(prefix_.DataFolderHost(), {2000, 0, 2000, 0, 2000, 0, 20000, 0});
+    test::WriteHostFile(prefix_.DataFolderHost() + "/" + kBrandTableName,
+                        Sjis("ZVRXBrand\t1\t1500\r\n"
+                             "つばさカード\t11jp_phish\ttsubasa-card.example.jp\r\n"));
   }
 
   void Configure(const std::string& user, const std::string& password) {
-    BasicSettings basic{};
-    basic.check_mode = 1;
-    basic.inspection_level = 1;
-    std::strcpy(basic.accounts[0], server_->Account(user).c_str());
-    std::strcpy(basic.passwords[0], password.c_str());
-    basic.account_mask = 1;
-    ASSERT_TRUE(SaveBasicSettings(basic));
-    NotifyOptions notify{};
-    ASSERT_TRUE(SaveNotifyOptions(notify));
-    ASSERT_TRUE(LoadConfiguration(state_));
-    ASSERT_EQ(state_.transfer.records.basic.inspection_level, 1) << "no dictionaries loaded";
+    ASSERT_TRUE(test::ConfigureChecker(state_, 1, 0, {{server_->Account(user), password}}));
     ASSERT_TRUE(state_.analysis.scoring.tables.brands.present);
   }
-
-  static inline DovecotServer* server_ = nullptr;
-  static inline std::string start_error_;
-  test::TempPrefix prefix_;
-  test::SettingsSideClock clock_;
-  test::ScopedClock scoped_clock_{clock_};
-  CheckerState state_;
 };
 
 TEST_F(BrandCheckCheckTest, OnlyTheMessageOffTheBrandsDomainsIsDeletedWhileTheOptionIsOn) {
@@ -134,8 +98,8 @@ TEST_F(BrandCheckCheckTest, OnlyTheMessageOffTheBrandsDomainsIsDeletedWhileTheOp
   EXPECT_EQ(state_.counters.kept, 1);
   EXPECT_EQ(state_.counters.deleted, 1);
   EXPECT_EQ(server_->RemainingMessages("ume"), std::vector<std::string>{RealNotice()});
-  const std::string log = test::ReadHostFile(prefix_.DataFolderHost() + "/ZVRXLog");
-  EXPECT_NE(log.find(Sj("フィッシング詐欺メール")), std::string::npos) << platform::Cp932ToUtf8(log);
+  const std::string log = Log();
+  EXPECT_NE(log.find(Sjis("フィッシング詐欺メール")), std::string::npos) << platform::Cp932ToUtf8(log);
 }
 
 }  // namespace

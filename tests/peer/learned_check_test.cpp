@@ -6,29 +6,23 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstring>
-#include <iostream>
 #include <string>
 #include <vector>
 
 #include "checker/analysis/marker.h"
 #include "checker/core/check_cycle.h"
 #include "checker/core/checker_state.h"
-#include "checker/core/configuration.h"
 #include "platform/cp932.h"
 #include "shared/extension_settings.h"
-#include "shared/record_files.h"
-#include "shared/records.h"
-#include "shared/transfer_checker.h"
+#include "tests/support/checker_machine.h"
 #include "tests/support/dovecot_fixture.h"
-#include "tests/support/settings_side_clock.h"
-#include "tests/support/temp_prefix.h"
+#include "tests/support/sjis.h"
 
 namespace zvrx {
 namespace {
 
 using test::DovecotServer;
-using test::DovecotUser;
+using test::Sjis;
 
 std::string Invitation() {
   return "From: Ken <ken@quick-yield.example>\r\nTo: hana@example.ne.jp\r\n"
@@ -49,49 +43,16 @@ std::string WorkMail() {
          "Could you check the budget table before lunch? Thanks, Mori\r\n";
 }
 
-class LearnedCheckTest : public ::testing::Test {
+class LearnedCheckTest : public test::DovecotCheckTest<LearnedCheckTest> {
+ public:
+  static bool StartServer(DovecotServer& server) {
+    return server.Start({{"hana", "hana-pw", {WorkMail(), Invitation()}}});
+  }
+
  protected:
-  static void SetUpTestSuite() {
-    server_ = new DovecotServer;
-    const std::vector<DovecotUser> users = {{"hana", "hana-pw", {WorkMail(), Invitation()}}};
-    if (!server_->Start(users)) start_error_ = server_->error();
-  }
-  static void TearDownTestSuite() {
-    delete server_;
-    server_ = nullptr;
-  }
-
-  void SetUp() override {
-    ASSERT_TRUE(start_error_.empty()) << "Dovecot could not be started: " << start_error_;
-    ASSERT_TRUE(prefix_.InstallDeliveredData()) << "build the delivered data first";
-    ASSERT_TRUE(CreateBlock(state_.transfer));
-  }
-  void TearDown() override {
-    if (HasFailure()) std::cerr << "Dovecot log:\n" << server_->Log();
-  }
-
   void Configure() {
-    BasicSettings basic{};
-    basic.check_mode = 1;
-    basic.inspection_level = 1;
-    std::strcpy(basic.accounts[0], server_->Account("hana").c_str());
-    std::strcpy(basic.passwords[0], "hana-pw");
-    basic.account_mask = 1;
-    ASSERT_TRUE(SaveBasicSettings(basic));
-    NotifyOptions notify{};
-    ASSERT_TRUE(SaveNotifyOptions(notify));
-    ASSERT_TRUE(LoadConfiguration(state_));
-    ASSERT_EQ(state_.transfer.records.basic.inspection_level, 1) << "no dictionaries loaded";
+    ASSERT_TRUE(test::ConfigureChecker(state_, 1, 0, {{server_->Account("hana"), "hana-pw"}}));
   }
-
-  std::string Log() { return test::ReadHostFile(prefix_.DataFolderHost() + "/ZVRXLog"); }
-
-  static inline DovecotServer* server_ = nullptr;
-  static inline std::string start_error_;
-  test::TempPrefix prefix_;
-  test::SettingsSideClock clock_;
-  test::ScopedClock scoped_clock_{clock_};
-  CheckerState state_;
 };
 
 TEST_F(LearnedCheckTest, TheOptionIsReadAtEachCheckAndTheLayerDeletes) {
@@ -111,7 +72,7 @@ TEST_F(LearnedCheckTest, TheOptionIsReadAtEachCheckAndTheLayerDeletes) {
   RunCheck(state_, {});
   EXPECT_EQ(server_->RemainingMessages("hana"), std::vector<std::string>{WorkMail()});
   const std::string log = Log();
-  EXPECT_NE(log.find(platform::Utf8ToCp932("英文金融・カジノ勧誘メール")), std::string::npos)
+  EXPECT_NE(log.find(Sjis("英文金融・カジノ勧誘メール")), std::string::npos)
       << platform::Cp932ToUtf8(log);
   EXPECT_NE(log.find("(Subject :quick question)\r\n"), std::string::npos)
       << platform::Cp932ToUtf8(log);

@@ -37,8 +37,9 @@ struct Login {
 
 // The check cycle against one real Dovecot shared by the test suite `Suite`,
 // which starts it in `static bool StartServer(DovecotServer&)`. Each test
-// has its own machine with the delivered data, a transfer block and a clock
-// that plays the settings program without real waits.
+// has its own machine with the delivered data (or the suite's own, see
+// InstallData), a transfer block and a clock that plays the settings
+// program without real waits.
 template <class Suite>
 class DovecotCheckTest : public ::testing::Test {
  protected:
@@ -54,8 +55,13 @@ class DovecotCheckTest : public ::testing::Test {
   void SetUp() override {
     // A peer test that cannot reach its peer fails; it is never skipped.
     ASSERT_TRUE(start_error_.empty()) << "Dovecot could not be started: " << start_error_;
-    ASSERT_TRUE(prefix_.InstallDeliveredData()) << "build the delivered data first";
+    ASSERT_NO_FATAL_FAILURE(InstallData());
     ASSERT_TRUE(CreateBlock(state_.transfer));
+  }
+  // The machine's data: the delivered data, unless a suite brings a small
+  // data folder of its own so that the delivered words cannot move its result.
+  virtual void InstallData() {
+    ASSERT_TRUE(prefix_.InstallDeliveredData()) << "build the delivered data first";
   }
   void TearDown() override {
     if (HasFailure()) std::cerr << "Dovecot log:\n" << server_->Log();

@@ -106,4 +106,17 @@ std::string BuildThresholds(const std::array<int32_t, 8>& p) {
   return bytes;
 }
 
+void WriteJudgmentFiles(const std::string& data_folder_host,
+                        const std::array<int32_t, 8>& thresholds, const std::string& anonymous) {
+  const std::string data = data_folder_host + "/";
+  WriteHostFile(data + "kZVj-128", BuildThresholds(thresholds));
+  WriteHostFile(data + "ZVRd-128", BuildSubjectTable(false, 1500, 6000, {}));
+  WriteHostFile(data + "ZVRd-129", BuildSubjectTable(true, 1500, 6000, {}));
+  if (anonymous.empty()) return;
+  std::string scrambled = anonymous;
+  DataScramble(scrambled.data(), scrambled.size());
+  WriteHostFile(data + "ZVRk-128", scrambled);
+  WriteHostFile(data + "ZVRk-129", scrambled);
+}
+
 }  // namespace zvrx::test

@@ -48,4 +48,13 @@ std::string BuildSubjectTable(bool ignore_case, int16_t lower, int16_t upper,
 // "kZVj-128".
 std::string BuildThresholds(const std::array<int32_t, 8>& p);
 
+// What a small machine's data folder (host path) needs beside its
+// dictionaries for the judgment: the thresholds, and both Subject keyword
+// tables empty with the usual bounds 1500..6000 (without them the text
+// analysis is off). With `anonymous` not empty, both anonymous-sender lists
+// hold its lines, data-scrambled.
+void WriteJudgmentFiles(const std::string& data_folder_host,
+                        const std::array<int32_t, 8>& thresholds,
+                        const std::string& anonymous = "");
+
 }  // namespace zvrx::test

@@ -19,7 +19,6 @@
 #include "checker/analysis/parse_top.h"
 #include "checker/core/message_file.h"
 #include "platform/cp932.h"
-#include "shared/data_scramble.h"
 #include "shared/records.h"
 #include "tests/support/dictionary_builder.h"
 #include "tests/support/process_runner.h"
@@ -89,14 +88,8 @@ class LearnedJudgmentTest : public ::testing::Test {
                                 {{"viagra", 100, {}, {}}, {"pills", 10, {}, {}}}};
     test::WriteDictionary(prefix_.InstallRootHost(), "1ja", ja);
     test::WriteDictionary(prefix_.InstallRootHost(), "2en", en);
-    const std::string data = prefix_.DataFolderHost() + "/";
-    WriteHostFile(data + "kZVj-128", test::BuildThresholds({50, 0, 50, 0, 50, 0, 20000, 0}));
-    WriteHostFile(data + "ZVRd-128", test::BuildSubjectTable(false, 1500, 6000, {}));
-    WriteHostFile(data + "ZVRd-129", test::BuildSubjectTable(true, 1500, 6000, {}));
-    std::string anonymous = "anon-mailer@\r\n";
-    DataScramble(anonymous.data(), anonymous.size());
-    WriteHostFile(data + "ZVRk-128", anonymous);
-    WriteHostFile(data + "ZVRk-129", anonymous);
+    test::WriteJudgmentFiles(prefix_.DataFolderHost(), {50, 0, 50, 0, 50, 0, 20000, 0},
+                             "anon-mailer@\r\n");
   }
 
   std::string ModelPath() const { return prefix_.DataFolderHost() + "/" + kLearnedModelName; }

@@ -14,7 +14,6 @@
 #include "checker/core/message_file.h"
 #include "platform/clock.h"
 #include "platform/cp932.h"
-#include "shared/data_scramble.h"
 #include "shared/extension_settings.h"
 #include "shared/records.h"
 #include "tests/support/dictionary_builder.h"
@@ -73,17 +72,12 @@ class ModernJudgmentTest : public ::testing::Test {
                                 {{"viagra", 100, {}, {}}, {"bitcoin doubler", 100, {}, {}}}};
     test::WriteDictionary(prefix_.InstallRootHost(), "1ja", ja);
     test::WriteDictionary(prefix_.InstallRootHost(), "2en", en);
+    test::WriteJudgmentFiles(prefix_.DataFolderHost(), {50, 0, 50, 0, 50, 0, 20000, 0},
+                             "anon-mailer@\r\n");
     const std::string data = prefix_.DataFolderHost() + "/";
-    WriteHostFile(data + "kZVj-128", test::BuildThresholds({50, 0, 50, 0, 50, 0, 20000, 0}));
-    WriteHostFile(data + "ZVRd-128", test::BuildSubjectTable(false, 1500, 6000, {}));
-    WriteHostFile(data + "ZVRd-129", test::BuildSubjectTable(true, 1500, 6000, {}));
     // Lists name a sender by the display name as a reader sees it.
     WriteHostFile(data + "ZVRXWhiteList", Sjis("山田花子") + "\r\n");
     WriteHostFile(data + "ZVRXBlackList", Sjis("迷惑商会") + "\r\n@junk.example\r\n");
-    std::string anonymous = "anon-mailer@\r\n";
-    DataScramble(anonymous.data(), anonymous.size());
-    WriteHostFile(data + "ZVRk-128", anonymous);
-    WriteHostFile(data + "ZVRk-129", anonymous);
     WriteHostFile(data + "ISO501", "ISO-8859-1\r\n");
     JudgmentSettings judgment{};
     judgment.european_charsets[1][0] = 1;
