@@ -1,8 +1,11 @@
 #include "settings/pages/judgment_page.h"
 
+#include <array>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/files.h"
@@ -37,6 +40,20 @@ struct Strictness {
 };
 constexpr Strictness kStrictness[] = {{kIdLenient, -1}, {kIdStandard, 0}, {kIdStrict, 1}};
 
+// The page's boxes over switches of the extension settings file. They live
+// in that file, not in the record: loaded when the page opens, saved under
+// the settings lock with the page, put back when its changes are dropped.
+struct ExtensionBox {
+  const char* key;
+  int id;
+};
+constexpr ExtensionBox kExtensionBoxes[] = {
+    {kModernMailKey, kIdModernMail},
+    {kLearnedJudgmentKey, kIdLearnedJudgment},
+    {kBrandCheckKey, kIdBrandCheck},
+};
+constexpr size_t kExtensionBoxCount = std::size(kExtensionBoxes);
+
 class JudgmentPage : public Page {
  public:
   explicit JudgmentPage(SettingsState& state)
@@ -52,10 +69,7 @@ class JudgmentPage : public Page {
                      judgment.unknown_format_handling);
     BuildList(dialog);
     ShowStrictness(dialog);
-    // The option lives in the extension settings file, not in the record.
-    modern_mail_ = LoadExtensionSettings().Bool(kModernMailKey);
-    snapshot_modern_mail_ = modern_mail_;
-    dialog.CheckButton(kIdModernMail, modern_mail_);
+    ShowExtensionsFromFile();
     initialising_ = false;
     dialog.SetScrollRange(kIdDictionaryScroll, 0, list_.count());
     dialog.SetScrollPos(kIdDictionaryScroll, 0);
@@ -81,13 +95,8 @@ class JudgmentPage : public Page {
       case kIdEuropeanOptions:
         if (code == ui::kBnClicked) RunEuropeanDialog(state_, frame_->Rect());
         return;
-      case kIdModernMail:
-        if (code == ui::kBnClicked) {
-          modern_mail_ = dialog.IsButtonChecked(kIdModernMail);
-          MarkChanged();
-        }
-        return;
       default:
+        if (code == ui::kBnClicked) ClickExtension(dialog, id);
         return;
     }
   }
@@ -102,7 +111,7 @@ class JudgmentPage : public Page {
     if (!Changed()) return true;
     JudgmentSettings& judgment = state_.records.judgment;
     if (list_.switch_mask != snapshot_mask_) judgment.languages_changed = 1;
-    if (SameAsSnapshot() && modern_mail_ == snapshot_modern_mail_) {
+    if (SameAsSnapshot() && extensions_ == snapshot_extensions_) {
       judgment.languages_changed = 0;
       ClearChanged();
       return true;
@@ -124,31 +133,59 @@ class JudgmentPage : public Page {
     }
     state_.snapshots.judgment = judgment;
     snapshot_mask_ = list_.switch_mask;
-    SaveModernMail();
+    SaveExtensions();
     return true;
   }
 
   void DiscardChanges() override {
     state_.records.judgment = state_.snapshots.judgment;
-    modern_mail_ = snapshot_modern_mail_;
-    if (dialog() != nullptr) dialog()->CheckButton(kIdModernMail, modern_mail_);
+    extensions_ = snapshot_extensions_;
+    ShowExtensions();
   }
 
  private:
-  // Under the settings lock, like zvrxctl modern; a running checker reads
-  // the file at its next check. A refused save says why and keeps the box
-  // as the file has it.
-  void SaveModernMail() {
-    if (modern_mail_ == snapshot_modern_mail_) return;
-    const std::string error =
-        ChangeExtensionSettings({{kModernMailKey, modern_mail_ ? "on" : "off"}});
-    if (error.empty()) {
-      snapshot_modern_mail_ = modern_mail_;
-      return;
+  // The boxes as the file has them now (the default for a missing key).
+  void ShowExtensionsFromFile() {
+    const ExtensionSettings settings = LoadExtensionSettings();
+    for (size_t i = 0; i < kExtensionBoxCount; ++i) {
+      extensions_[i] = settings.Bool(kExtensionBoxes[i].key);
     }
-    std::fprintf(stderr, "MailZevrox: %s: %s\n", kExtensionSettingsName, error.c_str());
-    modern_mail_ = snapshot_modern_mail_ = LoadExtensionSettings().Bool(kModernMailKey);
-    if (dialog() != nullptr) dialog()->CheckButton(kIdModernMail, modern_mail_);
+    snapshot_extensions_ = extensions_;
+    ShowExtensions();
+  }
+
+  void ShowExtensions() {
+    if (dialog() == nullptr) return;
+    for (size_t i = 0; i < kExtensionBoxCount; ++i) {
+      dialog()->CheckButton(kExtensionBoxes[i].id, extensions_[i]);
+    }
+  }
+
+  void ClickExtension(ui::Dialog& dialog, int id) {
+    for (size_t i = 0; i < kExtensionBoxCount; ++i) {
+      if (kExtensionBoxes[i].id != id) continue;
+      extensions_[i] = dialog.IsButtonChecked(id);
+      MarkChanged();
+    }
+  }
+
+  // Only the switches the user changed are written, in one change under the
+  // settings lock as zvrxctl makes it, so a key another program set while
+  // the page was open keeps that value; a running checker reads the file at
+  // its next check. Afterwards the boxes show the file, which after a
+  // refused save (reported with its reason) is what was there before.
+  void SaveExtensions() {
+    std::vector<std::pair<std::string, std::string>> changes;
+    for (size_t i = 0; i < kExtensionBoxCount; ++i) {
+      if (extensions_[i] == snapshot_extensions_[i]) continue;
+      changes.emplace_back(kExtensionBoxes[i].key, extensions_[i] ? "on" : "off");
+    }
+    if (changes.empty()) return;
+    const std::string error = ChangeExtensionSettings(changes);
+    if (!error.empty()) {
+      std::fprintf(stderr, "MailZevrox: %s: %s\n", kExtensionSettingsName, error.c_str());
+    }
+    ShowExtensionsFromFile();
   }
 
   bool SameAsSnapshot() const {
@@ -244,8 +281,9 @@ class JudgmentPage : public Page {
 
   DictionaryList list_;
   uint16_t snapshot_mask_ = 0;
-  bool modern_mail_ = true;
-  bool snapshot_modern_mail_ = true;
+  // Per entry of kExtensionBoxes: shown, and as the file had it.
+  std::array<bool, kExtensionBoxCount> extensions_{};
+  std::array<bool, kExtensionBoxCount> snapshot_extensions_{};
   bool initialising_ = false;
 };
 

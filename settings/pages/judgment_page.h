@@ -23,9 +23,12 @@ inline constexpr int kIdFocusSink = 1030;
 inline constexpr int kIdForeignHandling = 1022;
 inline constexpr int kIdUnknownFormatHandling = 1023;
 inline constexpr int kIdEuropeanOptions = 1087;
-// The extension option modern_mail (ZVRXExt.ini) and its label.
+// The check boxes of the extension settings file (ZVRXExt.ini), together in
+// a group below the handling group: today's mail (modern_mail), the learned
+// judgment (learned_judgment) and the brand check (brand_check).
 inline constexpr int kIdModernMail = 1096;
-inline constexpr int kIdModernMailLabel = 1097;
+inline constexpr int kIdLearnedJudgment = 1098;
+inline constexpr int kIdBrandCheck = 1099;
 
 std::unique_ptr<Page> MakeJudgmentPage(SettingsState& state);
 

@@ -2,13 +2,17 @@
 // Method folder and their scrolling, strictness and the handling lists, the
 // European-languages dialog, and the save question with the delivery of the
 // language-options changed flag to a real block.
+#include <algorithm>
 #include <cstring>
 #include <functional>
+#include <iterator>
+#include <ostream>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include <QApplication>
+#include <QStyle>
 #include <QTest>
 #include <QWidget>
 
@@ -46,7 +50,7 @@ class JudgmentPageTest : public test::PageFixture {
 
   // Shown before the page is built, as the program does.
   ui::Dialog& Open() {
-    ui::Frame& frame = MakeFrame("HanteiJoken", PageNameJudgment(), 350, 340);
+    ui::Frame& frame = MakeFrame("HanteiJoken", PageNameJudgment(), 350, 450);
     frame.Move(100, 50);
     frame.Show();
     return CreatePage(MakeJudgmentPage(state_));
@@ -255,71 +259,198 @@ TEST_F(JudgmentPageTest, EveryEditItemIsGreyed) {
   }
 }
 
-// The box of today's mail shows what ZVRXExt.ini holds, and Yes saves a
-// change there.
-TEST_F(JudgmentPageTest, TheModernMailBoxShowsTheStoredOptionAndYesSavesIt) {
-  const std::string ini = prefix_.DataFolderHost() + "/" + kExtensionSettingsName;
-  ASSERT_EQ(ChangeExtensionSettings({{kModernMailKey, "off"}}), "");
+// The switches of ZVRXExt.ini, one box each. Every case below runs for each
+// box: a fault in the shared load/save/discard of one entry shows as that
+// box's failure.
+struct ExtensionBoxCase {
+  const char* key;
+  int id;
+  const char* label;  // UTF-8
+};
+constexpr ExtensionBoxCase kExtensionBoxCases[] = {
+    {kModernMailKey, kIdModernMail, "UTF-8 と Base64 のメールも解析する"},
+    {kLearnedJudgmentKey, kIdLearnedJudgment, "学習した語の重みでも判定する"},
+    {kBrandCheckKey, kIdBrandCheck, "企業名とドメインの食い違いも採点する"},
+};
+
+// Test names and failures name the box by its key.
+void PrintTo(const ExtensionBoxCase& box, std::ostream* out) { *out << box.key; }
+
+// A file as a user and zvrxctl leave it: comments, every switch on, and a
+// key this program does not know.
+constexpr char kAllOnFile[] =
+    "# switched on by hand after the upgrade\n"
+    "modern_mail = on\n"
+    "# learned weights from the spring corpus\n"
+    "learned_judgment = on\n"
+    "brand_check = on\n"
+    "future_option = 7\n";
+
+std::string WithValue(std::string text, const std::string& key, const char* value) {
+  const std::string line = key + " = on\n";
+  const size_t at = text.find(line);
+  if (at != std::string::npos) text.replace(at, line.size(), key + " = " + value + "\n");
+  return text;
+}
+
+class JudgmentExtensionBoxTest : public JudgmentPageTest,
+                                 public ::testing::WithParamInterface<ExtensionBoxCase> {
+ protected:
+  std::string IniHost() const { return prefix_.DataFolderHost() + "/" + kExtensionSettingsName; }
+  // The box after this one in the table: another switch of the same file.
+  static const ExtensionBoxCase& Other() {
+    const size_t n = std::size(kExtensionBoxCases);
+    for (size_t i = 0; i < n; ++i) {
+      if (kExtensionBoxCases[i].id == GetParam().id) return kExtensionBoxCases[(i + 1) % n];
+    }
+    return kExtensionBoxCases[0];
+  }
+};
+
+// The box shows the file's value, the others theirs; Yes writes the one key
+// the user changed and leaves every other line, comments and the unknown
+// key byte for byte.
+TEST_P(JudgmentExtensionBoxTest, ShowsTheFileAndYesChangesOnlyItsLine) {
+  const ExtensionBoxCase& box = GetParam();
+  const std::string before = WithValue(kAllOnFile, box.key, "off");
+  test::WriteHostFile(IniHost(), before);
   ui::Dialog& page = Open();
-  EXPECT_FALSE(page.IsButtonChecked(kIdModernMail));
-  EXPECT_EQ(page.GetItemText(kIdModernMailLabel),
-            platform::Utf8ToCp932("UTF-8 と Base64 のメールも解析する"));
-  page.UserClick(kIdModernMail);
-  EXPECT_TRUE(page.IsButtonChecked(kIdModernMail));
+  EXPECT_EQ(page.GetItemText(box.id), platform::Utf8ToCp932(box.label));
+  for (const ExtensionBoxCase& each : kExtensionBoxCases) {
+    EXPECT_EQ(page.IsButtonChecked(each.id), each.id != box.id) << each.key;
+  }
+  page.UserClick(box.id);
+  EXPECT_TRUE(page.IsButtonChecked(box.id));
   EXPECT_NE(state_.changed_marks & kChangedJudgment, 0);
   EXPECT_TRUE(CloseAnswering({"YES"}));
   EXPECT_NE(LastQuestion(), "");
-  EXPECT_TRUE(LoadExtensionSettings().Bool(kModernMailKey));
-  EXPECT_NE(test::ReadHostFile(ini).find("modern_mail = on"), std::string::npos);
+  EXPECT_EQ(test::ReadHostFile(IniHost()), kAllOnFile);
+  EXPECT_TRUE(page.IsButtonChecked(box.id));
 }
 
-// Without a settings file the box shows the default, on; No puts a change
-// back and writes nothing.
-TEST_F(JudgmentPageTest, NoPutsTheModernMailBoxBackAndWritesNothing) {
+// Without a file every box shows its default, on; No puts a change back
+// and writes nothing.
+TEST_P(JudgmentExtensionBoxTest, NoPutsTheBoxBackAndWritesNothing) {
+  const ExtensionBoxCase& box = GetParam();
   ui::Dialog& page = Open();
-  EXPECT_TRUE(page.IsButtonChecked(kIdModernMail));
-  page.UserClick(kIdModernMail);
-  EXPECT_FALSE(page.IsButtonChecked(kIdModernMail));
+  for (const ExtensionBoxCase& each : kExtensionBoxCases) EXPECT_TRUE(page.IsButtonChecked(each.id));
+  page.UserClick(box.id);
+  EXPECT_FALSE(page.IsButtonChecked(box.id));
   EXPECT_TRUE(CloseAnswering({"NO"}));
   EXPECT_NE(LastQuestion(), "");
-  EXPECT_TRUE(page.IsButtonChecked(kIdModernMail));
+  EXPECT_TRUE(page.IsButtonChecked(box.id));
   EXPECT_FALSE(platform::FileExists(ExtensionSettingsPath()));
 }
 
 // Switched and switched back, nothing changed: no question.
-TEST_F(JudgmentPageTest, TheModernMailBoxToggledBackAsksNothing) {
+TEST_P(JudgmentExtensionBoxTest, ToggledBackAsksNothing) {
   ui::Dialog& page = Open();
-  page.UserClick(kIdModernMail);
-  page.UserClick(kIdModernMail);
+  page.UserClick(GetParam().id);
+  page.UserClick(GetParam().id);
   EXPECT_TRUE(CloseAnswering({}));
   EXPECT_EQ(LastQuestion(), "");
 }
 
-// The box and its label sit inside the handling group, beside the European
-// button, and cover no other control.
-TEST_F(JudgmentPageTest, TheModernMailBoxFitsWhereThePageHadRoom) {
+// zvrxctl switches another key while the page is open: saving the page's
+// change keeps that key as zvrxctl set it, and the page then shows it.
+TEST_P(JudgmentExtensionBoxTest, SavingKeepsAKeyAnotherProgramChangedMeanwhile) {
+  const ExtensionBoxCase& box = GetParam();
+  test::WriteHostFile(IniHost(), kAllOnFile);
+  ui::Dialog& page = Open();
+  ASSERT_EQ(ChangeExtensionSettings({{Other().key, "off"}}), "");
+  page.UserClick(box.id);
+  EXPECT_TRUE(CloseAnswering({"YES"}));
+  EXPECT_EQ(test::ReadHostFile(IniHost()),
+            WithValue(WithValue(kAllOnFile, box.key, "off"), Other().key, "off"));
+  EXPECT_FALSE(page.IsButtonChecked(box.id));
+  EXPECT_FALSE(page.IsButtonChecked(Other().id));
+}
+
+// The page opened again reads the file again.
+TEST_P(JudgmentExtensionBoxTest, ReopenedPageShowsWhatTheFileHoldsNow) {
+  const ExtensionBoxCase& box = GetParam();
+  EXPECT_TRUE(Open().IsButtonChecked(box.id));
+  EXPECT_TRUE(CloseAnswering({}));
+  page_.reset();
+  frame_.reset();
+  ASSERT_EQ(ChangeExtensionSettings({{box.key, "off"}}), "");
+  ui::Dialog& page = Open();
+  EXPECT_FALSE(page.IsButtonChecked(box.id));
+  EXPECT_TRUE(page.IsButtonChecked(Other().id));
+}
+
+// A file that cannot be read is never replaced: the save is refused with a
+// line on standard error, the folder in its place stays, and the box shows
+// what the checker will use (the default) rather than the refused choice.
+TEST_P(JudgmentExtensionBoxTest, RefusedSaveIsReportedAndTheBoxShowsTheFile) {
+  const ExtensionBoxCase& box = GetParam();
+  ASSERT_TRUE(platform::CreateFolder(ExtensionSettingsPath()));
+  ui::Dialog& page = Open();
+  EXPECT_TRUE(page.IsButtonChecked(box.id));
+  page.UserClick(box.id);
+  ::testing::internal::CaptureStderr();
+  EXPECT_TRUE(CloseAnswering({"YES"}));
+  const std::string said = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(said.find("MailZevrox: ZVRXExt.ini: "), std::string::npos) << said;
+  EXPECT_NE(said.find("nothing was written"), std::string::npos) << said;
+  EXPECT_TRUE(platform::FolderExists(ExtensionSettingsPath()));
+  EXPECT_TRUE(page.IsButtonChecked(box.id));
+}
+
+INSTANTIATE_TEST_SUITE_P(Boxes, JudgmentExtensionBoxTest, ::testing::ValuesIn(kExtensionBoxCases),
+                         [](const ::testing::TestParamInfo<ExtensionBoxCase>& info) {
+                           return std::string(info.param.key);
+                         });
+
+// The switches stand together in a group of their own below the system's
+// groups, inside the page the frame is sized for; each covers no other
+// control and its whole text fits beside its tick.
+TEST_F(JudgmentPageTest, ExtensionBoxesStandInTheirOwnGroupAndTheirTextsFit) {
   const ui::DialogTemplate* dialog = ui::FindTemplate(resources_.dialogs, kJudgmentDialogId);
   ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(DescribePage(PageKind::kJudgment).height_units, dialog->height);
+  const auto is_box = [](int id) {
+    for (const ExtensionBoxCase& box : kExtensionBoxCases) {
+      if (box.id == id) return true;
+    }
+    return false;
+  };
   const ui::ControlTemplate* group = nullptr;
+  int written_bottom = 0;
   for (const ui::ControlTemplate& c : dialog->controls) {
-    if (c.kind == ui::ControlKind::kGroupBox && c.y > 100) group = &c;
+    if (c.kind == ui::ControlKind::kGroupBox && (group == nullptr || c.y > group->y)) group = &c;
   }
   ASSERT_NE(group, nullptr);
-  for (const ui::ControlTemplate& mine : dialog->controls) {
-    if (mine.id != kIdModernMail && mine.id != kIdModernMailLabel) continue;
-    EXPECT_GE(mine.x, group->x + 2);
-    EXPECT_LE(mine.x + mine.width, group->x + group->width - 2);
-    EXPECT_GE(mine.y, group->y + 8);
-    EXPECT_LE(mine.y + mine.height, group->y + group->height - 2);
-    for (const ui::ControlTemplate& other : dialog->controls) {
-      if (other.id == kIdModernMail || other.id == kIdModernMailLabel || &other == group) continue;
-      // A combo box's height includes its dropped-down list.
-      const int other_height = other.kind == ui::ControlKind::kComboBox ? 14 : other.height;
-      const bool apart = mine.x + mine.width <= other.x || other.x + other.width <= mine.x ||
-                         mine.y + mine.height <= other.y || other.y + other_height <= mine.y;
-      EXPECT_TRUE(apart) << mine.id << " covers " << other.id << " (" << other.x << ","
-                         << other.y << ")";
+  for (const ui::ControlTemplate& c : dialog->controls) {
+    if (&c == group || is_box(c.id)) continue;
+    const int height = c.kind == ui::ControlKind::kComboBox ? 14 : c.height;
+    written_bottom = std::max(written_bottom, c.y + height);
+  }
+  EXPECT_GE(group->y, written_bottom);
+  EXPECT_LE(group->y + group->height, dialog->height - 2);
+
+  ui::Dialog& page = Open();
+  const int tick = QApplication::style()->pixelMetric(QStyle::PM_IndicatorWidth) +
+                   QApplication::style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing);
+  for (const ExtensionBoxCase& box : kExtensionBoxCases) {
+    const ui::ControlTemplate* mine = nullptr;
+    for (const ui::ControlTemplate& c : dialog->controls) {
+      if (c.id == box.id) mine = &c;
     }
+    ASSERT_NE(mine, nullptr) << box.key;
+    EXPECT_GE(mine->x, group->x + 2) << box.key;
+    EXPECT_LE(mine->x + mine->width, group->x + group->width - 2) << box.key;
+    EXPECT_GE(mine->y, group->y + 8) << box.key;
+    EXPECT_LE(mine->y + mine->height, group->y + group->height - 2) << box.key;
+    for (const ui::ControlTemplate& other : dialog->controls) {
+      if (&other == mine || &other == group) continue;
+      const bool apart = mine->x + mine->width <= other.x || other.x + other.width <= mine->x ||
+                         mine->y + mine->height <= other.y || other.y + other.height <= mine->y;
+      EXPECT_TRUE(apart) << box.key << " covers " << other.id;
+    }
+    EXPECT_LE(tick + page.TextWidth(box.id, platform::Utf8ToCp932(box.label)),
+              page.ItemRect(box.id).width)
+        << box.key;
   }
 }
 
