@@ -13,7 +13,6 @@ namespace zvrx {
 
 namespace {
 
-constexpr int kNameLength = 19;  // "yyyymmdd-hhmmss-nnn"
 constexpr int64_t kDaySeconds = 24 * 60 * 60;
 constexpr int64_t kMatchWindowSeconds = 2 * 60;
 

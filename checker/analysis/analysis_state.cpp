@@ -10,10 +10,11 @@ namespace zvrx {
 
 static_assert(sizeof(JudgmentSettings::european_charsets) == kEuropeanTableSize);
 
-bool ModernMailOption() { return LoadExtensionSettings().Bool(kModernMailKey); }
-bool LearnedJudgmentOption() { return LoadExtensionSettings().Bool(kLearnedJudgmentKey); }
-
-bool BrandCheckOption() { return LoadExtensionSettings().Bool(kBrandCheckKey); }
+void TakeExtensionChoices(AnalysisState& state, const ExtensionSettings& extension) {
+  state.modern_mail = extension.Bool(kModernMailKey);
+  state.learned_judgment = extension.Bool(kLearnedJudgmentKey);
+  state.brand_check = extension.Bool(kBrandCheckKey);
+}
 
 void TakeJudgmentChoices(AnalysisState& state, const JudgmentSettings& judgment) {
   state.scoring.strictness = judgment.strictness;

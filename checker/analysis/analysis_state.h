@@ -12,6 +12,7 @@
 #include "checker/analysis/lists.h"
 #include "checker/analysis/mail_record.h"
 #include "checker/analysis/text_scoring.h"
+#include "shared/extension_settings.h"
 
 namespace zvrx {
 
@@ -51,12 +52,9 @@ struct AnalysisState {
   bool brand_check = false;
 };
 
-// The option modern_mail as the extension settings file holds it now.
-bool ModernMailOption();
-// The option learned_judgment likewise.
-bool LearnedJudgmentOption();
-// The option brand_check likewise.
-bool BrandCheckOption();
+// Takes the judgment's options of the extension settings file (today's
+// mail, the learned judgment, the brand check), read afresh for every check.
+void TakeExtensionChoices(AnalysisState& state, const ExtensionSettings& extension);
 
 // Takes words 0 to 2 of the judgment settings: strictness and the two
 // handling choices. Done for every loaded or delivered record.

@@ -331,9 +331,7 @@ void RunCheck(CheckerState& state, const CheckRun& run) {
   // Read afresh at every check, so that a change (today's mail, transports,
   // kept copies) counts from the next check on in a running checker.
   const ExtensionSettings extension = LoadExtensionSettings();
-  state.analysis.modern_mail = extension.Bool(kModernMailKey);
-  state.analysis.learned_judgment = extension.Bool(kLearnedJudgmentKey);
-  state.analysis.brand_check = extension.Bool(kBrandCheckKey);
+  TakeExtensionChoices(state.analysis, extension);
   TakeTransportChoices(state, extension);
   Post(state, TRAN_IDLE);
   const KeptOptions keep = KeptOptionsFrom(extension);

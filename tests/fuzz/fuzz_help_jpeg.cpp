@@ -11,48 +11,23 @@
 #include <cstdlib>
 #include <vector>
 
-#include <jpeglib.h>
-
 #include "help/render/bitmap_image.h"
 #include "help/render/jpeg_decoder.h"
+#include "tests/support/jpeg_maker.h"
 
 namespace {
 
 std::vector<uint8_t> Encode(int width, int height, int components, bool progressive,
                             bool comment) {
-  jpeg_compress_struct cinfo;
-  jpeg_error_mgr errors;
-  cinfo.err = jpeg_std_error(&errors);
-  jpeg_create_compress(&cinfo);
-  unsigned char* buffer = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&cinfo, &buffer, &size);
-  cinfo.image_width = static_cast<JDIMENSION>(width);
-  cinfo.image_height = static_cast<JDIMENSION>(height);
-  cinfo.input_components = components;
-  cinfo.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_RGB;
-  jpeg_set_defaults(&cinfo);
-  if (progressive) jpeg_simple_progression(&cinfo);
-  cinfo.density_unit = 2;
-  cinfo.X_density = 40;
-  cinfo.Y_density = 40;
-  jpeg_start_compress(&cinfo, TRUE);
-  if (comment) {
-    static const JOCTET kText[] = "help page";
-    jpeg_write_marker(&cinfo, JPEG_COM, kText, sizeof kText - 1);
-    jpeg_write_marker(&cinfo, JPEG_APP0 + 12, kText, sizeof kText - 1);
-  }
-  std::vector<JSAMPLE> row(static_cast<size_t>(width) * components);
-  while (cinfo.next_scanline < cinfo.image_height) {
-    for (size_t i = 0; i < row.size(); ++i) row[i] = static_cast<JSAMPLE>(i * 13 + cinfo.next_scanline * 7);
-    JSAMPROW rows[1] = {row.data()};
-    jpeg_write_scanlines(&cinfo, rows, 1);
-  }
-  jpeg_finish_compress(&cinfo);
-  std::vector<uint8_t> bytes(buffer, buffer + size);
-  jpeg_destroy_compress(&cinfo);
-  std::free(buffer);
-  return bytes;
+  zvrx::test::JpegRecipe recipe;
+  recipe.width = width;
+  recipe.height = height;
+  recipe.components = components;
+  recipe.progressive = progressive;
+  recipe.density_unit = 2;
+  recipe.density_x = recipe.density_y = 40;
+  if (comment) recipe.comments = recipe.app12 = {"help page"};
+  return zvrx::test::MakeJpeg(recipe);
 }
 
 const std::vector<std::vector<uint8_t>>& Seeds() {

@@ -299,11 +299,16 @@ TEST_F(ModernJudgmentTest, TheWorkLogShowsReadableSenderAndSubject) {
 // The checker and zvrxctl read the option from ZVRXExt.ini: on when nobody
 // set it, and a change is seen at the next read.
 TEST_F(ModernJudgmentTest, TheOptionIsReadFromTheExtensionSettingsFile) {
-  EXPECT_TRUE(ModernMailOption());
+  const auto modern_mail = [] {
+    AnalysisState state;
+    TakeExtensionChoices(state, LoadExtensionSettings());
+    return state.modern_mail;
+  };
+  EXPECT_TRUE(modern_mail());
   ASSERT_EQ(ChangeExtensionSettings({{kModernMailKey, "off"}}), "");
-  EXPECT_FALSE(ModernMailOption());
+  EXPECT_FALSE(modern_mail());
   ASSERT_EQ(ChangeExtensionSettings({{kModernMailKey, "on"}}), "");
-  EXPECT_TRUE(ModernMailOption());
+  EXPECT_TRUE(modern_mail());
 }
 
 // The delivered dictionaries fold into a set of the same dictionaries and

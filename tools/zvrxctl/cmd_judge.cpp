@@ -10,6 +10,7 @@
 #include "checker/analysis/parse_top.h"
 #include "checker/core/message_file.h"
 #include "platform/cp932.h"
+#include "shared/extension_settings.h"
 #include "shared/record_files.h"
 #include "shared/records.h"
 #include "tools/zvrxctl/commands.h"
@@ -98,9 +99,7 @@ int RunJudge(const Args& args) {
   for (const std::string& line : DataProblemLines(state)) {
     std::fprintf(stderr, "zvrxctl: judge: %s\n", line.c_str());
   }
-  state.modern_mail = ModernMailOption();
-  state.learned_judgment = LearnedJudgmentOption();
-  state.brand_check = BrandCheckOption();
+  TakeExtensionChoices(state, LoadExtensionSettings());
   int16_t level = LevelAfterLoading(basic.inspection_level, state);
   // An explicit level works like settings delivered after start-up.
   if (level_override >= 0) level = static_cast<int16_t>(level_override);
