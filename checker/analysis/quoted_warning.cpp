@@ -1,0 +1,89 @@
+#include "checker/analysis/quoted_warning.h"
+
+#include <cstring>
+
+namespace zvrx {
+
+namespace {
+
+bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9f) || (c >= 0xe0 && c <= 0xfc); }
+
+// Words that only a warning about fraud mail uses together with quotations
+// of it; Shift-JIS.
+constexpr const char* kWarningWords[] = {
+    "\x8d\xbc\x8b\x5c",                                  // 詐欺
+    "\x82\xc8\x82\xe8\x82\xb7\x82\xdc\x82\xb5",          // なりすまし
+    "\x83\x74\x83\x42\x83\x62\x83\x56\x83\x93\x83\x4f",  // フィッシング
+    "\x8e\xe8\x8c\xfb",                                  // 手口
+    "\x8b\x55\x82\xcc",                                  // 偽の
+    "\x8b\x55\x83\x54\x83\x43\x83\x67",                  // 偽サイト
+    "\x8b\x55\x95\xa8",                                  // 偽物
+    "\x96\xc0\x98\x66\x83\x81\x81\x5b\x83\x8b",          // 迷惑メール
+    "\x95\x73\x90\x52\x82\xc8\x83\x81\x81\x5b\x83\x8b",  // 不審なメール
+    "\x82\xf0\x91\x95\x82\xc1\x82\xbd",                  // を装った
+    "\x82\xf0\x91\x95\x82\xa4",                          // を装う
+    "\x82\xf0\x82\xa9\x82\xbd\x82\xe9",                  // をかたる
+    "\xe9\x78\x82\xe9",                                  // 騙る
+    "\x92\x8d\x88\xd3\x8a\xab\x8b\x4e",                  // 注意喚起
+};
+
+constexpr char kOpenQuote[] = "\x81\x75";     // 「
+constexpr char kCloseQuote[] = "\x81\x76";    // 」
+constexpr char kOpenDouble[] = "\x81\x77";    // 『
+constexpr char kCloseDouble[] = "\x81\x78";   // 』
+
+int32_t CharacterSize(const char* text, int32_t at, int32_t length) {
+  return IsLeadByte(static_cast<unsigned char>(text[at])) && at + 1 < length ? 2 : 1;
+}
+
+bool At(const char* text, int32_t at, int32_t length, const char* what) {
+  const int32_t n = static_cast<int32_t>(std::strlen(what));
+  return at + n <= length && std::memcmp(text + at, what, static_cast<size_t>(n)) == 0;
+}
+
+// Where the quotation opened at `open` closes (the position of its closing
+// mark), or -1.
+int32_t QuotationEnd(const char* text, int32_t open, int32_t length, const char* close) {
+  const int32_t limit = open + 2 + kMaxQuotedBytes < length ? open + 2 + kMaxQuotedBytes : length;
+  for (int32_t q = open + 2; q < limit;) {
+    if (text[q] == '\0') return -1;
+    if (text[q] == '\n' && q + 1 < length && (text[q + 1] == '\n' || text[q + 1] == '\r')) {
+      return -1;
+    }
+    if (At(text, q, length, close)) return q;
+    q += CharacterSize(text, q, length);
+  }
+  return -1;
+}
+
+}  // namespace
+
+bool HasFraudWarningWords(const char* text, int32_t length) {
+  for (int32_t p = 0; p < length && text[p] != '\0'; p += CharacterSize(text, p, length)) {
+    for (const char* word : kWarningWords) {
+      if (At(text, p, length, word)) return true;
+    }
+  }
+  return false;
+}
+
+std::string BlankQuotations(const char* text, int32_t length) {
+  std::string out(text, static_cast<size_t>(length));
+  for (int32_t p = 0; p < length;) {
+    const char* close = At(text, p, length, kOpenQuote)    ? kCloseQuote
+                        : At(text, p, length, kOpenDouble) ? kCloseDouble
+                                                           : nullptr;
+    if (close != nullptr) {
+      const int32_t end = QuotationEnd(text, p, length, close);
+      if (end >= 0) {
+        for (int32_t q = p + 2; q < end; ++q) out[static_cast<size_t>(q)] = ' ';
+        p = end + 2;
+        continue;
+      }
+    }
+    p += CharacterSize(text, p, length);
+  }
+  return out;
+}
+
+}  // namespace zvrx
