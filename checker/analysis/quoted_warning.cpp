@@ -27,6 +27,10 @@ constexpr const char* kWarningWords[] = {
     "\x92\x8d\x88\xd3\x8a\xab\x8b\x4e",                  // 注意喚起
 };
 
+// "例：" and "例:" open an example of the fake mail that runs to the end of
+// its line and on over the lines indented under it.
+constexpr const char* kExampleMarks[] = {"\x97\xe1\x81\x46", "\x97\xe1:"};
+
 constexpr char kOpenQuote[] = "\x81\x75";     // 「
 constexpr char kCloseQuote[] = "\x81\x76";    // 」
 constexpr char kOpenDouble[] = "\x81\x77";    // 『
@@ -56,6 +60,29 @@ int32_t QuotationEnd(const char* text, int32_t open, int32_t length, const char*
   return -1;
 }
 
+bool StartsIndented(const char* text, int32_t at, int32_t length) {
+  return at < length && (text[at] == ' ' || text[at] == '\t' || At(text, at, length, "\x81\x40"));
+}
+
+// Where the example that starts at `from` ends: the end of its line, or of
+// the last line indented under it; at most kMaxQuotedBytes on.
+int32_t ExampleEnd(const char* text, int32_t from, int32_t length) {
+  const int32_t limit = from + kMaxQuotedBytes < length ? from + kMaxQuotedBytes : length;
+  int32_t q = from;
+  while (q < limit) {
+    if (text[q] == '\0') return q;
+    if (text[q] == '\r' || text[q] == '\n') {
+      int32_t next = q + 1;
+      if (text[q] == '\r' && next < length && text[next] == '\n') ++next;
+      if (!StartsIndented(text, next, length)) return q;
+      q = next;
+      continue;
+    }
+    q += CharacterSize(text, q, length);
+  }
+  return q < length ? q : length;
+}
+
 }  // namespace
 
 bool HasFraudWarningWords(const char* text, int32_t length) {
@@ -80,6 +107,21 @@ std::string BlankQuotations(const char* text, int32_t length) {
         p = end + 2;
         continue;
       }
+    }
+    const char* example = nullptr;
+    for (const char* mark : kExampleMarks) {
+      if (At(text, p, length, mark)) example = mark;
+    }
+    if (example != nullptr) {
+      const int32_t from = p + static_cast<int32_t>(std::strlen(example));
+      const int32_t end = ExampleEnd(text, from, length);
+      for (int32_t q = from; q < end; ++q) {
+        if (out[static_cast<size_t>(q)] != '\r' && out[static_cast<size_t>(q)] != '\n') {
+          out[static_cast<size_t>(q)] = ' ';
+        }
+      }
+      p = end;
+      continue;
     }
     p += CharacterSize(text, p, length);
   }
