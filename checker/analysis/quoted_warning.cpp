@@ -108,6 +108,18 @@ std::string BlankQuotations(const char* text, int32_t length) {
         continue;
       }
     }
+    // A line quoted from another mail: "> ..." or "＞ ...".
+    const bool line_start = p == 0 || text[p - 1] == '\n';
+    if (line_start && (text[p] == '>' || At(text, p, length, "\x81\x84"))) {
+      int32_t q = p;
+      while (q < length && text[q] != '\0' && text[q] != '\r' && text[q] != '\n') {
+        const int32_t size = CharacterSize(text, q, length);
+        for (int32_t k = 0; k < size; ++k) out[static_cast<size_t>(q + k)] = ' ';
+        q += size;
+      }
+      p = q;
+      continue;
+    }
     const char* example = nullptr;
     for (const char* mark : kExampleMarks) {
       if (At(text, p, length, mark)) example = mark;

@@ -5,7 +5,8 @@
 // would delete a Japanese message that warns (it names fraud, fakes or
 // impersonation), the text is scored once more with what stands inside
 // 「」 and 『』 blanked; the message is kept when that text stays under the
-// threshold.
+// threshold. Quoted lines ("> ...") and examples introduced by 例： are set
+// aside the same way.
 #pragma once
 
 #include <cstdint>
@@ -17,8 +18,10 @@ namespace zvrx {
 // fake mail or impersonation, at a character boundary.
 bool HasFraudWarningWords(const char* text, int32_t length);
 
-// A copy of `length` bytes of the Shift-JIS text with the characters inside
-// each 「」 or 『』 pair replaced by blanks. A quotation must close within
+// A copy of `length` bytes of the Shift-JIS text with blanks in place of
+// what it quotes: the inside of each 「」 or 『』 pair, every line that
+// starts with ">" or "＞", and each example after 例： (to the end of its
+// line and over the lines indented under it; line ends stay). A quotation must close within
 // kMaxQuotedBytes and before a NUL or an empty line; one that does not is
 // left as it stands. Byte positions and the length do not change.
 inline constexpr int32_t kMaxQuotedBytes = 400;
