@@ -18,10 +18,11 @@ constexpr uint64_t kFnvPrime = 1099511628211ull;
 constexpr int kMinWordBytes = 2;
 constexpr int kMaxWordBytes = 20;
 
-// Token kinds, hashed ahead of the bytes so that a bigram and a word of the
+// Token kinds, hashed ahead of the bytes so that a pair and a word of the
 // same bytes stay apart.
 constexpr char kTagWord = 'w';
 constexpr char kTagBigram = 'b';
+constexpr char kTagTrigram = 't';
 constexpr char kTagPair = 'p';
 
 uint64_t Hash(char tag, std::string_view bytes) {
@@ -129,22 +130,36 @@ class Tokenizer {
     previous_word_.assign(lowered);
   }
 
+  // Pairs and triples of characters: Japanese writes without blanks, and a
+  // triple ("再配達", "未払い") is often the word a pair only half names.
   void Character(std::string_view ch) {
     previous_word_.clear();
     if (!previous_.empty()) {
-      char pair[4];
-      std::memcpy(pair, previous_.data(), previous_.size());
-      std::memcpy(pair + previous_.size(), ch.data(), ch.size());
-      out_.push_back(Hash(kTagBigram, std::string_view(pair, previous_.size() + ch.size())));
+      char gram[6];
+      std::memcpy(gram, previous_.data(), previous_.size());
+      std::memcpy(gram + previous_.size(), ch.data(), ch.size());
+      out_.push_back(Hash(kTagBigram, std::string_view(gram, previous_.size() + ch.size())));
+      if (!before_.empty()) {
+        std::memcpy(gram, before_.data(), before_.size());
+        std::memcpy(gram + before_.size(), previous_.data(), previous_.size());
+        std::memcpy(gram + before_.size() + previous_.size(), ch.data(), ch.size());
+        out_.push_back(Hash(kTagTrigram, std::string_view(gram, before_.size() + previous_.size() +
+                                                                    ch.size())));
+      }
     }
+    before_ = previous_;
     previous_ = ch;
   }
 
-  void EndRun() { previous_ = {}; }
+  void EndRun() {
+    before_ = {};
+    previous_ = {};
+  }
 
   bool japanese_;
   std::string previous_word_;
   std::vector<uint64_t>& out_;
+  std::string_view before_;  // the character before previous_ in the run
   std::string_view previous_;
 };
 

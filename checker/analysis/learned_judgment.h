@@ -5,14 +5,16 @@
 //
 // The model is the delivered file "Zvrx Staffs\ZVRXLearn.dat", written by
 // zvrx_learn (tools/learn) at build time, little-endian:
-//   magic "ZVRXLRN1", u16 version (1), u16 header bytes (60),
+//   magic "ZVRXLRN1", u16 version (2), u16 header bytes (60),
 //   u32 token count, u32 unwanted and u32 legitimate messages learned,
 //   i32 thresholds for strictness -1, 0 and 1 of Japanese mail, then of
 //   English mail, i32 veto (INT32_MIN: none),
 //   u32 N (0: every token counts), u32 reserved (0),
 //   then per token u64 hash (strictly rising) and i16 weight,
 //   then u32 FNV-1a of every byte before it.
-// Weights and scores are log-odds in hundredths.
+// Weights and scores are log-odds in hundredths. The version names the
+// tokens the hashes stand for (2: Japanese character pairs and triples), so
+// a model learned on other tokens is refused rather than misread.
 #pragma once
 
 #include <cstdint>
@@ -31,7 +33,7 @@ struct ScoreDetails;
 
 inline constexpr char kLearnedModelName[] = "ZVRXLearn.dat";
 inline constexpr char kLearnedMagic[8] = {'Z', 'V', 'R', 'X', 'L', 'R', 'N', '1'};
-inline constexpr uint16_t kLearnedVersion = 1;
+inline constexpr uint16_t kLearnedVersion = 2;
 inline constexpr uint16_t kLearnedHeaderBytes = 60;
 inline constexpr int kLearnedTokenBytes = 10;
 inline constexpr int32_t kLearnedNoVeto = INT32_MIN;
@@ -70,11 +72,12 @@ void LoadLearnedModel(LearnedModel& model, std::vector<DataProblem>& problems);
 
 // The distinct tokens of a message, sorted: from the analysis text as
 // PrepareAnalysisText left it in the scoring buffer (`text`, NUL-ended),
-// and from Subject and the From display text. Japanese (class 0): character
-// bigrams over runs of kana, kanji and full-width letters and digits, and
-// ASCII words; English (class 1): ASCII words. Words are lowered, 2 to 20
-// bytes of letters, digits, $ % and ', with a letter among them; two words
-// in a row (only blanks or punctuation between) also give their pair.
+// and from Subject and the From display text. Japanese (class 0): pairs and
+// triples of characters over runs of kana, kanji and full-width letters and
+// digits, and ASCII words; English (class 1): ASCII words. Words are
+// lowered, 2 to 20 bytes of letters, digits, $ % and ', with a letter among
+// them; two words in a row (only blanks or punctuation between) also give
+// their pair.
 void LearnedTokens(const char* text, const MailRecord& record, int32_t language,
                    std::vector<uint64_t>& tokens);
 

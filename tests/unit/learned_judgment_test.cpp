@@ -294,7 +294,8 @@ TEST_F(LearnedJudgmentTest, RefusesDamagedModelFiles) {
       {"empty", {}, "damaged (too short)"},
       {"header only", std::vector<uint8_t>(sound.begin(), sound.begin() + 40), "damaged (too short)"},
       {"another file", with(0, {'M', 'Z'}), "damaged (not a learned model)"},
-      {"a later version", with(8, {2, 0}), "damaged (unknown version)"},
+      {"a later version", with(8, {3, 0}), "damaged (unknown version)"},
+      {"a model of pairs alone (version 1)", with(8, {1, 0}), "damaged (unknown version)"},
       {"another header size", with(10, {64, 0}), "damaged (bad header)"},
       {"reserved bytes set", with(56, {1}), "damaged (bad header)"},
       {"a huge count", with(12, {0xff, 0xff, 0xff, 0xff}), "damaged (bad token count)"},
@@ -327,10 +328,10 @@ TEST_F(LearnedJudgmentTest, RefusesDamagedModelFiles) {
   EXPECT_FALSE(result.learned.scored);
 }
 
-// What the tokens are made of: Japanese bigrams over kana, kanji and
-// half-width katakana runs, lowered ASCII words with a letter and the
-// pairs of words in a row, the From
-// display name but not its address, and none of the labels made-up
+// What the tokens are made of: Japanese pairs and triples of characters
+// over kana, kanji and half-width katakana runs, lowered ASCII words with a
+// letter and the pairs of words in a row, the From display name but not its
+// address, and none of the labels made-up
 // addresses are written with. A trail byte is never read as a letter.
 TEST(LearnedTokensTest, TokensOfTheAnalysisTextSubjectAndFrom) {
   struct Row {
@@ -342,9 +343,8 @@ TEST(LearnedTokensTest, TokensOfTheAnalysisTextSubjectAndFrom) {
     std::vector<std::string> same_tokens_as;  // texts of the same class
   };
   const Row rows[] = {
-      {"bigrams", Sjis("当選金"), "", "", 0, {Sjis("当選"), Sjis("選金")}},
-      {"half-width katakana", Sjis("ｶｼﾞﾉ"), "", "", 0,
-       {Sjis("ｶｼ"), Sjis("ｼﾞ"), Sjis("ﾞﾉ")}},
+      {"pairs and triples", Sjis("当選金額"), "", "", 0, {Sjis("当選金"), Sjis("選金額")}},
+      {"half-width katakana", Sjis("ｶｼﾞﾉ"), "", "", 0, {Sjis("ｶｼﾞ"), Sjis("ｼﾞﾉ")}},
       {"a symbol ends a run", Sjis("当選！金額"), "", "", 0, {Sjis("当選"), Sjis("金額")}},
       {"trail bytes that look like letters", Sjis("アイ"), "", "", 1, {}},
       {"English words lowered, with the pairs they stand in", "FREE Money, free!", "", "", 1,

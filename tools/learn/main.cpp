@@ -404,23 +404,27 @@ int CrossValidate(const std::string& corpus) {
   {
     // The legitimate messages that set the thresholds, and where unwanted
     // mail lies: what another rule would cost or gain.
-    std::vector<std::pair<int64_t, std::string>> ham;
+    std::vector<std::pair<int64_t, std::string>> ham[2];
     std::vector<int64_t> spam;
     for (size_t i = 0; i < messages.size(); ++i) {
       if (!messages[i].analysed) continue;
       if (messages[i].spam) {
         spam.push_back(scores[i]);
       } else {
-        ham.emplace_back(scores[i], messages[i].file);
+        ham[messages[i].language].emplace_back(scores[i], messages[i].file);
       }
     }
-    std::sort(ham.rbegin(), ham.rend());
     std::sort(spam.begin(), spam.end());
-    std::printf("highest legitimate out-of-fold scores:");
-    for (size_t k = 0; k < ham.size() && k < 8; ++k) {
-      std::printf(" %lld (%s)", static_cast<long long>(ham[k].first), ham[k].second.c_str());
+    for (int language = 0; language < 2; ++language) {
+      std::sort(ham[language].rbegin(), ham[language].rend());
+      std::printf("highest legitimate out-of-fold scores (%s):", language == 0 ? "ja" : "en");
+      for (size_t k = 0; k < ham[language].size() && k < 8; ++k) {
+        std::printf(" %lld (%s)", static_cast<long long>(ham[language][k].first),
+                    ham[language][k].second.c_str());
+      }
+      std::printf("\n");
     }
-    std::printf("\nunwanted out-of-fold scores by tenths:");
+    std::printf("unwanted out-of-fold scores by tenths:");
     for (int k = 0; k <= 10 && !spam.empty(); ++k) {
       std::printf(" %lld", static_cast<long long>(spam[std::min(spam.size() - 1, spam.size() * k / 10)]));
     }
