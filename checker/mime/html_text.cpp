@@ -270,8 +270,10 @@ std::string HtmlToText(std::string_view html, bool utf8) {
     Tag tag = ParseTag(html, i);
     if (tag.end == 0) break;  // cut off by the end of the top
     i = tag.end;
-    if (!tag.closing && (tag.name == "script" || tag.name == "style")) {
-      const size_t close = FindNoCase(html, i, tag.name == "script" ? "</script" : "</style");
+    // What a reader never sees: scripts, style sheets and the document's
+    // title (mail programs show the Subject, which the title repeats).
+    if (!tag.closing && (tag.name == "script" || tag.name == "style" || tag.name == "title")) {
+      const size_t close = FindNoCase(html, i, "</" + tag.name);
       if (close == std::string_view::npos) break;
       const size_t close_end = html.find('>', close);
       if (close_end == std::string_view::npos) break;

@@ -1,5 +1,6 @@
-// HTML-only mail made text: tags, comments, scripts and styles dropped,
-// references decoded, lines kept, link targets kept beside their text.
+// HTML-only mail made text: tags, comments, scripts, styles and the title
+// dropped, references decoded, lines kept, link targets kept beside their
+// text.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -21,6 +22,8 @@ TEST(MimeHtmlText, MakesTextOfHtml) {
       {"a comment is dropped with what it hides", "a<!-- hidden words -->b", "ab"},
       {"style and script are dropped with their content",
        "<style>p{color:red}</style>x<SCRIPT type=\"a\">var t='<b>';</script >y", "xy"},
+      {"the title is dropped: the reader sees the Subject it repeats",
+       "<head><TITLE>Points expire today</Title></head><p>Body</p>", "Body\r\n"},
       {"every br ends a line", "a<br>b<br/><BR>c", "a\r\nb\r\n\r\nc"},
       {"div and li end lines once", "<div><div>one</div></div><ul><li>two<li>three</ul>",
        "one\r\ntwo\r\nthree\r\n"},
