@@ -72,6 +72,7 @@ inline constexpr char kKeepDaysKey[] = "keep_days";
 inline constexpr char kKeepSizeKey[] = "keep_size_mb";
 inline constexpr char kLearnedJudgmentKey[] = "learned_judgment";
 inline constexpr char kBrandCheckKey[] = "brand_check";
+inline constexpr char kQuotedWarningsKey[] = "quoted_warnings";
 
 // One line per key. A key nobody has set has its default: modern_mail is on
 // for every installation that never switched it off.
@@ -89,6 +90,9 @@ inline constexpr ExtensionKey kExtensionKeys[] = {
     BoolKey(kBrandCheckKey, "on",
             "差出人名や件名の【】で名乗る企業と、送信元・リンク先のドメインが違うメールを"
             "フィッシングとして採点する"),
+    BoolKey(kQuotedWarningsKey, "on",
+            "詐欺メールを引用した注意喚起は、辞書が削除と判定したとき「」『』の中を除いて"
+            "判定し直す"),
 };
 
 // The file's text with the values of the keys in a table.

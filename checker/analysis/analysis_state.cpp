@@ -14,6 +14,7 @@ void TakeExtensionChoices(AnalysisState& state, const ExtensionSettings& extensi
   state.modern_mail = extension.Bool(kModernMailKey);
   state.learned_judgment = extension.Bool(kLearnedJudgmentKey);
   state.brand_check = extension.Bool(kBrandCheckKey);
+  state.quoted_warnings = extension.Bool(kQuotedWarningsKey);
 }
 
 void TakeJudgmentChoices(AnalysisState& state, const JudgmentSettings& judgment) {

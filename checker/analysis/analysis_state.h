@@ -50,10 +50,15 @@ struct AnalysisState {
   // on, a message that names a brand of the delivered table but is not on
   // the brand's domains scores higher as that brand's kind of phishing.
   bool brand_check = false;
+  // The extension option quoted_warnings, read like modern_mail; on, a
+  // Japanese warning about fraud mail that the dictionaries would delete is
+  // scored once more without its quotations (quoted_warning.h).
+  bool quoted_warnings = false;
 };
 
 // Takes the judgment's options of the extension settings file (today's
-// mail, the learned judgment, the brand check), read afresh for every check.
+// mail, the learned judgment, the brand check, the guard for quoted
+// warnings), read afresh for every check.
 void TakeExtensionChoices(AnalysisState& state, const ExtensionSettings& extension);
 
 // Takes words 0 to 2 of the judgment settings: strictness and the two

@@ -7,6 +7,7 @@
 #include "checker/analysis/find_no_case.h"
 #include "checker/analysis/learned_judgment.h"
 #include "checker/analysis/marker.h"
+#include "checker/analysis/quoted_warning.h"
 #include "checker/analysis/work_log.h"
 
 namespace zvrx {
@@ -108,6 +109,36 @@ int AcceptanceListProcedure(AnalysisState& state, const MailRecord& record,
   return Delete(record, kCategoryNotAccepted, effects, result);
 }
 
+// The guard for quoted warnings: the text the dictionaries would delete is
+// scored again with its quotations blanked, with the same record, language
+// and extra scores. Returns true, with that scan's details, when it keeps
+// the message. Otherwise the analysis text of the first scan is put back,
+// so the learned judgment reads what it would read without the guard.
+bool KeptAsQuotedWarning(AnalysisState& state, const MailRecord& record, const char* body,
+                         int32_t text_length, int language, const int64_t* extra,
+                         JudgmentResult& result) {
+  const std::string blanked = BlankQuotations(body, text_length);
+  // Nothing quoted: the same text gets the same verdict.
+  if (blanked.compare(0, blanked.size(), body, static_cast<size_t>(text_length)) == 0) {
+    return false;
+  }
+  char* analysis_text = state.scoring.buffer.bytes.get();
+  const std::string first_text(analysis_text, kAnalysisBufferSize);
+  char category[kCategoryWorkSize] = {};
+  ScoreDetails details;
+  const TextVerdict verdict = AnalyseText(state.scoring, blanked.c_str(), text_length, record,
+                                          language, category, &details, extra);
+  if (verdict != TextVerdict::kNotUnwanted) {
+    std::memcpy(analysis_text, first_text.data(), first_text.size());
+    return false;
+  }
+  result.details = details;
+  result.quoted_warning_kept = true;
+  std::memcpy(result.quoted_category, result.category, sizeof(result.category));
+  result.category[0] = '\0';
+  return true;
+}
+
 int ComprehensiveProcedure(AnalysisState& state, const MailRecord& record,
                            const char* body_buffer, int32_t text_length,
                            const JudgmentEffects& effects, JudgmentResult& result) {
@@ -166,6 +197,11 @@ int ComprehensiveProcedure(AnalysisState& state, const MailRecord& record,
   }
   TextVerdict verdict = AnalyseText(state.scoring, body, text_length, record, language,
                                     result.category, &result.details, extra);
+  if (state.quoted_warnings && verdict == TextVerdict::kUnwanted && language == kClassJapanese &&
+      HasFraudWarningWords(body, text_length) &&
+      KeptAsQuotedWarning(state, record, body, text_length, language, extra, result)) {
+    verdict = TextVerdict::kNotUnwanted;
+  }
   if (state.learned_judgment && verdict != TextVerdict::kNoMemory) {
     const bool unwanted =
         ApplyLearnedJudgment(state.learned, state.scoring, record, language, result.details,

@@ -71,6 +71,11 @@ struct JudgmentResult {
   LearnedOutcome learned;  // scored only with the learned judgment on
   // What the brand check found (brand -1 when it was off or named none).
   BrandFinding brand;
+  // The guard for quoted warnings kept a message the dictionaries would
+  // have deleted as `quoted_category` (CP932); `details` are then those of
+  // the text without its quotations.
+  bool quoted_warning_kept = false;
+  char quoted_category[kCategoryWorkSize] = {};
 };
 
 // Judges the message. `body_buffer` and `text_length` are as ParseMessage

@@ -48,7 +48,9 @@ bool At(const char* text, int32_t at, int32_t length, const char* what) {
 // Where the quotation opened at `open` closes (the position of its closing
 // mark), or -1.
 int32_t QuotationEnd(const char* text, int32_t open, int32_t length, const char* close) {
-  const int32_t limit = open + 2 + kMaxQuotedBytes < length ? open + 2 + kMaxQuotedBytes : length;
+  // The closing mark may start right behind kMaxQuotedBytes quoted bytes.
+  const int32_t last = open + 2 + kMaxQuotedBytes;
+  const int32_t limit = last < length ? last + 1 : length;
   for (int32_t q = open + 2; q < limit;) {
     if (text[q] == '\0') return -1;
     if (text[q] == '\n' && q + 1 < length && (text[q + 1] == '\n' || text[q + 1] == '\r')) {

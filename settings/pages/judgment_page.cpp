@@ -51,6 +51,7 @@ constexpr ExtensionBox kExtensionBoxes[] = {
     {kModernMailKey, kIdModernMail},
     {kLearnedJudgmentKey, kIdLearnedJudgment},
     {kBrandCheckKey, kIdBrandCheck},
+    {kQuotedWarningsKey, kIdQuotedWarnings},
 };
 constexpr size_t kExtensionBoxCount = std::size(kExtensionBoxes);
 

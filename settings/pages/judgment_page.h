@@ -25,10 +25,12 @@ inline constexpr int kIdUnknownFormatHandling = 1023;
 inline constexpr int kIdEuropeanOptions = 1087;
 // The check boxes of the extension settings file (ZVRXExt.ini), together in
 // a group below the handling group: today's mail (modern_mail), the learned
-// judgment (learned_judgment) and the brand check (brand_check).
+// judgment (learned_judgment), the brand check (brand_check) and the guard
+// for warnings that quote fraud mail (quoted_warnings).
 inline constexpr int kIdModernMail = 1096;
 inline constexpr int kIdLearnedJudgment = 1098;
 inline constexpr int kIdBrandCheck = 1099;
+inline constexpr int kIdQuotedWarnings = 1100;
 
 std::unique_ptr<Page> MakeJudgmentPage(SettingsState& state);
 

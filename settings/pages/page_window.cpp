@@ -122,8 +122,8 @@ const PageDescription& DescribePage(PageKind kind) {
       // 34 units taller than the system's page for the kept-copies box below
       // its groups; every other control stands where it stood.
       {"OptionSetei", platform::Utf8ToCp932("オプション設定"), kOptionsDialogId, 195, 222, 0},
-      // 62 units taller for the group of extension switches below its groups.
-      {"HanteiJoken", platform::Utf8ToCp932("判定条件設定"), kJudgmentDialogId, 195, 250, 0},
+      // 76 units taller for the group of extension switches below its groups.
+      {"HanteiJoken", platform::Utf8ToCp932("判定条件設定"), kJudgmentDialogId, 195, 264, 0},
       {"YoninList", platform::Utf8ToCp932("受信容認リスト設定"), kListDialogId, 206, 160, 1},
       {"KyohiList", platform::Utf8ToCp932("受信拒否リスト設定"), kListDialogId, 206, 160, 1},
       {"LogList", platform::Utf8ToCp932("作業記録"), kLogDialogId, 239, 158, 0},

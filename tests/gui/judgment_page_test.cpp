@@ -271,6 +271,7 @@ constexpr ExtensionBoxCase kExtensionBoxCases[] = {
     {kModernMailKey, kIdModernMail, "UTF-8 と Base64 のメールも解析する"},
     {kLearnedJudgmentKey, kIdLearnedJudgment, "学習した語の重みでも判定する"},
     {kBrandCheckKey, kIdBrandCheck, "企業名とドメインの食い違いも採点する"},
+    {kQuotedWarningsKey, kIdQuotedWarnings, "詐欺メールを引用した注意喚起は引用を除いて判定する"},
 };
 
 // Test names and failures name the box by its key.
@@ -284,6 +285,7 @@ constexpr char kAllOnFile[] =
     "# learned weights from the spring corpus\n"
     "learned_judgment = on\n"
     "brand_check = on\n"
+    "quoted_warnings = on\n"
     "future_option = 7\n";
 
 std::string WithValue(std::string text, const std::string& key, const char* value) {

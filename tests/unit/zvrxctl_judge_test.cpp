@@ -219,5 +219,35 @@ TEST_F(ZvrxctlJudgeTest, FollowsTheBrandCheckOptionAndShowsTheBrandScore) {
   EXPECT_EQ(run.err.find("\n  brand "), std::string::npos) << run.err;
 }
 
+// The guard for quoted warnings reaches judge as it reaches a check: a
+// bank's warning that quotes the fake mail's threats is deleted by the
+// delivered words with the option off and kept with it on, and -v says so.
+TEST_F(ZvrxctlJudgeTest, FollowsTheQuotedWarningsOptionAndSaysWhenItKept) {
+  Write("warning.eml",
+        "From: Sakura Bank <info@sakura-bank.example.jp>\n"
+        "To: user@example.ne.jp\n"
+        "Subject: hello\n"
+        "Content-Type: text/plain; charset=ISO-2022-JP\n"
+        "\n" +
+            ToJis("いつも当行をご利用いただきありがとうございます。\n"
+                  "最近、当行を装った不審なメールが多数確認されています。\n"
+                  "届いたメールには次のような文面が書かれています。\n"
+                  "「お客様の口座が凍結されました。至急本人確認をお願いします」\n"
+                  "「24時間以内にログインしてお手続きいただけない場合、口座の利用を停止します」\n"
+                  "「セキュリティ強化のため、暗証番号とカード番号を入力してください」\n"
+                  "「不正アクセスを検知しました。下記URLよりアカウント情報を更新してください」\n"
+                  "当行がメールで暗証番号やカード番号をお尋ねすることはありません。\n"
+                  "メール内のリンクは開かずに削除してください。\n"));
+  const std::string said = "  quoted warning: kept, scored without its quotations";
+  CtlResult run = Ctl({"judge", "--level", "1", "-v", "warning.eml"});
+  EXPECT_EQ(run.out, "warning.eml\tkeep\n") << run.err;
+  EXPECT_NE(run.err.find(said + " (with them: フィッシング詐欺メール)\n"), std::string::npos)
+      << run.err;
+  ASSERT_EQ(Ctl({"warnings", "off"}).status, 0);
+  run = Ctl({"judge", "--level", "1", "-v", "warning.eml"});
+  EXPECT_EQ(run.out, "warning.eml\tdelete\tフィッシング詐欺メール\n") << run.err;
+  EXPECT_EQ(run.err.find("quoted warning"), std::string::npos) << run.err;
+}
+
 }  // namespace
 }  // namespace zvrx

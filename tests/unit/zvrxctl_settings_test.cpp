@@ -222,6 +222,9 @@ TEST_F(ZvrxctlSettingsTest, BadInputIsRefusedAndWritesNothing) {
       {"brands"},
       {"brands", "yes"},
       {"brands", "on", "off"},
+      {"warnings"},
+      {"warnings", "no"},
+      {"warnings", "off", "on"},
   };
   auto before = Machine();
   for (const auto& args : bad) {
@@ -293,24 +296,46 @@ TEST_F(ZvrxctlSettingsTest, LearnedJudgmentRoundTripThroughShow) {
   EXPECT_NE(Ctl({"show"}).out.find(on), std::string::npos);
 }
 
-// brands keeps the brand check's choice in ZVRXExt.ini beside the other
-// extension keys; show reads it back, and a new installation has it on.
-TEST_F(ZvrxctlSettingsTest, BrandCheckRoundTripThroughShow) {
-  const std::string on = "brand check (a brand named off its own domains): on\n";
-  const std::string off = "brand check (a brand named off its own domains): off\n";
-  EXPECT_EQ(Ctl({"brands", "off"}).err, "zvrxctl: brands: no data folder (run init first)\n");
-  Ok({"init"});
-  EXPECT_NE(Ctl({"show"}).out.find(on), std::string::npos) << "a new installation";
-  test::WriteHostFile(DataFile("ZVRXExt.ini"), "# mine\nmodern_mail = off\n");
-  Ok({"brands", "off"});
-  const std::string saved = test::ReadHostFile(DataFile("ZVRXExt.ini"));
-  EXPECT_EQ(saved.rfind("# mine\nmodern_mail = off\n", 0), 0u) << saved;
-  EXPECT_NE(saved.find("\nbrand_check = off\n"), std::string::npos) << saved;
-  CtlResult show = Ctl({"show"});
-  EXPECT_NE(show.out.find(off), std::string::npos) << show.out;
-  EXPECT_NE(show.out.find("modern mail (UTF-8, Base64, HTML): off\n"), std::string::npos);
-  Ok({"brands", "on"});
-  EXPECT_NE(Ctl({"show"}).out.find(on), std::string::npos);
+// brands and warnings keep the brand check's and the quoted-warnings
+// guard's choices in ZVRXExt.ini beside the other extension keys; show
+// reads them back, a new installation has them on, and one switch leaves
+// the other's line alone.
+TEST_F(ZvrxctlSettingsTest, BrandCheckAndQuotedWarningsRoundTripThroughShow) {
+  struct Switch {
+    const char* command;
+    const char* key;
+    const char* shown;  // show's line without ": on" or ": off"
+  };
+  const Switch switches[] = {
+      {"brands", "brand_check", "brand check (a brand named off its own domains)"},
+      {"warnings", "quoted_warnings", "quoted warnings (judged without their quotations)"},
+  };
+  for (const Switch& s : switches) {
+    SCOPED_TRACE(s.command);
+    const std::string on = std::string(s.shown) + ": on\n";
+    const std::string off = std::string(s.shown) + ": off\n";
+    // Each switch starts from an empty prefix, before init.
+    for (const auto& entry : fs::directory_iterator(prefix_.path())) fs::remove_all(entry.path());
+    EXPECT_EQ(Ctl({s.command, "off"}).err,
+              std::string("zvrxctl: ") + s.command + ": no data folder (run init first)\n");
+    Ok({"init"});
+    EXPECT_NE(Ctl({"show"}).out.find(on), std::string::npos) << "a new installation";
+    test::WriteHostFile(DataFile("ZVRXExt.ini"), "# mine\nmodern_mail = off\n");
+    Ok({s.command, "off"});
+    const std::string saved = test::ReadHostFile(DataFile("ZVRXExt.ini"));
+    EXPECT_EQ(saved.rfind("# mine\nmodern_mail = off\n", 0), 0u) << saved;
+    EXPECT_NE(saved.find("\n" + std::string(s.key) + " = off\n"), std::string::npos) << saved;
+    CtlResult show = Ctl({"show"});
+    EXPECT_NE(show.out.find(off), std::string::npos) << show.out;
+    EXPECT_NE(show.out.find("modern mail (UTF-8, Base64, HTML): off\n"), std::string::npos);
+    for (const Switch& other : switches) {
+      if (&other == &s) continue;
+      EXPECT_NE(show.out.find(std::string(other.shown) + ": on\n"), std::string::npos) << show.out;
+      EXPECT_EQ(saved.find(other.key), std::string::npos) << saved;
+    }
+    Ok({s.command, "on"});
+    EXPECT_NE(Ctl({"show"}).out.find(on), std::string::npos);
+  }
 }
 
 // The transport of each account: kept in ZVRXExt.ini for the checker to

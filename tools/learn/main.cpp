@@ -92,6 +92,7 @@ void ReadMessages(const std::string& corpus, AnalysisState& state, std::vector<M
   BodyBuffer body;
   state.modern_mail = true;  // as a new installation reads mail
   state.learned_judgment = false;
+  state.quoted_warnings = true;  // on in a new installation
   for (Message& m : messages) {
     const std::string raw = ReadFile(corpus + "/" + m.file);
     for (int s = with_verdicts ? -1 : 0; s <= (with_verdicts ? 1 : 0); ++s) {

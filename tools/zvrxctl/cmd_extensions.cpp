@@ -1,4 +1,4 @@
-// zvrxctl modern, learned, brands and tls, and show's lines for the
+// zvrxctl modern, learned, brands, warnings and tls, and show's lines for the
 // extension settings file "ZVRXExt.ini". The checker reads that file afresh at every check, so
 // nothing is handed to a running checker here.
 #include <cstdio>
@@ -30,6 +30,7 @@ int RunSwitch(const char* command, const char* key, const Args& args) {
 int RunModern(const Args& args) { return RunSwitch("modern", kModernMailKey, args); }
 int RunLearned(const Args& args) { return RunSwitch("learned", kLearnedJudgmentKey, args); }
 int RunBrands(const Args& args) { return RunSwitch("brands", kBrandCheckKey, args); }
+int RunWarnings(const Args& args) { return RunSwitch("warnings", kQuotedWarningsKey, args); }
 
 int RunTls(const Args& args) {
   long account = 0;
@@ -57,6 +58,8 @@ void ShowExtensionSettings() {
               settings.Bool(kLearnedJudgmentKey) ? "on" : "off");
   std::printf("brand check (a brand named off its own domains): %s\n",
               settings.Bool(kBrandCheckKey) ? "on" : "off");
+  std::printf("quoted warnings (judged without their quotations): %s\n",
+              settings.Bool(kQuotedWarningsKey) ? "on" : "off");
   // The file's problems follow the modern line, as they always have.
   std::printf("modern mail (UTF-8, Base64, HTML): %s\n",
               settings.Bool(kModernMailKey) ? "on" : "off");

@@ -60,6 +60,10 @@ void PrintDetails(const std::string& name, const AnalysisState& state,
                  brand.sender_own ? "its own" : "not its own", brand.foreign_links, brand.links,
                  brand.scored ? "scored" : "not scored");
   }
+  if (result.quoted_warning_kept) {
+    std::fprintf(stderr, "  quoted warning: kept, scored without its quotations (with them: %s)\n",
+                 platform::Cp932ToUtf8(result.quoted_category).c_str());
+  }
   const LearnedOutcome& learned = result.learned;
   if (learned.scored) {
     std::fprintf(stderr, "  learned: %lld (threshold %lld)%s%s\n",

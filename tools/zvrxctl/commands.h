@@ -39,6 +39,7 @@ int RunCheck(const Args& args);
 int RunModern(const Args& args);
 int RunLearned(const Args& args);
 int RunBrands(const Args& args);
+int RunWarnings(const Args& args);
 int RunTls(const Args& args);
 int RunKept(const Args& args);
 int RunRestore(const Args& args);

@@ -44,6 +44,7 @@ constexpr Command kCommands[] = {
     {"modern", RunModern, true},
     {"learned", RunLearned, true},
     {"brands", RunBrands, true},
+    {"warnings", RunWarnings, true},
     {"tls", RunTls, true},
     {"kept", RunKept},
     {"restore", RunRestore},
@@ -78,6 +79,7 @@ int Usage() {
       "  modern on|off               also analyse UTF-8, Base64 and HTML mail\n"
       "  learned on|off              also judge by the learned word weights\n"
       "  brands on|off               score mail naming a brand off its domains\n"
+      "  warnings on|off             keep warnings that quote fraud mail\n"
       "  tls N auto|tls|starttls|plain  how account N connects (default auto)\n"
       "  keep on|off | days N | size MB  kept copies of deleted mail\n"
       "  kept                        list the kept copies\n"
