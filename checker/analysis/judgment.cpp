@@ -198,7 +198,9 @@ int ComprehensiveProcedure(AnalysisState& state, const MailRecord& record,
   TextVerdict verdict = AnalyseText(state.scoring, body, text_length, record, language,
                                     result.category, &result.details, extra);
   if (state.quoted_warnings && verdict == TextVerdict::kUnwanted && language == kClassJapanese &&
-      HasFraudWarningWords(body, text_length) &&
+      (HasFraudWarningWords(body, text_length) ||
+       HasFraudWarningWords(record.subject,
+                            static_cast<int32_t>(strnlen(record.subject, kMailFieldSize)))) &&
       KeptAsQuotedWarning(state, record, body, text_length, language, extra, result)) {
     verdict = TextVerdict::kNotUnwanted;
   }

@@ -25,7 +25,27 @@ constexpr const char* kWarningWords[] = {
     "\x82\xf0\x82\xa9\x82\xbd\x82\xe9",                  // をかたる
     "\xe9\x78\x82\xe9",                                  // 騙る
     "\x92\x8d\x88\xd3\x8a\xab\x8b\x4e",                  // 注意喚起
+    "\x82\xf0\x82\xa9\x82\xbd\x82\xc1\x82\xbd",          // をかたった
+    "\x95\x73\x90\x52\x82\xc8\x53\x4d\x53",              // 不審なSMS
+    "\x95\x73\x90\x52\x82\xc8\x82\x72\x82\x6c\x82\x72",  // 不審なＳＭＳ
+    // Someone who passes on a mail they got, to ask about it.
+    "\x89\xba\x82\xcc\x83\x81\x81\x5b\x83\x8b",                  // 下のメール
+    "\x82\xb1\x82\xf1\x82\xc8\x83\x81\x81\x5b\x83\x8b",          // こんなメール
+    "\x8e\x9f\x82\xcc\x82\xe6\x82\xa4\x82\xc8\x83\x81\x81\x5b\x83\x8b",  // 次のようなメール
+    "\x93\x5d\x91\x97\x82\xb5\x82\xdc\x82\xb7",                  // 転送します
+    "\x83\x81\x81\x5b\x83\x8b\x82\xaa\x97\x88\x82\xbd",          // メールが来た
+    "\x96\x7b\x95\xa8\x82\xc5\x82\xb5\x82\xe5\x82\xa4\x82\xa9",  // 本物でしょうか
+    "\x96\x7b\x95\xa8\x82\xc5\x82\xb7\x82\xa9",                  // 本物ですか
+    "\x96\x7b\x93\x96\x82\xc5\x82\xb7\x82\xa9",                  // 本当ですか
 };
+
+// Rules that people draw above and below a mail they paste into theirs:
+// four or more of one of these in a row open a line.
+constexpr const char* kRuleMarks[] = {
+    "-", "=", "_", "\x81\x5c" /* ― */, "\x84\x9f" /* ─ */, "\x84\xaa" /* ━ */,
+    "\x81\x81" /* ＝ */, "\x81\x7c" /* － */,
+};
+constexpr int kRuleRun = 4;
 
 // "例：" and "例:" open an example of the fake mail that runs to the end of
 // its line and on over the lines indented under it.
@@ -85,6 +105,37 @@ int32_t ExampleEnd(const char* text, int32_t from, int32_t length) {
   return q < length ? q : length;
 }
 
+// The end of the line at `at` when it is a rule (after blanks, a run of
+// kRuleRun of one rule mark; text may follow, as in "----- 転送 -----"),
+// else -1.
+int32_t RuleLineEnd(const char* text, int32_t at, int32_t length) {
+  int32_t q = at;
+  while (q < length && (text[q] == ' ' || text[q] == '\t')) ++q;
+  bool rule = false;
+  for (const char* mark : kRuleMarks) {
+    const int32_t size = static_cast<int32_t>(std::strlen(mark));
+    int run = 0;
+    while (run < kRuleRun && At(text, q + run * size, length, mark)) ++run;
+    if (run == kRuleRun) rule = true;
+  }
+  if (!rule) return -1;
+  while (q < length && text[q] != '\0' && text[q] != '\r' && text[q] != '\n') {
+    q += CharacterSize(text, q, length);
+  }
+  return q;
+}
+
+// Where the mail pasted below the rule line that ends at `from` ends: the
+// start of the next rule line within kMaxPastedBytes, or -1.
+int32_t PastedEnd(const char* text, int32_t from, int32_t length) {
+  const int32_t limit = from + kMaxPastedBytes < length ? from + kMaxPastedBytes : length;
+  for (int32_t q = from; q < limit && text[q] != '\0';) {
+    if (text[q] == '\n' && q + 1 < length && RuleLineEnd(text, q + 1, length) >= 0) return q + 1;
+    q += CharacterSize(text, q, length);
+  }
+  return -1;
+}
+
 }  // namespace
 
 bool HasFraudWarningWords(const char* text, int32_t length) {
@@ -110,8 +161,24 @@ std::string BlankQuotations(const char* text, int32_t length) {
         continue;
       }
     }
-    // A line quoted from another mail: "> ..." or "＞ ...".
     const bool line_start = p == 0 || text[p - 1] == '\n';
+    // A mail pasted between two rule lines.
+    const int32_t rule_end = line_start ? RuleLineEnd(text, p, length) : -1;
+    if (rule_end >= 0) {
+      const int32_t end = PastedEnd(text, rule_end, length);
+      if (end < 0) {
+        p = rule_end;
+        continue;
+      }
+      for (int32_t q = rule_end; q < end; ++q) {
+        if (out[static_cast<size_t>(q)] != '\r' && out[static_cast<size_t>(q)] != '\n') {
+          out[static_cast<size_t>(q)] = ' ';
+        }
+      }
+      p = RuleLineEnd(text, end, length);
+      continue;
+    }
+    // A line quoted from another mail: "> ..." or "＞ ...".
     if (line_start && (text[p] == '>' || At(text, p, length, "\x81\x84"))) {
       int32_t q = p;
       while (q < length && text[q] != '\0' && text[q] != '\r' && text[q] != '\n') {

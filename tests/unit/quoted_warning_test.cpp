@@ -87,6 +87,37 @@ TEST(QuotedWarningTextTest, OnlyClosedQuotationsWithinTheirLimitAreBlanked) {
   }
 }
 
+// Quoted lines, examples and pasted mail: blanked to their ends, line ends
+// kept; a block whose closing rule never comes is left alone.
+TEST(QuotedWarningTextTest, QuotedLinesExamplesAndPastedMailAreBlanked) {
+  const auto blanks = [](size_t n) { return std::string(n, ' '); };
+  struct Case {
+    const char* what;
+    std::string text;
+    std::string blanked;  // "" means: unchanged
+  };
+  const Case cases[] = {
+      {"a quoted line, ASCII and full-width marks",
+       Sj("前\n> 凍結\n＞至急\n後"), Sj("前\n") + blanks(6) + "\n" + blanks(6) + Sj("\n後")},
+      {"> inside a line is no quotation", Sj("a > 凍結"), ""},
+      {"an example over its indented line",
+       Sj("例：凍結\r\n　至急\r\n後"), Sj("例：") + blanks(4) + "\r\n" + blanks(6) + Sj("\r\n後")},
+      {"an example ends at an unindented line", Sj("例:凍結\n後"), Sj("例:") + blanks(4) + Sj("\n後")},
+      {"mail pasted between rules",
+       Sj("下のメール\n----- 転送 -----\n凍結\n――――\n後"),
+       Sj("下のメール\n----- 転送 -----\n") + blanks(4) + Sj("\n――――\n後")},
+      {"three marks are no rule", Sj("---\n凍結\n---\n"), ""},
+      {"a rule with no second rule", Sj("━━━━\n凍結\n"), ""},
+      {"a second rule too far on",
+       Sj("====\n") + std::string(kMaxPastedBytes + 2, 'a') + Sj("\n====\n"), ""},
+  };
+  for (const Case& c : cases) {
+    const std::string out = BlankQuotations(c.text.data(), static_cast<int32_t>(c.text.size()));
+    EXPECT_EQ(out.size(), c.text.size()) << c.what;
+    EXPECT_EQ(out, c.blanked.empty() ? c.text : c.blanked) << c.what;
+  }
+}
+
 // ---------------------------------------------------------------------------
 // The judgment.
 
@@ -101,6 +132,7 @@ struct Mail {
   const char* what;
   const char* body;  // UTF-8
   int32_t extra_recipients = 0;
+  const char* subject = "";  // UTF-8
 };
 
 class QuotedWarningJudgmentTest : public ::testing::Test {
@@ -125,6 +157,7 @@ class QuotedWarningJudgmentTest : public ::testing::Test {
     std::strcpy(record.from, "info@bank.example.jp");
     std::strcpy(record.charset, "ISO-2022-JP");
     record.extra_recipients = mail.extra_recipients;
+    std::strncpy(record.subject, Sj(mail.subject).c_str(), kMailFieldSize - 1);
     const std::string body = Sj(mail.body);
     state_.duplicates = DuplicateMemory{};
     JudgmentResult result;
@@ -161,6 +194,25 @@ TEST_F(QuotedWarningJudgmentTest, AWarningQuotingThreatsIsKeptOnlyWithTheOption)
   EXPECT_EQ(on.details.threshold, 2000);
   EXPECT_EQ(AnalysisText().find(Sj("凍結")), std::string::npos)
       << "the learned judgment reads the text the guard kept";
+}
+
+// A warning may name fraud only in its Subject, and someone who passes on
+// a mail to ask about it names no fraud at all: both are guarded.
+TEST_F(QuotedWarningJudgmentTest, TheSubjectAndAMailPassedOnAlsoCall) {
+  const Mail cases[] = {
+      {"fraud named in the Subject alone", "「お客様の口座が凍結されました」「本人確認」というメールです。",
+       0, "当行をかたる不審なメールについて"},
+      {"a mail pasted between rules to ask about it",
+       "下のメールが来た。\n――――――\nお客様の口座が凍結されました。本人確認をしてください。\n――――――\n"
+       "押さないでおく。"},
+  };
+  for (const Mail& mail : cases) {
+    SCOPED_TRACE(mail.what);
+    EXPECT_EQ(Judge(mail, false).verdict, kVerdictDelete);
+    const JudgmentResult on = Judge(mail, true);
+    EXPECT_EQ(on.verdict, kVerdictKeep);
+    EXPECT_TRUE(on.quoted_warning_kept);
+  }
 }
 
 // Whenever the guard does not keep a message, the option changes nothing:

@@ -93,6 +93,7 @@ void ReadMessages(const std::string& corpus, AnalysisState& state, std::vector<M
   state.modern_mail = true;  // as a new installation reads mail
   state.learned_judgment = false;
   state.quoted_warnings = true;  // on in a new installation
+  state.brand_check = true;      // on in a new installation (without a table it adds nothing)
   for (Message& m : messages) {
     const std::string raw = ReadFile(corpus + "/" + m.file);
     for (int s = with_verdicts ? -1 : 0; s <= (with_verdicts ? 1 : 0); ++s) {
