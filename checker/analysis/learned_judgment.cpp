@@ -164,6 +164,12 @@ class Tokenizer {
   std::string_view previous_;
 };
 
+// Half-width katakana to full width and full-width letters and digits to
+// ASCII: the same word whatever widths its writer chose.
+std::string FoldWidths(std::string_view cp932) {
+  return mime::FoldForMatching(cp932, mime::LanguageClass::kEnglish);
+}
+
 // The From text without its address in angle brackets: the display name
 // (a bare address still gives its words).
 std::string FromText(const char* from) {
@@ -287,18 +293,18 @@ void LearnedTokens(const char* text, const MailRecord& record, int32_t language,
                    std::vector<uint64_t>& tokens) {
   tokens.clear();
   Tokenizer tokenizer(language, tokens);
-  // Half-width katakana is the same word as its full-width form: folded,
-  // "ﾎﾟｲﾝﾄ" weighs as "ポイント" does, and an old system's notice written
-  // in half width is not taken for spam's disguise (the dictionaries still
-  // see that).
-  tokenizer.Add(mime::FoldHalfWidthKatakana(text != nullptr ? std::string_view(text)
+  // A word is the same word in either width: folded, "ﾎﾟｲﾝﾄ" weighs as
+  // "ポイント" and "５０ｐｔ" as "50pt" do, and an old system's notice in
+  // half-width kana or a sender who types full-width digits is not taken
+  // for spam's disguise (the dictionaries still see that).
+  tokenizer.Add(FoldWidths(text != nullptr ? std::string_view(text)
                                                             : std::string_view()));
-  tokenizer.Add(mime::FoldHalfWidthKatakana(
+  tokenizer.Add(FoldWidths(
       std::string_view(record.subject, strnlen(record.subject, kMailFieldSize))));
   char from[kMailFieldSize + 1];
   std::memcpy(from, record.from, kMailFieldSize);
   from[kMailFieldSize] = '\0';
-  tokenizer.Add(mime::FoldHalfWidthKatakana(FromText(from)));
+  tokenizer.Add(FoldWidths(FromText(from)));
   std::sort(tokens.begin(), tokens.end());
   tokens.erase(std::unique(tokens.begin(), tokens.end()), tokens.end());
 }

@@ -13,7 +13,8 @@
 //   then per token u64 hash (strictly rising) and i16 weight,
 //   then u32 FNV-1a of every byte before it.
 // Weights and scores are log-odds in hundredths. The version names the
-// tokens the hashes stand for (2: Japanese character pairs and triples), so
+// tokens the hashes stand for (2: Japanese character pairs and triples of
+// width-folded text), so
 // a model learned on other tokens is refused rather than misread.
 #pragma once
 
@@ -72,9 +73,10 @@ void LoadLearnedModel(LearnedModel& model, std::vector<DataProblem>& problems);
 
 // The distinct tokens of a message, sorted: from the analysis text as
 // PrepareAnalysisText left it in the scoring buffer (`text`, NUL-ended),
-// and from Subject and the From display text. Japanese (class 0): pairs and
-// triples of characters over runs of kana, kanji and full-width letters and
-// digits, and ASCII words; English (class 1): ASCII words. Words are
+// and from Subject and the From display text, with half-width katakana
+// folded to full width and full-width letters and digits to ASCII. Japanese
+// (class 0): pairs and triples of characters over runs of kana and kanji,
+// and ASCII words; English (class 1): ASCII words. Words are
 // lowered, 2 to 20 bytes of letters, digits, $ % and ', with a letter among
 // them; two words in a row (only blanks or punctuation between) also give
 // their pair.

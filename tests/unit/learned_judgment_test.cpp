@@ -329,7 +329,8 @@ TEST_F(LearnedJudgmentTest, RefusesDamagedModelFiles) {
 }
 
 // What the tokens are made of: Japanese pairs and triples of characters
-// over kana, kanji and half-width katakana runs (folded to full width),
+// over kana, kanji and half-width katakana runs (folded to full width;
+// full-width letters and digits are folded to ASCII),
 // lowered ASCII words with a letter and the pairs of words in a row, the
 // From display name but not its address, and none of the labels made-up
 // addresses are written with. A trail byte is never read as a letter.
@@ -346,6 +347,8 @@ TEST(LearnedTokensTest, TokensOfTheAnalysisTextSubjectAndFrom) {
       {"pairs and triples", Sjis("当選金額"), "", "", 0, {Sjis("当選金"), Sjis("選金額")}},
       {"half-width katakana is the full-width word", Sjis("ｶｼﾞﾉ"), Sjis("ﾎﾟｲﾝﾄ"), "", 0,
        {Sjis("カジノ"), Sjis("ポイント")}},
+      {"full-width letters and digits are ASCII", Sjis("ＦＲＥＥ５０ｐｔ"), "", "", 0,
+       {"FREE50pt"}},
       {"a symbol ends a run", Sjis("当選！金額"), "", "", 0, {Sjis("当選"), Sjis("金額")}},
       {"trail bytes that look like letters", Sjis("アイ"), "", "", 1, {}},
       {"English words lowered, with the pairs they stand in", "FREE Money, free!", "", "", 1,
