@@ -14,8 +14,8 @@
 //   then u32 FNV-1a of every byte before it.
 // Weights and scores are log-odds in hundredths. The version names the
 // tokens the hashes stand for (2: Japanese character pairs and triples of
-// width-folded text), so
-// a model learned on other tokens is refused rather than misread.
+// width-folded text), so a model learned on other tokens is refused rather
+// than misread.
 #pragma once
 
 #include <cstdint>
