@@ -135,7 +135,7 @@ std::vector<std::string> FormsOf(const std::string& encoding) {
 }
 
 Figures JudgeCorpus(const std::vector<Labelled>& labels, int16_t strictness, bool modern,
-                    bool learned = true, bool brands = true) {
+                    bool learned = true, bool brands = true, bool warnings = true) {
   // A user who has Western European mail read as English (the first box
   // of the European-languages dialog) and otherwise the page's defaults.
   JudgmentSettings judgment{};
@@ -150,6 +150,7 @@ Figures JudgeCorpus(const std::vector<Labelled>& labels, int16_t strictness, boo
   state.learned_judgment = learned;
   if (learned) EXPECT_TRUE(state.learned.loaded) << "build the learned model (zvrx_data)";
   state.brand_check = brands;  // on in a new installation, like today's mail
+  state.quoted_warnings = warnings;  // so is the guard for quoted warnings
 
   Figures figures;
   ShiftJisConverter converter;
@@ -207,29 +208,35 @@ TEST(CorpusTest, DeliveredDataAtTheComprehensiveLevel) {
     Figures f = JudgeCorpus(labels, strictness, true);
     Print("legacy half", strictness, f);
     if (strictness == 0) {
-      // With the learned judgment (its model learned from the training
-      // rows): today 273 of 302 check-set spam, the same 3 of 150
-      // legitimate messages as the dictionaries alone delete.
+      // As a new installation judges (the learned judgment, its model
+      // learned from the training rows, the brand check and the guard for
+      // quoted warnings on): today 388 of 441 check-set spam, and 8 of 330
+      // legitimate check-set messages deleted (7 of them by the
+      // dictionaries), held as floors.
       EXPECT_EQ(f.training_set.ham_deleted, 0);
       EXPECT_GE(f.training_set.spam_deleted * 100, f.training_set.spam * 99);
-      EXPECT_LE(f.check_set.ham_deleted, 3);
-      EXPECT_GE(f.check_set.spam_deleted * 100, f.check_set.spam * 90);
+      EXPECT_LE(f.check_set.ham_deleted, 8);
+      EXPECT_GE(f.check_set.spam_deleted * 100, f.check_set.spam * 87);
     }
   }
   // The dictionaries alone (the learned judgment off).
   Figures dictionaries = JudgeCorpus(labels, 0, true, false);
   Print("legacy half, learned judgment off", 0, dictionaries);
+  // The training rows have grown by writers the dictionaries were not
+  // written on: today 646 of 767 of their spam.
   EXPECT_EQ(dictionaries.training_set.ham_deleted, 0);
-  EXPECT_GE(dictionaries.training_set.spam_deleted * 100, dictionaries.training_set.spam * 97);
-  EXPECT_LE(dictionaries.check_set.ham_deleted, 3);
+  EXPECT_GE(dictionaries.training_set.spam_deleted * 100, dictionaries.training_set.spam * 83);
+  EXPECT_LE(dictionaries.check_set.ham_deleted, 7);
   EXPECT_GE(dictionaries.check_set.spam_deleted * 2, dictionaries.check_set.spam);
-  // Today's mail, the learned judgment and the brand check switched off:
-  // the written judgment alone.
-  Figures f = JudgeCorpus(labels, 0, false, false, false);
+  // Today's mail, the learned judgment, the brand check and the guard for
+  // quoted warnings switched off: the written judgment alone. It deletes
+  // the warnings and the passed-on mail that quote fraud mail (10 of the
+  // training set's legitimate messages today; the guard keeps them).
+  Figures f = JudgeCorpus(labels, 0, false, false, false, false);
   Print("legacy half, today's mail off", 0, f);
-  EXPECT_EQ(f.training_set.ham_deleted, 0);
-  EXPECT_GE(f.training_set.spam_deleted * 100, f.training_set.spam * 97);
-  EXPECT_LE(f.check_set.ham_deleted, 3);
+  EXPECT_LE(f.training_set.ham_deleted, 10);
+  EXPECT_GE(f.training_set.spam_deleted * 100, f.training_set.spam * 82);
+  EXPECT_LE(f.check_set.ham_deleted, 12);
   EXPECT_GE(f.check_set.spam_deleted * 2, f.check_set.spam);
   PrintTime(start);
 }
@@ -253,11 +260,11 @@ TEST(CorpusTest, TodaysMailAtTheComprehensiveLevel) {
     if (strictness == 0) {
       EXPECT_EQ(f.training_set.ham_deleted, 0);
       EXPECT_GE(f.training_set.spam_deleted * 100, f.training_set.spam * 95);
-      // Today's figures of the check set with the learned judgment (289 of
-      // 317 spam; the 4 of 157 legitimate messages the dictionaries
-      // delete), held as a floor.
-      EXPECT_LE(f.check_set.ham_deleted, 4);
-      EXPECT_GE(f.check_set.spam_deleted * 100, f.check_set.spam * 90);
+      // Today's figures of the check set as a new installation judges
+      // (405 of 456 spam; 7 of 337 legitimate messages deleted, 6 of them
+      // by the dictionaries), held as a floor.
+      EXPECT_LE(f.check_set.ham_deleted, 7);
+      EXPECT_GE(f.check_set.spam_deleted * 100, f.check_set.spam * 88);
 
       const Figures legacy = JudgeCorpus(ReadLabels(false), strictness, true);
       std::string worse;
@@ -287,9 +294,9 @@ TEST(CorpusTest, TodaysMailAtTheComprehensiveLevel) {
 // The whole corpus, both halves and both sets, as a new installation
 // judges it (standard strictness, the comprehensive level, today's mail and
 // the learned judgment on): at least 95% of spam deleted. The legitimate
-// messages deleted are the dictionaries' (7 of the check set's 307, none
-// of the training set's); no more may join them. The check set's own
-// figures are printed beside.
+// messages deleted are the check set's 15 of 667 (13 of them the
+// dictionaries'; none of the training set's); no more may join them. The
+// check set's own figures are printed beside.
 TEST(CorpusTest, WholeCorpusAtTheStandardStrictness) {
   std::vector<Labelled> labels = ReadLabels(false);
   std::vector<Labelled> utf8 = ReadLabels(true);
@@ -307,7 +314,7 @@ TEST(CorpusTest, WholeCorpusAtTheStandardStrictness) {
               f.check_set.Text().c_str());
   EXPECT_GE(whole.spam_deleted * 100, whole.spam * 95);
   EXPECT_EQ(f.training_set.ham_deleted, 0);
-  EXPECT_LE(whole.ham_deleted, 7);
+  EXPECT_LE(whole.ham_deleted, 15);
 }
 
 // The recipient score is added to every dictionary's score; an ordinary
