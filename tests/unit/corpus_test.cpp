@@ -210,7 +210,7 @@ TEST(CorpusTest, DeliveredDataAtTheComprehensiveLevel) {
     if (strictness == 0) {
       // As a new installation judges (the learned judgment, its model
       // learned from the training rows, the brand check and the guard for
-      // quoted warnings on): today 388 of 441 check-set spam, and 8 of 330
+      // quoted warnings on): today 459 of 522 check-set spam, and 8 of 346
       // legitimate check-set messages deleted (7 of them by the
       // dictionaries), held as floors.
       EXPECT_EQ(f.training_set.ham_deleted, 0);
@@ -223,9 +223,9 @@ TEST(CorpusTest, DeliveredDataAtTheComprehensiveLevel) {
   Figures dictionaries = JudgeCorpus(labels, 0, true, false);
   Print("legacy half, learned judgment off", 0, dictionaries);
   // The training rows have grown by writers the dictionaries were not
-  // written on: today 646 of 767 of their spam.
+  // written on: today 696 of 879 of their spam.
   EXPECT_EQ(dictionaries.training_set.ham_deleted, 0);
-  EXPECT_GE(dictionaries.training_set.spam_deleted * 100, dictionaries.training_set.spam * 83);
+  EXPECT_GE(dictionaries.training_set.spam_deleted * 100, dictionaries.training_set.spam * 78);
   EXPECT_LE(dictionaries.check_set.ham_deleted, 7);
   EXPECT_GE(dictionaries.check_set.spam_deleted * 2, dictionaries.check_set.spam);
   // Today's mail, the learned judgment, the brand check and the guard for
@@ -235,7 +235,7 @@ TEST(CorpusTest, DeliveredDataAtTheComprehensiveLevel) {
   Figures f = JudgeCorpus(labels, 0, false, false, false, false);
   Print("legacy half, today's mail off", 0, f);
   EXPECT_LE(f.training_set.ham_deleted, 10);
-  EXPECT_GE(f.training_set.spam_deleted * 100, f.training_set.spam * 82);
+  EXPECT_GE(f.training_set.spam_deleted * 100, f.training_set.spam * 76);
   EXPECT_LE(f.check_set.ham_deleted, 12);
   EXPECT_GE(f.check_set.spam_deleted * 2, f.check_set.spam);
   PrintTime(start);
@@ -261,7 +261,7 @@ TEST(CorpusTest, TodaysMailAtTheComprehensiveLevel) {
       EXPECT_EQ(f.training_set.ham_deleted, 0);
       EXPECT_GE(f.training_set.spam_deleted * 100, f.training_set.spam * 95);
       // Today's figures of the check set as a new installation judges
-      // (405 of 456 spam; 7 of 337 legitimate messages deleted, 6 of them
+      // (476 of 537 spam; 7 of 353 legitimate messages deleted, 6 of them
       // by the dictionaries), held as a floor.
       EXPECT_LE(f.check_set.ham_deleted, 7);
       EXPECT_GE(f.check_set.spam_deleted * 100, f.check_set.spam * 88);
@@ -294,7 +294,7 @@ TEST(CorpusTest, TodaysMailAtTheComprehensiveLevel) {
 // The whole corpus, both halves and both sets, as a new installation
 // judges it (standard strictness, the comprehensive level, today's mail and
 // the learned judgment on): at least 95% of spam deleted. The legitimate
-// messages deleted are the check set's 15 of 667 (13 of them the
+// messages deleted are the check set's 15 of 699 (13 of them the
 // dictionaries'; none of the training set's); no more may join them. The
 // check set's own figures are printed beside.
 TEST(CorpusTest, WholeCorpusAtTheStandardStrictness) {
