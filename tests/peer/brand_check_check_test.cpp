@@ -72,27 +72,21 @@ class BrandCheckCheckTest : public test::DovecotCheckTest<BrandCheckCheckTest> {
                         Sjis("ZVRXBrand\t1\t1500\r\n"
                              "つばさカード\t11jp_phish\ttsubasa-card.example.jp\r\n"));
   }
-
-  void Configure(const std::string& user, const std::string& password) {
-    ASSERT_TRUE(test::ConfigureChecker(state_, 1, 0, {{server_->Account(user), password}}));
-    ASSERT_TRUE(state_.analysis.scoring.tables.brands.present);
-  }
 };
 
 TEST_F(BrandCheckCheckTest, OnlyTheMessageOffTheBrandsDomainsIsDeletedWhileTheOptionIsOn) {
   ASSERT_EQ(ChangeExtensionSettings({{kBrandCheckKey, "off"}}), "");
   Configure("kiku", "kiku-pw");
+  ASSERT_TRUE(state_.analysis.scoring.tables.brands.present);
   RunCheck(state_, {});
   EXPECT_EQ(state_.counters.examined, 2);
   EXPECT_EQ(state_.counters.deleted, 0);
   EXPECT_EQ(server_->RemainingMessages("kiku").size(), 2u);
 
-  // On, as a new installation has it (the key is removed, not set). The
-  // other mailbox holds the same messages: forget the last one seen, so
-  // that the phish is not taken for a duplicate of it.
-  test::WriteHostFile(prefix_.DataFolderHost() + "/" + kExtensionSettingsName, "# mine\n");
-  state_.analysis.duplicates = DuplicateMemory{};
+  // On, as a new installation has it (the key is removed, not set).
+  BackToNewInstallationOptions();
   Configure("ume", "ume-pw");
+  ASSERT_TRUE(state_.analysis.scoring.tables.brands.present);
   RunCheck(state_, {});
   EXPECT_EQ(state_.counters.examined, 2);
   EXPECT_EQ(state_.counters.kept, 1);

@@ -93,10 +93,6 @@ class ModernMailCheckTest : public test::DovecotCheckTest<ModernMailCheckTest> {
     });
   }
 
- protected:
-  void Configure(const std::string& user, const std::string& password) {
-    ASSERT_TRUE(test::ConfigureChecker(state_, 1, 0, {{server_->Account(user), password}}));
-  }
 };
 
 TEST_F(ModernMailCheckTest, TheSpamIsDeletedAndLoggedReadablyAndTheOptionIsReadAtEachCheck) {

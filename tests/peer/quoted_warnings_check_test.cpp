@@ -70,10 +70,6 @@ class QuotedWarningsCheckTest : public test::DovecotCheckTest<QuotedWarningsChec
     test::WriteDictionary(prefix_.InstallRootHost(), "11jp_phish", phish);
     test::WriteJudgmentFiles(prefix_.DataFolderHost(), {2000, 0, 2000, 0, 2000, 0, 20000, 0});
   }
-
-  void Configure(const std::string& user, const std::string& password) {
-    ASSERT_TRUE(test::ConfigureChecker(state_, 1, 0, {{server_->Account(user), password}}));
-  }
 };
 
 TEST_F(QuotedWarningsCheckTest, TheWarningIsKeptOnlyWhileTheOptionIsOn) {
@@ -84,10 +80,8 @@ TEST_F(QuotedWarningsCheckTest, TheWarningIsKeptOnlyWhileTheOptionIsOn) {
   EXPECT_EQ(state_.counters.deleted, 2);
   EXPECT_TRUE(server_->RemainingMessages("kiku").empty());
 
-  // On, as a new installation has it (the key is removed, not set); the
-  // duplicate memory is cleared, since the other mailbox holds the same mail.
-  test::WriteHostFile(prefix_.DataFolderHost() + "/" + kExtensionSettingsName, "# mine\n");
-  state_.analysis.duplicates = DuplicateMemory{};
+  // On, as a new installation has it (the key is removed, not set).
+  BackToNewInstallationOptions();
   Configure("ume", "ume-pw");
   RunCheck(state_, {});
   EXPECT_EQ(state_.counters.examined, 2);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "checker/core/checker_state.h"
+#include "shared/extension_settings.h"
 #include "shared/records.h"
 #include "tests/support/dovecot_fixture.h"
 #include "tests/support/fake_clock.h"
@@ -72,6 +73,18 @@ class DovecotCheckTest : public ::testing::Test {
     return ReadHostFile(prefix_.DataFolderHost() + "/" + name);
   }
   std::string Log() const { return DataFile("ZVRXLog"); }
+
+  // The checker set to check one account of the suite's server at start-up.
+  void Configure(const std::string& user, const std::string& password) {
+    ASSERT_TRUE(ConfigureChecker(state_, 1, 0, {{server_->Account(user), password}}));
+  }
+  // ZVRXExt.ini without keys, so every option has a new installation's
+  // value at the next check; the duplicate memory is forgotten too, since a
+  // suite's mailboxes hold the same mail.
+  void BackToNewInstallationOptions() {
+    WriteHostFile(prefix_.DataFolderHost() + "/" + kExtensionSettingsName, "# mine\n");
+    state_.analysis.duplicates = DuplicateMemory{};
+  }
 
   static inline DovecotServer* server_ = nullptr;
   static inline std::string start_error_;
