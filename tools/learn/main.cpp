@@ -354,7 +354,7 @@ void ChooseThresholds(const std::vector<Message>& messages, const std::vector<in
   }
 }
 
-int CrossValidate(const std::string& corpus) {
+int CrossValidate(const std::string& corpus, const std::string& scores_out) {
   BasicSettings basic{};
   LoadBasicSettings(basic);
   JudgmentSettings judgment{};
@@ -432,6 +432,19 @@ int CrossValidate(const std::string& corpus) {
     }
     std::printf("\n");
   }
+  if (!scores_out.empty()) {
+    // One row per training message: what a rule beside the layer (a veto,
+    // a guard) would have met, message by message.
+    std::ofstream out(scores_out);
+    out << "file\tlabel\tlanguage\tdictionaries -1/0/1\tout-of-fold score\n";
+    for (size_t i = 0; i < messages.size(); ++i) {
+      const Message& m = messages[i];
+      if (!m.analysed) continue;
+      out << m.file << '\t' << (m.spam ? "spam" : "ham") << '\t' << (m.language == 0 ? "ja" : "en")
+          << '\t' << m.dictionaries_delete[0] << m.dictionaries_delete[1]
+          << m.dictionaries_delete[2] << '\t' << scores[i] << '\n';
+    }
+  }
   std::printf("veto candidates (standard): veto, unwanted lost, legitimate saved\n");
   int best_saved = 0;
   for (int64_t veto : {-4000, -2000, -1000, -500, -200, 0}) {
@@ -479,9 +492,11 @@ int main(int argc, char** argv) {
   if (args.size() == 5 && args[0] == "train") {
     return zvrx::Train(args[1], args[2], args[3], args[4]);
   }
-  if (args.size() == 2 && args[0] == "cv") return zvrx::CrossValidate(args[1]);
+  if ((args.size() == 2 || args.size() == 3) && args[0] == "cv") {
+    return zvrx::CrossValidate(args[1], args.size() == 3 ? args[2] : std::string());
+  }
   std::fprintf(stderr,
                "usage: zvrx_learn train CORPUS EUROPEAN PARAMETERS OUT\n"
-               "       zvrx_learn cv CORPUS   (ZVRX_PREFIX: an installation with the data)\n");
+               "       zvrx_learn cv CORPUS [SCORES_OUT]   (ZVRX_PREFIX: an installation with the data)\n");
   return 2;
 }
