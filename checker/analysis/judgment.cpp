@@ -197,7 +197,7 @@ int ComprehensiveProcedure(AnalysisState& state, const MailRecord& record,
   }
   TextVerdict verdict = AnalyseText(state.scoring, body, text_length, record, language,
                                     result.category, &result.details, extra);
-  if (state.quoted_warnings && verdict == TextVerdict::kUnwanted && language == kClassJapanese &&
+  if (state.quoted_warnings && verdict == TextVerdict::kUnwanted &&
       (HasFraudWarningWords(body, text_length) ||
        HasFraudWarningWords(record.subject,
                             static_cast<int32_t>(strnlen(record.subject, kMailFieldSize)))) &&

@@ -39,6 +39,16 @@ constexpr const char* kWarningWords[] = {
     "\x96\x7b\x93\x96\x82\xc5\x82\xb7\x82\xa9",                  // 本当ですか
 };
 
+// The same in English mail: a list member who pastes a scam to warn about
+// it or to ask whether it is real. Lower case; matched in either case at a
+// word start. None of them is a turn that scams use of themselves.
+constexpr const char* kEnglishWarningWords[] = {
+    "phish",        "beware",          "sextortion",       "impersonat",      "a scam",
+    "fake email",   "fake text",       "fake message",     "fake mail",       "fraudster",
+    "posing as",    "pretending to be", "original message", "wrote:",          "writes:",
+    "is this real", "is this legit",   "anyone else",      "heads up",        "got one of these",
+};
+
 // Rules that people draw above and below a mail they paste into theirs:
 // four or more of one of these in a row open a line.
 constexpr const char* kRuleMarks[] = {
@@ -63,6 +73,19 @@ int32_t CharacterSize(const char* text, int32_t at, int32_t length) {
 bool At(const char* text, int32_t at, int32_t length, const char* what) {
   const int32_t n = static_cast<int32_t>(std::strlen(what));
   return at + n <= length && std::memcmp(text + at, what, static_cast<size_t>(n)) == 0;
+}
+
+bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+// `what` (lower case) at `at`, ASCII letters in either case.
+bool AtNoCase(const char* text, int32_t at, int32_t length, const char* what) {
+  for (int32_t k = 0; what[k] != '\0'; ++k) {
+    if (at + k >= length) return false;
+    char c = text[at + k];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
+    if (c != what[k]) return false;
+  }
+  return true;
 }
 
 // Where the quotation opened at `open` closes (the position of its closing
@@ -142,6 +165,11 @@ bool HasFraudWarningWords(const char* text, int32_t length) {
   for (int32_t p = 0; p < length && text[p] != '\0'; p += CharacterSize(text, p, length)) {
     for (const char* word : kWarningWords) {
       if (At(text, p, length, word)) return true;
+    }
+    if (p == 0 || !IsAsciiLetter(text[p - 1])) {
+      for (const char* word : kEnglishWarningWords) {
+        if (AtNoCase(text, p, length, word)) return true;
+      }
     }
   }
   return false;

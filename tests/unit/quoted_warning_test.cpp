@@ -42,6 +42,11 @@ TEST(QuotedWarningTextTest, FraudWordsCountOnlyAtACharacterBoundaryBeforeTheEnd)
       {"text ending in the lead byte of 詐", "abc\x8d", 0, false},
       {"a word followed by a lone lead byte", Sj("詐欺") + "\x82", 0, true},
       {"empty", "", 0, false},
+      {"an English warning word in any case", "BeWaRe of this one", 0, true},
+      {"a reply's attribution line", "On Monday, Kim wrote:", 0, true},
+      {"an English word only inside another word", "antiphishing", 0, false},
+      {"an English word cut by the length", "wrote:", 1, false},
+      {"a scam naming itself without the article", "this is no scam", 0, false},
   };
   for (const Case& c : cases) {
     const int32_t length = static_cast<int32_t>(c.text.size()) - c.cut;
@@ -249,8 +254,10 @@ TEST_F(QuotedWarningJudgmentTest, WhatTheGuardDoesNotKeepIsJudgedAsWithoutIt) {
   }
 }
 
-// English mail is never given the guard, whatever its bytes hold.
-TEST_F(QuotedWarningJudgmentTest, OnlyJapaneseMailIsGuarded) {
+// A list post that pastes an English scam with ">" lines or between rules
+// is guarded as a Japanese warning is; an English phish that only names a
+// scam, or quotes nothing, is judged as without the option.
+TEST_F(QuotedWarningJudgmentTest, EnglishPostsQuotingAScamAreGuardedToo) {
   test::DictionaryContents contents;
   contents.category = Sj("英文フィッシングメール");
   contents.language = kLanguageEnglish;
@@ -260,17 +267,41 @@ TEST_F(QuotedWarningJudgmentTest, OnlyJapaneseMailIsGuarded) {
   dictionary.file_name = "20en_phish";
   ASSERT_TRUE(ParseDictionaryFile(file.data(), file.size(), dictionary));
   ASSERT_TRUE(AddDictionary(state_.scoring.dictionaries, std::move(dictionary)));
-  state_.quoted_warnings = true;
-  MailRecord record{};
-  std::strcpy(record.from, "info@bank.example.com");
-  std::strcpy(record.charset, "us-ascii");
-  const std::string body = Sj("Fraud alert 詐欺 \"「verify」\"");
-  JudgmentResult result;
-  JudgeMail(state_, kLevelComprehensive, record, body.c_str(),
-            static_cast<int32_t>(body.size() + 1), JudgmentEffects{}, &result);
-  EXPECT_EQ(result.language_class, kClassEnglish);
-  EXPECT_EQ(result.verdict, kVerdictDelete);
-  EXPECT_FALSE(result.quoted_warning_kept);
+  struct Case {
+    const char* what;
+    const char* body;
+    bool kept;
+  };
+  const Case cases[] = {
+      {"a reply quoting the phish", "Jim wrote:\r\n> Please verify your account now.\r\nDon't.\r\n",
+       true},
+      {"a phish pasted between rules, the warning word in capitals",
+       "BEWARE, got this today:\n---------- Forwarded message ---------\nverify your account\n"
+       "----------------------------\nIgnore it.\n",
+       true},
+      {"the word inside another word is no warning",
+       "Antiphishing team wrote nothing:\n> verify your account\n", false},
+      {"a phish that calls itself safe, quoting nothing", "This is not a scam. Verify your account.",
+       false},
+      {"a warning whose own text says verify", "Heads up: verify the sender.\n> verify now\n",
+       false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    MailRecord record{};
+    std::strcpy(record.from, "member@lists.example.org");
+    std::strcpy(record.charset, "us-ascii");
+    for (bool guard : {false, true}) {
+      state_.quoted_warnings = guard;
+      state_.duplicates = DuplicateMemory{};
+      JudgmentResult result;
+      JudgeMail(state_, kLevelComprehensive, record, c.body,
+                static_cast<int32_t>(std::strlen(c.body) + 1), JudgmentEffects{}, &result);
+      EXPECT_EQ(result.language_class, kClassEnglish);
+      EXPECT_EQ(result.verdict, guard && c.kept ? kVerdictKeep : kVerdictDelete) << guard;
+      EXPECT_EQ(result.quoted_warning_kept, guard && c.kept);
+    }
+  }
 }
 
 // The option is read from ZVRXExt.ini with the others; a new installation
