@@ -25,6 +25,11 @@ constexpr char kTagWord = 'w';
 constexpr char kTagBigram = 'b';
 constexpr char kTagTrigram = 't';
 constexpr char kTagPair = 'p';
+constexpr char kTagLinks = 'l';
+// Marks a token of the Subject, which is counted once as any token and once
+// as the Subject's own: a lure weighs more in the Subject that shows it
+// than in the text below.
+constexpr char kSubjectField = 0x40;
 
 uint64_t Hash(char tag, std::string_view bytes) {
   uint64_t h = kFnvOffset;
@@ -73,7 +78,9 @@ class Tokenizer {
  public:
   Tokenizer(int32_t language, std::vector<uint64_t>& out) : japanese_(language == 0), out_(out) {}
 
-  void Add(std::string_view text) {
+  // `field` 0 for the text and the From name, kSubjectField for the Subject.
+  void Add(std::string_view text, char field = 0) {
+    field_ = field;
     previous_word_.clear();
     size_t i = 0;
     while (i < text.size()) {
@@ -122,11 +129,11 @@ class Tokenizer {
       previous_word_.clear();
       return;
     }
-    out_.push_back(Hash(kTagWord, lowered));
+    Push(kTagWord, lowered);
     // Two words in a row ("verify your", "wire transfer") say more than
     // either alone.
     if (!previous_word_.empty()) {
-      out_.push_back(Hash(kTagPair, previous_word_ + ' ' + std::string(lowered)));
+      Push(kTagPair, previous_word_ + ' ' + std::string(lowered));
     }
     previous_word_.assign(lowered);
   }
@@ -139,17 +146,21 @@ class Tokenizer {
       char gram[6];
       std::memcpy(gram, previous_.data(), previous_.size());
       std::memcpy(gram + previous_.size(), ch.data(), ch.size());
-      out_.push_back(Hash(kTagBigram, std::string_view(gram, previous_.size() + ch.size())));
+      Push(kTagBigram, std::string_view(gram, previous_.size() + ch.size()));
       if (!before_.empty()) {
         std::memcpy(gram, before_.data(), before_.size());
         std::memcpy(gram + before_.size(), previous_.data(), previous_.size());
         std::memcpy(gram + before_.size() + previous_.size(), ch.data(), ch.size());
-        out_.push_back(Hash(kTagTrigram, std::string_view(gram, before_.size() + previous_.size() +
-                                                                    ch.size())));
+        Push(kTagTrigram, std::string_view(gram, before_.size() + previous_.size() + ch.size()));
       }
     }
     before_ = previous_;
     previous_ = ch;
+  }
+
+  void Push(char tag, std::string_view bytes) {
+    out_.push_back(Hash(tag, bytes));
+    if (field_ != 0) out_.push_back(Hash(static_cast<char>(tag ^ field_), bytes));
   }
 
   void EndRun() {
@@ -158,6 +169,7 @@ class Tokenizer {
   }
 
   bool japanese_;
+  char field_ = 0;
   std::string previous_word_;
   std::vector<uint64_t>& out_;
   std::string_view before_;  // the character before previous_ in the run
@@ -297,14 +309,22 @@ void LearnedTokens(const char* text, const MailRecord& record, int32_t language,
   // "ポイント" and "５０ｐｔ" as "50pt" do, and an old system's notice in
   // half-width kana or a sender who types full-width digits is not taken
   // for spam's disguise (the dictionaries still see that).
-  tokenizer.Add(FoldWidths(text != nullptr ? std::string_view(text)
-                                                            : std::string_view()));
-  tokenizer.Add(FoldWidths(
-      std::string_view(record.subject, strnlen(record.subject, kMailFieldSize))));
+  const std::string body = FoldWidths(text != nullptr ? std::string_view(text) : std::string_view());
+  tokenizer.Add(body);
+  tokenizer.Add(FoldWidths(std::string_view(record.subject, strnlen(record.subject, kMailFieldSize))),
+                kSubjectField);
   char from[kMailFieldSize + 1];
   std::memcpy(from, record.from, kMailFieldSize);
   from[kMailFieldSize] = '\0';
   tokenizer.Add(FoldWidths(FromText(from)));
+  // How many links the text holds (0, 1, 2, 3 or more): most unwanted mail
+  // exists to bring the reader to one, and a word's weight cannot say so.
+  int links = 0;
+  for (size_t at = body.find("http"); at != std::string::npos && links < 3;
+       at = body.find("http", at + 4)) {
+    ++links;
+  }
+  tokens.push_back(Hash(kTagLinks, std::string(1, static_cast<char>('0' + links))));
   std::sort(tokens.begin(), tokens.end());
   tokens.erase(std::unique(tokens.begin(), tokens.end()), tokens.end());
 }

@@ -5,7 +5,7 @@
 //
 // The model is the delivered file "Zvrx Staffs\ZVRXLearn.dat", written by
 // zvrx_learn (tools/learn) at build time, little-endian:
-//   magic "ZVRXLRN1", u16 version (2), u16 header bytes (60),
+//   magic "ZVRXLRN1", u16 version (3), u16 header bytes (60),
 //   u32 token count, u32 unwanted and u32 legitimate messages learned,
 //   i32 thresholds for strictness -1, 0 and 1 of Japanese mail, then of
 //   English mail, i32 veto (INT32_MIN: none),
@@ -14,7 +14,8 @@
 //   then u32 FNV-1a of every byte before it.
 // Weights and scores are log-odds in hundredths. The version names the
 // tokens the hashes stand for (2: Japanese character pairs and triples of
-// width-folded text), so a model learned on other tokens is refused rather
+// width-folded text; 3: the Subject's tokens twice, once as its own, and the
+// number of links), so a model learned on other tokens is refused rather
 // than misread.
 #pragma once
 
@@ -34,7 +35,7 @@ struct ScoreDetails;
 
 inline constexpr char kLearnedModelName[] = "ZVRXLearn.dat";
 inline constexpr char kLearnedMagic[8] = {'Z', 'V', 'R', 'X', 'L', 'R', 'N', '1'};
-inline constexpr uint16_t kLearnedVersion = 2;
+inline constexpr uint16_t kLearnedVersion = 3;
 inline constexpr uint16_t kLearnedHeaderBytes = 60;
 inline constexpr int kLearnedTokenBytes = 10;
 inline constexpr int32_t kLearnedNoVeto = INT32_MIN;
