@@ -182,6 +182,23 @@ std::string FoldWidths(std::string_view cp932) {
   return mime::FoldForMatching(cp932, mime::LanguageClass::kEnglish);
 }
 
+// Whether the text starts with a header field that every message's header
+// opens or carries (and a body hardly starts with).
+bool StartsAsHeader(const char* text) {
+  constexpr const char* kFields[] = {"return-path:", "received:", "delivered-to:",
+                                     "dkim-signature:", "authentication-results:", "arc-",
+                                     "x-",           "message-id:", "mime-version:"};
+  for (const char* field : kFields) {
+    size_t k = 0;
+    while (field[k] != '\0' && text[k] != '\0' &&
+           (text[k] == field[k] || (text[k] >= 'A' && text[k] <= 'Z' && text[k] + 32 == field[k]))) {
+      ++k;
+    }
+    if (field[k] == '\0') return true;
+  }
+  return false;
+}
+
 // The From text without its address in angle brackets: the display name
 // (a bare address still gives its words).
 std::string FromText(const char* from) {
@@ -365,6 +382,10 @@ bool ApplyLearnedJudgment(const LearnedModel& model, const ScoringState& scoring
   // one of them switched off, the user has the language's text judged by
   // nothing.
   if (!model.loaded || !scoring.buffer.bytes || details.scored == 0) return unwanted;
+  // Nor does it judge a header: when the header of a message does not end
+  // within what was read, the text is the header itself, which the layer
+  // never learned from.
+  if (StartsAsHeader(scoring.buffer.bytes.get())) return unwanted;
   std::vector<uint64_t> tokens;
   LearnedTokens(scoring.buffer.bytes.get(), record, language, tokens);
   out.scored = true;

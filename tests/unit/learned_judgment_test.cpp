@@ -33,11 +33,33 @@ using test::WriteHostFile;
 
 using test::Sjis;
 
-// The one token a short text gives in the language's class.
-uint64_t TokenOf(const std::string& cp932, int32_t language) {
-  MailRecord record{};
+// The token every message has for its number of links, 0 to 3 or more.
+uint64_t LinkCountToken(int links, int32_t language) {
+  std::string text;
+  for (int k = 0; k < links; ++k) text += "http ";
+  std::vector<uint64_t> tokens;
+  LearnedTokens(text.c_str(), MailRecord{}, language, tokens);
+  EXPECT_EQ(tokens.size(), 1u) << links;
+  return tokens.empty() ? 0 : tokens[0];
+}
+
+// The tokens of a message but its link count's.
+std::vector<uint64_t> WordTokens(const std::string& cp932, const MailRecord& record,
+                                 int32_t language) {
   std::vector<uint64_t> tokens;
   LearnedTokens(cp932.c_str(), record, language, tokens);
+  std::erase_if(tokens, [language](uint64_t t) {
+    for (int links = 0; links <= 3; ++links) {
+      if (t == LinkCountToken(links, language)) return true;
+    }
+    return false;
+  });
+  return tokens;
+}
+
+// The one token a short text gives in the language's class.
+uint64_t TokenOf(const std::string& cp932, int32_t language) {
+  const std::vector<uint64_t> tokens = WordTokens(cp932, MailRecord{}, language);
   EXPECT_EQ(tokens.size(), 1u) << cp932;
   return tokens.empty() ? 0 : tokens[0];
 }
@@ -167,6 +189,32 @@ TEST_F(LearnedJudgmentTest, DeletesAboveTheThresholdOfLanguageAndStrictness) {
   }
 }
 
+// A header that does not end within what was read stays the text, as the
+// written judgment reads it; the layer, which learned from bodies only,
+// leaves such a message to the dictionaries.
+TEST_F(LearnedJudgmentTest, AHeaderReadAsTheTextIsLeftToTheDictionaries) {
+  WriteModel(SmallModel());
+  AnalysisState state;
+  Load(state, 1, true);
+  const std::string words = "Jackpot! You are our WINNER.\r\n";
+  const std::string headers[] = {
+      "Received: from relay.example by mx.example\r\n",
+      "Return-Path: <desk@prize.example>\r\n",
+      "X-Scan-Report: rrrr\r\n",
+  };
+  for (const std::string& first : headers) {
+    SCOPED_TRACE(first);
+    const JudgmentResult result =
+        Judge(state, first + "From: Desk <desk@prize.example>\r\nSubject: Hello\r\n"
+                             "Content-Type: text/plain; charset=us-ascii\r\nX-Note: " + words);
+    ASSERT_TRUE(result.analysed);
+    EXPECT_FALSE(result.learned.scored);
+    EXPECT_EQ(result.verdict, kVerdictKeep);
+  }
+  // The same words as a body are the layer's.
+  EXPECT_EQ(Judge(state, EnglishMail("Hello", words)).verdict, kVerdictDelete);
+}
+
 // A dictionary verdict stands unless the model has a veto and the text
 // scores below it; without a veto the layer never keeps what the
 // dictionaries delete.
@@ -294,8 +342,10 @@ TEST_F(LearnedJudgmentTest, RefusesDamagedModelFiles) {
       {"empty", {}, "damaged (too short)"},
       {"header only", std::vector<uint8_t>(sound.begin(), sound.begin() + 40), "damaged (too short)"},
       {"another file", with(0, {'M', 'Z'}), "damaged (not a learned model)"},
-      {"a later version", with(8, {3, 0}), "damaged (unknown version)"},
+      {"a later version", with(8, {4, 0}), "damaged (unknown version)"},
       {"a model of pairs alone (version 1)", with(8, {1, 0}), "damaged (unknown version)"},
+      {"a model without Subject and link tokens (version 2)", with(8, {2, 0}),
+       "damaged (unknown version)"},
       {"another header size", with(10, {64, 0}), "damaged (bad header)"},
       {"reserved bytes set", with(56, {1}), "damaged (bad header)"},
       {"a huge count", with(12, {0xff, 0xff, 0xff, 0xff}), "damaged (bad token count)"},
@@ -345,8 +395,8 @@ TEST(LearnedTokensTest, TokensOfTheAnalysisTextSubjectAndFrom) {
   };
   const Row rows[] = {
       {"pairs and triples", Sjis("当選金額"), "", "", 0, {Sjis("当選金"), Sjis("選金額")}},
-      {"half-width katakana is the full-width word", Sjis("ｶｼﾞﾉ"), Sjis("ﾎﾟｲﾝﾄ"), "", 0,
-       {Sjis("カジノ"), Sjis("ポイント")}},
+      {"half-width katakana is the full-width word", Sjis("ｶｼﾞﾉﾎﾟｲﾝﾄ"), "", "", 0,
+       {Sjis("カジノポイント")}},
       {"full-width letters and digits are ASCII", Sjis("ＦＲＥＥ５０ｐｔ"), "", "", 0,
        {"FREE50pt"}},
       {"a symbol ends a run", Sjis("当選！金額"), "", "", 0, {Sjis("当選"), Sjis("金額")}},
@@ -358,26 +408,56 @@ TEST(LearnedTokensTest, TokensOfTheAnalysisTextSubjectAndFrom) {
       {"words in Japanese mail", Sjis("Bitcoinで"), "", "", 0, {"bitcoin"}},
       {"numbers, one letter and long words", "2026 a " + std::string(21, 'x'), "", "", 1, {}},
       {"address labels", "http://www.example.com/ invalid.test", "", "", 1, {}},
-      {"Subject and From name", "", "Prize", "Lucky Desk <desk@prize.example>", 1,
-       {"prize", "lucky desk"}},
+      {"the From name", "", "", "Lucky Desk <desk@prize.example>", 1, {"lucky desk"}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
     MailRecord record{};
     std::strncpy(record.subject, row.subject.c_str(), kMailFieldSize - 1);
     std::strncpy(record.from, row.from.c_str(), kMailFieldSize - 1);
-    std::vector<uint64_t> tokens;
-    LearnedTokens(row.text.c_str(), record, row.language, tokens);
+    const std::vector<uint64_t> tokens = WordTokens(row.text, record, row.language);
     std::vector<uint64_t> expected;
     for (const std::string& one : row.same_tokens_as) {
-      std::vector<uint64_t> some;
-      LearnedTokens(one.c_str(), MailRecord{}, row.language, some);
+      const std::vector<uint64_t> some = WordTokens(one, MailRecord{}, row.language);
       expected.insert(expected.end(), some.begin(), some.end());
     }
     std::sort(expected.begin(), expected.end());
     expected.erase(std::unique(expected.begin(), expected.end()), expected.end());
     EXPECT_EQ(tokens, expected);
   }
+}
+
+// A Subject's token counts twice, once as any token and once as the
+// Subject's own; every message has one token for its number of links.
+TEST(LearnedTokensTest, TheSubjectCountsTwiceAndTheLinksOnce) {
+  MailRecord with_subject{};
+  std::strcpy(with_subject.subject, "Prize");
+  const std::vector<uint64_t> in_subject = WordTokens("", with_subject, 1);
+  const std::vector<uint64_t> in_text = WordTokens("prize", MailRecord{}, 1);
+  ASSERT_EQ(in_text.size(), 1u);
+  ASSERT_EQ(in_subject.size(), 2u);
+  EXPECT_TRUE(std::find(in_subject.begin(), in_subject.end(), in_text[0]) != in_subject.end());
+
+  struct Row {
+    const char* text;
+    int links;
+  };
+  const Row rows[] = {
+      {"no link at all", 0},
+      {"see https://a.example/x", 1},
+      {"http://a.example/ and HTTP://b.example/", 1},  // the scheme as senders write it
+      {"http://a.example/ http://b.example/", 2},
+      {"http http http http http", 3},  // three or more are one token
+  };
+  for (const Row& row : rows) {
+    std::vector<uint64_t> tokens;
+    LearnedTokens(row.text, MailRecord{}, 1, tokens);
+    EXPECT_TRUE(std::find(tokens.begin(), tokens.end(), LinkCountToken(row.links, 1)) !=
+                tokens.end())
+        << row.text;
+  }
+  EXPECT_NE(LinkCountToken(0, 1), LinkCountToken(1, 1));
+  EXPECT_NE(LinkCountToken(2, 1), LinkCountToken(3, 1));
 }
 
 // Only the N strongest known tokens count when the model says so, by

@@ -244,6 +244,9 @@ TEST_F(ZvrxctlJudgeTest, FollowsTheQuotedWarningsOptionAndSaysWhenItKept) {
   EXPECT_NE(run.err.find(said + " (with them: フィッシング詐欺メール)\n"), std::string::npos)
       << run.err;
   ASSERT_EQ(Ctl({"warnings", "off"}).status, 0);
+  // The learned judgment would overrule these words on its own (its veto):
+  // off, the words alone speak.
+  ASSERT_EQ(Ctl({"learned", "off"}).status, 0);
   run = Ctl({"judge", "--level", "1", "-v", "warning.eml"});
   EXPECT_EQ(run.out, "warning.eml\tdelete\tフィッシング詐欺メール\n") << run.err;
   EXPECT_EQ(run.err.find("quoted warning"), std::string::npos) << run.err;
