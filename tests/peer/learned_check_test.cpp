@@ -31,7 +31,8 @@ std::string Invitation() {
          "Content-Type: text/plain; charset=us-ascii\r\n\r\n"
          "Hey, my cousin showed me a trading app that grew his savings fast.\r\n"
          "He started small last month and now gets steady daily returns.\r\n"
-         "Want me to send you the invite link? Spots are limited.\r\n";
+         "Want me to send you the invite link? Spots are limited.\r\n"
+         "Join here: https://quick-yield.example/join?ref=ken\r\n";
 }
 
 std::string WorkMail() {

@@ -184,7 +184,8 @@ TEST_F(ZvrxctlJudgeTest, FollowsTheLearnedOption) {
         "\n"
         "Hey, my cousin showed me a trading app that grew his savings fast.\n"
         "He started small last month and now gets steady daily returns.\n"
-        "Want me to send you the invite link? Spots are limited.\n");
+        "Want me to send you the invite link? Spots are limited.\n"
+        "Join here: https://quick-yield.example/join?ref=ken\n");
   CtlResult run = Ctl({"judge", "--level", "1", "-v", "trade.eml"});
   EXPECT_EQ(run.out, "trade.eml\tdelete\t英文金融・カジノ勧誘メール\n") << run.err;
   EXPECT_NE(run.err.find("  learned: "), std::string::npos) << run.err;
