@@ -210,11 +210,11 @@ TEST(CorpusTest, DeliveredDataAtTheComprehensiveLevel) {
     if (strictness == 0) {
       // As a new installation judges (the learned judgment, its model
       // learned from the training rows, the brand check and the guard for
-      // quoted warnings on): today 868 of 1014 check-set spam, and 3 of 718
+      // quoted warnings on): today 981 of 1137 check-set spam, and 5 of 799
       // legitimate check-set messages deleted, held as floors.
       EXPECT_EQ(f.training_set.ham_deleted, 0);
       EXPECT_GE(f.training_set.spam_deleted * 100, f.training_set.spam * 98);
-      EXPECT_LE(f.check_set.ham_deleted, 3);
+      EXPECT_LE(f.check_set.ham_deleted, 5);
       EXPECT_GE(f.check_set.spam_deleted * 100, f.check_set.spam * 85);
     }
   }
@@ -222,10 +222,10 @@ TEST(CorpusTest, DeliveredDataAtTheComprehensiveLevel) {
   Figures dictionaries = JudgeCorpus(labels, 0, true, false);
   Print("legacy half, learned judgment off", 0, dictionaries);
   // The training rows have grown by writers the dictionaries were not
-  // written on: today 1137 of 1601 of their spam, and 475 of the check
-  // set's 1014.
+  // written on: today 1219 of 1798 of their spam, and 525 of the check
+  // set's 1137.
   EXPECT_EQ(dictionaries.training_set.ham_deleted, 0);
-  EXPECT_GE(dictionaries.training_set.spam_deleted * 100, dictionaries.training_set.spam * 70);
+  EXPECT_GE(dictionaries.training_set.spam_deleted * 100, dictionaries.training_set.spam * 67);
   EXPECT_LE(dictionaries.check_set.ham_deleted, 8);
   EXPECT_GE(dictionaries.check_set.spam_deleted * 100, dictionaries.check_set.spam * 45);
   // Today's mail, the learned judgment, the brand check and the guard for
@@ -235,7 +235,7 @@ TEST(CorpusTest, DeliveredDataAtTheComprehensiveLevel) {
   Figures f = JudgeCorpus(labels, 0, false, false, false, false);
   Print("legacy half, today's mail off", 0, f);
   EXPECT_LE(f.training_set.ham_deleted, 19);
-  EXPECT_GE(f.training_set.spam_deleted * 100, f.training_set.spam * 67);
+  EXPECT_GE(f.training_set.spam_deleted * 100, f.training_set.spam * 64);
   EXPECT_LE(f.check_set.ham_deleted, 16);
   EXPECT_GE(f.check_set.spam_deleted * 100, f.check_set.spam * 43);
   PrintTime(start);
@@ -261,9 +261,9 @@ TEST(CorpusTest, TodaysMailAtTheComprehensiveLevel) {
       EXPECT_EQ(f.training_set.ham_deleted, 0);
       EXPECT_GE(f.training_set.spam_deleted * 100, f.training_set.spam * 95);
       // Today's figures of the check set as a new installation judges
-      // (889 of 1029 spam; 2 of 725 legitimate messages deleted), held as a
-      // floor.
-      EXPECT_LE(f.check_set.ham_deleted, 2);
+      // (1004 of 1152 spam; 4 of 806 legitimate messages deleted), held as
+      // a floor.
+      EXPECT_LE(f.check_set.ham_deleted, 4);
       EXPECT_GE(f.check_set.spam_deleted * 100, f.check_set.spam * 86);
 
       const Figures legacy = JudgeCorpus(ReadLabels(false), strictness, true);
@@ -294,9 +294,9 @@ TEST(CorpusTest, TodaysMailAtTheComprehensiveLevel) {
 // The whole corpus, both halves and both sets, as a new installation
 // judges it (standard strictness, the comprehensive level, today's mail and
 // the learned judgment on). The aim is 95% of spam with no legitimate
-// message deleted; today 93.9% (the check set, grown by writers in styles
-// the rest had not seen, holds 86%), and the legitimate messages deleted
-// are the check set's 5 of 1443 (none of the training set's). Both are
+// message deleted; today 94.3% (the check set, grown by writers in styles
+// the rest had not seen, holds 86.7%), and the legitimate messages deleted
+// are the check set's 9 of 1605 (none of the training set's). Both are
 // held as floors; the check set's own figures are printed beside.
 TEST(CorpusTest, WholeCorpusAtTheStandardStrictness) {
   std::vector<Labelled> labels = ReadLabels(false);
@@ -313,9 +313,9 @@ TEST(CorpusTest, WholeCorpusAtTheStandardStrictness) {
   whole.spam_deleted += f.check_set.spam_deleted;
   std::printf("whole corpus, strictness 0: %s\n  check set: %s\n", whole.Text().c_str(),
               f.check_set.Text().c_str());
-  EXPECT_GE(whole.spam_deleted * 1000, whole.spam * 935);
+  EXPECT_GE(whole.spam_deleted * 1000, whole.spam * 940);
   EXPECT_EQ(f.training_set.ham_deleted, 0);
-  EXPECT_LE(whole.ham_deleted, 5);
+  EXPECT_LE(whole.ham_deleted, 9);
 }
 
 // The recipient score is added to every dictionary's score; an ordinary
