@@ -28,6 +28,16 @@ const char* FindNoCase(const char* text, const char* pattern) {
   return nullptr;
 }
 
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (size_t k = 0; k < prefix.size(); ++k) {
+    if (FoldAscii(static_cast<unsigned char>(text[k])) != static_cast<unsigned char>(prefix[k])) {
+      return false;
+    }
+  }
+  return true;
+}
+
 char* FindNoCase(char* text, const char* pattern) {
   return const_cast<char*>(FindNoCase(static_cast<const char*>(text), pattern));
 }

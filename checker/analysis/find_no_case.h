@@ -4,11 +4,17 @@
 // all the callers look for.
 #pragma once
 
+#include <string_view>
+
 namespace zvrx {
 
 // First match of `pattern` in the NUL-terminated `text`, or nullptr. An
 // empty pattern matches at the start.
 const char* FindNoCase(const char* text, const char* pattern);
 char* FindNoCase(char* text, const char* pattern);
+
+// Whether `text` starts with `prefix`, ASCII letters of `text` in either
+// case (`prefix` is written in lower case).
+bool StartsWithNoCase(std::string_view text, std::string_view prefix);
 
 }  // namespace zvrx

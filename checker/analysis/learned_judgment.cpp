@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "checker/analysis/find_no_case.h"
 #include "checker/analysis/read_whole_file.h"
 #include "checker/analysis/text_scoring.h"
 #include "checker/mime/folding.h"
@@ -184,17 +185,12 @@ std::string FoldWidths(std::string_view cp932) {
 
 // Whether the text starts with a header field that every message's header
 // opens or carries (and a body hardly starts with).
-bool StartsAsHeader(const char* text) {
-  constexpr const char* kFields[] = {"return-path:", "received:", "delivered-to:",
-                                     "dkim-signature:", "authentication-results:", "arc-",
-                                     "x-",           "message-id:", "mime-version:"};
-  for (const char* field : kFields) {
-    size_t k = 0;
-    while (field[k] != '\0' && text[k] != '\0' &&
-           (text[k] == field[k] || (text[k] >= 'A' && text[k] <= 'Z' && text[k] + 32 == field[k]))) {
-      ++k;
-    }
-    if (field[k] == '\0') return true;
+bool StartsAsHeader(std::string_view text) {
+  constexpr std::string_view kFields[] = {"return-path:", "received:", "delivered-to:",
+                                          "dkim-signature:", "authentication-results:", "arc-",
+                                          "x-", "message-id:", "mime-version:"};
+  for (std::string_view field : kFields) {
+    if (StartsWithNoCase(text, field)) return true;
   }
   return false;
 }
@@ -385,7 +381,10 @@ bool ApplyLearnedJudgment(const LearnedModel& model, const ScoringState& scoring
   // Nor does it judge a header: when the header of a message does not end
   // within what was read, the text is the header itself, which the layer
   // never learned from.
-  if (StartsAsHeader(scoring.buffer.bytes.get())) return unwanted;
+  if (StartsAsHeader(std::string_view(scoring.buffer.bytes.get(),
+                                      strnlen(scoring.buffer.bytes.get(), kAnalysisBufferSize)))) {
+    return unwanted;
+  }
   std::vector<uint64_t> tokens;
   LearnedTokens(scoring.buffer.bytes.get(), record, language, tokens);
   out.scored = true;

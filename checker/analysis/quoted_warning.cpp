@@ -1,6 +1,9 @@
 #include "checker/analysis/quoted_warning.h"
 
 #include <cstring>
+#include <string_view>
+
+#include "checker/analysis/find_no_case.h"
 
 namespace zvrx {
 
@@ -91,17 +94,6 @@ bool At(const char* text, int32_t at, int32_t length, const char* what) {
 
 bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
-// `what` (lower case) at `at`, ASCII letters in either case.
-bool AtNoCase(const char* text, int32_t at, int32_t length, const char* what) {
-  for (int32_t k = 0; what[k] != '\0'; ++k) {
-    if (at + k >= length) return false;
-    char c = text[at + k];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
-    if (c != what[k]) return false;
-  }
-  return true;
-}
-
 // Where the quotation opened at `open` closes (the position of its closing
 // mark), or -1.
 int32_t QuotationEnd(const char* text, int32_t open, int32_t length, const char* close) {
@@ -182,7 +174,9 @@ bool HasFraudWarningWords(const char* text, int32_t length) {
     }
     if (p == 0 || !IsAsciiLetter(text[p - 1])) {
       for (const char* word : kEnglishWarningWords) {
-        if (AtNoCase(text, p, length, word)) return true;
+        if (StartsWithNoCase(std::string_view(text + p, static_cast<size_t>(length - p)), word)) {
+          return true;
+        }
       }
     }
   }

@@ -54,10 +54,7 @@ class BrandCheckCheckTest : public test::DovecotCheckTest<BrandCheckCheckTest> {
  public:
   static bool StartServer(DovecotServer& server) {
     // Numbered 1, 2: the real notice, then the phish.
-    return server.Start({
-        {"ume", "ume-pw", {RealNotice(), Phish()}},
-        {"kiku", "kiku-pw", {RealNotice(), Phish()}},
-    });
+    return StartTwoBoxes(server, RealNotice(), Phish());
   }
 
  protected:

@@ -87,12 +87,8 @@ class ModernMailCheckTest : public test::DovecotCheckTest<ModernMailCheckTest> {
  public:
   static bool StartServer(DovecotServer& server) {
     // Numbered 1, 2: the legitimate mail, then the spam.
-    return server.Start({
-        {"ume", "ume-pw", {LegitimateMail(), SpamMail()}},
-        {"kiku", "kiku-pw", {LegitimateMail(), SpamMail()}},
-    });
+    return StartTwoBoxes(server, LegitimateMail(), SpamMail());
   }
-
 };
 
 TEST_F(ModernMailCheckTest, TheSpamIsDeletedAndLoggedReadablyAndTheOptionIsReadAtEachCheck) {

@@ -55,10 +55,7 @@ class QuotedWarningsCheckTest : public test::DovecotCheckTest<QuotedWarningsChec
  public:
   static bool StartServer(DovecotServer& server) {
     // Numbered 1, 2: the warning, then the phish.
-    return server.Start({
-        {"ume", "ume-pw", {Warning(), Phish()}},
-        {"kiku", "kiku-pw", {Warning(), Phish()}},
-    });
+    return StartTwoBoxes(server, Warning(), Phish());
   }
 
  protected:

@@ -86,6 +86,17 @@ class DovecotCheckTest : public ::testing::Test {
     state_.analysis.duplicates = DuplicateMemory{};
   }
 
+  // The two boxes of a suite that checks one mail pair with an option off
+  // and on: "kiku" and "ume" (passwords "kiku-pw", "ume-pw"), each holding
+  // `first` and `second`, numbered 1 and 2.
+  static bool StartTwoBoxes(DovecotServer& server, const std::string& first,
+                            const std::string& second) {
+    return server.Start({
+        {"ume", "ume-pw", {first, second}},
+        {"kiku", "kiku-pw", {first, second}},
+    });
+  }
+
   static inline DovecotServer* server_ = nullptr;
   static inline std::string start_error_;
   TempPrefix prefix_;

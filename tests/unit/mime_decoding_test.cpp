@@ -34,6 +34,26 @@ TEST(FindNoCase, FoldsAsciiLettersOnlyAndFindsTheFirstMatch) {
   }
 }
 
+TEST(StartsWithNoCase, FoldsTheTextsAsciiLettersAndStaysInsideIt) {
+  struct Case {
+    std::string_view text;
+    std::string_view prefix;  // lower case
+    bool starts;
+  };
+  const Case cases[] = {
+      {"Received: from", "received:", true},
+      {"X-Scan", "x-", true},
+      {"wrote:", "wrote:", true},
+      {"Rec", "received:", false},                   // the text ends first
+      {std::string_view("x\0-", 3), "x-", false},    // a NUL inside is a byte like any other
+      {"[@", "{`", false},                           // only A-Z fold
+      {"anything", "", true},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(StartsWithNoCase(c.text, c.prefix), c.starts) << c.text << " / " << c.prefix;
+  }
+}
+
 // Runs the decoder over a text that ends with its NUL at its length.
 std::string Decode(const std::string& input) {
   std::vector<char> buffer(input.begin(), input.end());
