@@ -446,6 +446,10 @@ int CrossValidate(const std::string& corpus, const std::string& scores_out) {
           << '\t' << m.dictionaries_delete[0] << m.dictionaries_delete[1]
           << m.dictionaries_delete[2] << '\t' << scores[i] << '\n';
     }
+    if (!out.flush()) {
+      std::fprintf(stderr, "zvrx_learn: cannot write %s\n", scores_out.c_str());
+      return 1;
+    }
   }
   // The veto: each candidate's cost in unwanted mail and its gain in
   // legitimate mail among the dictionaries' verdicts. On these rows the
@@ -469,6 +473,8 @@ int CrossValidate(const std::string& corpus, const std::string& scores_out) {
       (m.spam ? lost : saved) += 1;
     }
     std::printf("  %6lld %4d %4d\n", static_cast<long long>(veto), lost, saved);
+    // The candidates rise and what they lose never falls: the last that
+    // passes is the highest.
     if (lost * kVetoCostDivisor <= dictionaries_caught) best.veto = static_cast<int32_t>(veto);
   }
   for (int level = 0; level < 3; ++level) {
