@@ -1,6 +1,7 @@
 #include "checker/analysis/learned_judgment.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <string_view>
 
@@ -260,12 +261,22 @@ std::string ParseLearnedModel(std::span<const uint8_t> bytes, LearnedModel& mode
   parsed.veto = Get<int32_t>(p + 48);
   parsed.top_n = Get<uint32_t>(p + 52);
   if (Get<uint32_t>(p + 56) != 0) return "damaged (bad header)";
+  parsed.margin_bias = Get<int32_t>(p + 60);
+  parsed.margin_weight = Get<uint32_t>(p + 64);
+  // Far beyond any the learner chooses: more would let the margin alone
+  // outweigh every threshold.
+  if (parsed.margin_weight > kLearnedMaxMarginWeight ||
+      parsed.margin_bias > kLearnedMaxMarginBias || parsed.margin_bias < -kLearnedMaxMarginBias) {
+    return "damaged (bad margin)";
+  }
   parsed.hashes.resize(count);
   parsed.weights.resize(count);
+  parsed.margin_weights.resize(count);
   for (uint32_t k = 0; k < count; ++k) {
     const uint8_t* at = p + kLearnedHeaderBytes + size_t{k} * kLearnedTokenBytes;
     parsed.hashes[k] = Get<uint64_t>(at);
     parsed.weights[k] = Get<int16_t>(at + 8);
+    parsed.margin_weights[k] = Get<int16_t>(at + 10);
     // The lookup is a binary search: the order is part of the format.
     if (k > 0 && parsed.hashes[k] <= parsed.hashes[k - 1]) return "damaged (tokens out of order)";
   }
@@ -289,9 +300,12 @@ std::vector<uint8_t> SerializeLearnedModel(const LearnedModel& model) {
   Put<int32_t>(out, model.veto);
   Put<uint32_t>(out, model.top_n);
   Put<uint32_t>(out, 0);
+  Put<int32_t>(out, model.margin_bias);
+  Put<uint32_t>(out, model.margin_weight);
   for (size_t k = 0; k < model.hashes.size(); ++k) {
     Put<uint64_t>(out, model.hashes[k]);
     Put<int16_t>(out, model.weights[k]);
+    Put<int16_t>(out, k < model.margin_weights.size() ? model.margin_weights[k] : int16_t{0});
   }
   Put<uint32_t>(out, Fnv32(out));
   return out;
@@ -345,11 +359,24 @@ void LearnedTokens(const char* text, const MailRecord& record, int32_t language,
 int64_t LearnedScore(const LearnedModel& model, const std::vector<uint64_t>& tokens) {
   std::vector<int16_t> found;
   found.reserve(tokens.size());
+  int64_t margin_sum = 0;
+  const bool with_margin =
+      model.margin_weight != 0 && model.margin_weights.size() == model.hashes.size();
   for (uint64_t token : tokens) {
     auto at = std::lower_bound(model.hashes.begin(), model.hashes.end(), token);
     if (at != model.hashes.end() && *at == token) {
-      found.push_back(model.weights[static_cast<size_t>(at - model.hashes.begin())]);
+      const size_t k = static_cast<size_t>(at - model.hashes.begin());
+      found.push_back(model.weights[k]);
+      if (with_margin) margin_sum += model.margin_weights[k];
     }
+  }
+  int64_t score = 0;
+  if (with_margin && !tokens.empty()) {
+    // Over the square root of the token count: a long text of ordinary
+    // words must not add up to a verdict.
+    const double spread = std::sqrt(static_cast<double>(tokens.size()));
+    const double margin = (model.margin_bias + static_cast<double>(margin_sum) / spread) / 1000.0;
+    score += std::llround(margin * model.margin_weight);
   }
   if (model.top_n > 0 && found.size() > model.top_n) {
     // The strongest first; ties by value, so the sum never depends on the
@@ -362,7 +389,6 @@ int64_t LearnedScore(const LearnedModel& model, const std::vector<uint64_t>& tok
     std::nth_element(found.begin(), found.begin() + model.top_n, found.end(), stronger);
     found.resize(model.top_n);
   }
-  int64_t score = 0;
   for (int16_t w : found) score += w;
   return score;
 }

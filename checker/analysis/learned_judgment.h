@@ -5,18 +5,26 @@
 //
 // The model is the delivered file "Zvrx Staffs\ZVRXLearn.dat", written by
 // zvrx_learn (tools/learn) at build time, little-endian:
-//   magic "ZVRXLRN1", u16 version (3), u16 header bytes (60),
+//   magic "ZVRXLRN1", u16 version (4), u16 header bytes (68),
 //   u32 token count, u32 unwanted and u32 legitimate messages learned,
 //   i32 thresholds for strictness -1, 0 and 1 of Japanese mail, then of
 //   English mail, i32 veto (INT32_MIN: none),
 //   u32 N (0: every token counts), u32 reserved (0),
-//   then per token u64 hash (strictly rising) and i16 weight,
+//   i32 the margin's bias (thousandths), u32 the margin's weight in the
+//   score (hundredths per unit; 0: the margin is not used),
+//   then per token u64 hash (strictly rising), i16 weight and i16 margin
+//   weight (thousandths),
 //   then u32 FNV-1a of every byte before it.
-// Weights and scores are log-odds in hundredths. The version names the
-// tokens the hashes stand for (2: Japanese character pairs and triples of
-// width-folded text; 3: the Subject's tokens twice, once as its own, and the
-// number of links), so a model learned on other tokens is refused rather
-// than misread.
+// A message's score is the sum of its tokens' weights (log-odds in
+// hundredths, only the N strongest when N is set) plus the margin's weight
+// times its margin: bias + (sum of its tokens' margin weights) / sqrt(number
+// of its tokens), a linear separator learned on the same tokens. The two
+// err on different mail: the word counts overrate a rare word, the
+// separator a long text of ordinary words.
+// The version names the tokens and the score (2: Japanese character pairs
+// and triples of width-folded text; 3: the Subject's tokens twice, once as
+// its own, and the number of links; 4: the margin), so a model learned
+// otherwise is refused rather than misread.
 #pragma once
 
 #include <cstdint>
@@ -35,13 +43,17 @@ struct ScoreDetails;
 
 inline constexpr char kLearnedModelName[] = "ZVRXLearn.dat";
 inline constexpr char kLearnedMagic[8] = {'Z', 'V', 'R', 'X', 'L', 'R', 'N', '1'};
-inline constexpr uint16_t kLearnedVersion = 3;
-inline constexpr uint16_t kLearnedHeaderBytes = 60;
-inline constexpr int kLearnedTokenBytes = 10;
+inline constexpr uint16_t kLearnedVersion = 4;
+inline constexpr uint16_t kLearnedHeaderBytes = 68;
+inline constexpr int kLearnedTokenBytes = 12;
 inline constexpr int32_t kLearnedNoVeto = INT32_MIN;
 // Far more than a model of any corpus we could write needs; a count beyond
 // it is damage, not a model.
 inline constexpr uint32_t kLearnedMaxTokens = 4000000;
+// Likewise for the margin: its weight (a hundred thousand log-odds per
+// unit) and its bias (a hundred units, in thousandths).
+inline constexpr uint32_t kLearnedMaxMarginWeight = 10000000;
+inline constexpr int32_t kLearnedMaxMarginBias = 100000;
 
 // The category of mail the layer alone deletes when no dictionary of the
 // language scored above zero: 学習判定メール (CP932).
@@ -56,8 +68,11 @@ struct LearnedModel {
   int32_t thresholds[2][3] = {};
   int32_t veto = kLearnedNoVeto;
   uint32_t top_n = 0;
+  int32_t margin_bias = 0;     // thousandths
+  uint32_t margin_weight = 0;  // hundredths of score per unit of margin
   std::vector<uint64_t> hashes;  // rising
   std::vector<int16_t> weights;
+  std::vector<int16_t> margin_weights;  // thousandths
 
   int32_t Threshold(int32_t language, int32_t strictness) const;
 };
@@ -85,7 +100,8 @@ void LearnedTokens(const char* text, const MailRecord& record, int32_t language,
                    std::vector<uint64_t>& tokens);
 
 // The sum of the weights of the tokens the model knows (only the N
-// strongest when the model says so), in hundredths of log-odds.
+// strongest when the model says so), in hundredths of log-odds, plus the
+// margin's part.
 int64_t LearnedScore(const LearnedModel& model, const std::vector<uint64_t>& tokens);
 
 // What the layer did to one verdict.

@@ -3,6 +3,7 @@
 // analysis text and Subject of a message in both language classes: a
 // model is taken only when it is sound, and then writes back to the same
 // bytes and scores any tokens without reading past its table.
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -31,9 +32,15 @@ void TryModel(const std::vector<uint8_t>& bytes, const std::vector<uint64_t>& to
     Check(model.Threshold(language, -1) >= model.Threshold(language, 0));
     Check(model.Threshold(language, 0) >= model.Threshold(language, 1));
   }
+  // Each token's weight, and the margin: its bias and at most every
+  // token's margin weight over the square root of their number.
   const int64_t score = zvrx::LearnedScore(model, tokens);
-  Check(score <= int64_t{32767} * static_cast<int64_t>(tokens.size()));
-  Check(score >= -int64_t{32768} * static_cast<int64_t>(tokens.size()));
+  const double n = static_cast<double>(tokens.size());
+  const double margin = (100.0 + 32.768 * std::sqrt(n)) * model.margin_weight;
+  const int64_t bound =
+      int64_t{32768} * static_cast<int64_t>(tokens.size()) + static_cast<int64_t>(margin) + 1;
+  Check(score <= bound);
+  Check(score >= -bound);
 }
 
 }  // namespace

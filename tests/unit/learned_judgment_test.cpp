@@ -307,11 +307,18 @@ TEST_F(LearnedJudgmentTest, NothingJudgesALanguageWhoseDictionariesAreAllOff) {
 // Damaged model files are refused with a reason, reported once among the
 // data problems, and leave the judgment as written.
 TEST_F(LearnedJudgmentTest, RefusesDamagedModelFiles) {
-  const std::vector<uint8_t> sound = SerializeLearnedModel(SmallModel());
+  LearnedModel small = SmallModel();
+  small.margin_bias = -120;
+  small.margin_weight = 3000;
+  small.margin_weights = {7, -8, 9, -10};
+  const std::vector<uint8_t> sound = SerializeLearnedModel(small);
   LearnedModel parsed;
   ASSERT_EQ(ParseLearnedModel(sound, parsed), "");
-  EXPECT_EQ(parsed.hashes, SmallModel().hashes);
-  EXPECT_EQ(parsed.weights, SmallModel().weights);
+  EXPECT_EQ(parsed.hashes, small.hashes);
+  EXPECT_EQ(parsed.weights, small.weights);
+  EXPECT_EQ(parsed.margin_weights, small.margin_weights);
+  EXPECT_EQ(parsed.margin_bias, -120);
+  EXPECT_EQ(parsed.margin_weight, 3000u);
   EXPECT_EQ(parsed.thresholds[1][1], 1000);
 
   // Rewrites the checksum, so that only the damage named is left.
@@ -328,11 +335,12 @@ TEST_F(LearnedJudgmentTest, RefusesDamagedModelFiles) {
   };
   const size_t first_token = kLearnedHeaderBytes;
   std::vector<uint8_t> swapped = sound;  // two tokens out of order
-  std::swap_ranges(swapped.begin() + first_token, swapped.begin() + first_token + 10,
-                   swapped.begin() + first_token + 10);
+  std::swap_ranges(swapped.begin() + first_token,
+                   swapped.begin() + first_token + kLearnedTokenBytes,
+                   swapped.begin() + first_token + kLearnedTokenBytes);
   std::vector<uint8_t> twice = sound;  // one hash twice
   std::copy(twice.begin() + first_token, twice.begin() + first_token + 8,
-            twice.begin() + first_token + 10);
+            twice.begin() + first_token + kLearnedTokenBytes);
   struct Row {
     const char* what;
     std::vector<uint8_t> bytes;
@@ -342,12 +350,16 @@ TEST_F(LearnedJudgmentTest, RefusesDamagedModelFiles) {
       {"empty", {}, "damaged (too short)"},
       {"header only", std::vector<uint8_t>(sound.begin(), sound.begin() + 40), "damaged (too short)"},
       {"another file", with(0, {'M', 'Z'}), "damaged (not a learned model)"},
-      {"a later version", with(8, {4, 0}), "damaged (unknown version)"},
+      {"a later version", with(8, {5, 0}), "damaged (unknown version)"},
+      {"a model without the margin (version 3)", with(8, {3, 0}), "damaged (unknown version)"},
       {"a model of pairs alone (version 1)", with(8, {1, 0}), "damaged (unknown version)"},
       {"a model without Subject and link tokens (version 2)", with(8, {2, 0}),
        "damaged (unknown version)"},
       {"another header size", with(10, {64, 0}), "damaged (bad header)"},
       {"reserved bytes set", with(56, {1}), "damaged (bad header)"},
+      {"a margin weight no learner chooses", with(64, {0xff, 0xff, 0xff, 0x7f}),
+       "damaged (bad margin)"},
+      {"a margin bias no learner chooses", with(60, {0, 0, 0, 0x80}), "damaged (bad margin)"},
       {"a huge count", with(12, {0xff, 0xff, 0xff, 0xff}), "damaged (bad token count)"},
       {"count one more", with(12, {5}), "damaged (wrong size)"},
       {"cut short", resealed(std::vector<uint8_t>(sound.begin(), sound.end() - 10)),
@@ -474,6 +486,47 @@ TEST(LearnedScoreTest, TheStrongestTokensWhenTheModelLimitsThem) {
   EXPECT_EQ(LearnedScore(model, tokens), -100);
 }
 
+// The margin adds its weight times bias + (the known tokens' margin
+// weights) / sqrt(all the message's tokens): words the model never saw
+// thin it out. Without a weight it adds nothing.
+TEST(LearnedScoreTest, TheMarginBesideTheWordCounts) {
+  LearnedModel model = SmallModel();
+  model.margin_weights.assign(model.hashes.size(), 0);
+  auto set_margin = [&](const std::string& word, int16_t thousandths) {
+    const uint64_t token = TokenOf(word, 1);
+    const auto at = std::lower_bound(model.hashes.begin(), model.hashes.end(), token);
+    model.margin_weights[static_cast<size_t>(at - model.hashes.begin())] = thousandths;
+  };
+  set_margin("jackpot", 3000);
+  set_margin("meeting", -1000);
+  model.margin_bias = -500;
+  model.margin_weight = 1000;
+  struct Case {
+    std::vector<std::string> words;
+    int64_t score;
+  };
+  const Case cases[] = {
+      // 800 + 1000 * (-0.5 + 3 / sqrt 1)
+      {{"jackpot"}, 800 + 2500},
+      // 800 - 900 + 1000 * (-0.5 + 2 / sqrt 2)
+      {{"jackpot", "meeting"}, -100 + 914},
+      // two unknown words: 800 + 1000 * (-0.5 + 3 / sqrt 4)
+      {{"jackpot", "quokka", "zanzibar", "wombat"}, 800 + 1000},
+      // nothing known: the bias alone
+      {{"quokka"}, -500},
+  };
+  for (const Case& c : cases) {
+    std::vector<uint64_t> tokens;
+    for (const std::string& w : c.words) tokens.push_back(TokenOf(w, 1));
+    std::sort(tokens.begin(), tokens.end());
+    SCOPED_TRACE(c.words[0] + " and " + std::to_string(c.words.size() - 1) + " more");
+    EXPECT_EQ(LearnedScore(model, tokens), c.score);
+  }
+  model.margin_weight = 0;
+  std::vector<uint64_t> tokens = {TokenOf("jackpot", 1)};
+  EXPECT_EQ(LearnedScore(model, tokens), 800);
+}
+
 // zvrx_learn on a small corpus of our own: the same rows give the same
 // bytes, a check row is never opened (its file does not even exist), and
 // its words never reach the model.
@@ -503,7 +556,7 @@ TEST(LearnedTrainingTest, SameCorpusSameBytesAndNoCheckRow) {
                 "missing.eml\tspam\ten-lottery\tx\tcheck\tascii\ten\n");
   WriteHostFile(folder + "/ISO501", "ISO-8859-1\r\n");
   WriteHostFile(folder + "/learned.conf",
-                "# ours\nmin_count: 1\nsmoothing: 50\ntop_n: 0\n"
+                "# ours\nmin_count: 1\nsmoothing: 50\ntop_n: 0\nmargin_c: 1\nmargin_weight: 1000\n"
                 "thresholds_ja: 400 300 200\nthresholds_en: 400 300 200\nveto: none\n");
   const std::string learn = ZVRX_BINARY_DIR "/tools/zvrx_learn";
   std::string models[2];
@@ -524,15 +577,18 @@ TEST(LearnedTrainingTest, SameCorpusSameBytesAndNoCheckRow) {
             "");
   EXPECT_EQ(model.unwanted_learned, 2u);
   EXPECT_EQ(model.legitimate_learned, 2u) << "a message and its twin count once";
-  auto weight = [&](const char* word) -> int {
+  EXPECT_EQ(model.margin_weight, 1000u);
+  auto weight = [&](const std::vector<int16_t>& weights, const char* word) -> int {
     const uint64_t token = TokenOf(word, 1);
     auto at = std::lower_bound(model.hashes.begin(), model.hashes.end(), token);
-    return at != model.hashes.end() && *at == token ? model.weights[at - model.hashes.begin()] : 0;
+    return at != model.hashes.end() && *at == token ? weights[at - model.hashes.begin()] : 0;
   };
-  EXPECT_GT(weight("prize"), 0);
-  EXPECT_LT(weight("meeting"), 0);
-  EXPECT_EQ(weight("zanzibar"), 0) << "a word of a check row";
-  EXPECT_EQ(weight("quokka"), 0) << "a word of a check row";
+  for (const auto* weights : {&model.weights, &model.margin_weights}) {
+    EXPECT_GT(weight(*weights, "prize"), 0);
+    EXPECT_LT(weight(*weights, "meeting"), 0);
+    EXPECT_EQ(weight(*weights, "zanzibar"), 0) << "a word of a check row";
+    EXPECT_EQ(weight(*weights, "quokka"), 0) << "a word of a check row";
+  }
 }
 
 }  // namespace

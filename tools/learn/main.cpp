@@ -32,6 +32,7 @@
 #include "checker/core/message_file.h"
 #include "shared/record_files.h"
 #include "shared/records.h"
+#include "tools/learn/linear_separator.h"
 
 namespace zvrx {
 namespace {
@@ -42,6 +43,8 @@ struct Parameters {
   int min_count = 2;      // messages (a message and its UTF-8 twin count once)
   int smoothing = 50;     // hundredths of a message added to each count
   uint32_t top_n = 0;     // 0: every known token
+  double margin_c = 1;           // the separator's loss against its weights' size
+  uint32_t margin_weight = 0;    // 0: no separator
   int32_t thresholds[2][3] = {};  // Japanese, English; strictness -1, 0, 1
   int32_t veto = kLearnedNoVeto;
 };
@@ -164,14 +167,28 @@ LearnedModel Build(const std::vector<Message>& messages,
     for (uint64_t t : tokens) (spam ? counts[t].spam : counts[t].ham) += 1;
   }
   (void)messages;
-  std::vector<std::pair<uint64_t, int16_t>> table;
+  // Per token its weight and its margin weight, in the order of the hashes.
+  std::map<uint64_t, std::pair<int16_t, int16_t>> table;
   for (const auto& [token, c] : counts) {
     if (c.spam + c.ham < p.min_count) continue;
     const int16_t w = Weight(c, spam_total, ham_total, p.smoothing);
-    if (w != 0) table.emplace_back(token, w);
+    if (w != 0) table[token].first = w;
   }
-  std::sort(table.begin(), table.end());
   LearnedModel model;
+  if (p.margin_weight != 0) {
+    std::vector<SeparatorRow> rows;
+    for (const auto& [name, tokens] : groups) {
+      if (fold >= 0 && group_fold.at(name) == fold) continue;
+      rows.push_back({&tokens, group_spam.at(name)});
+    }
+    const Separator separator = LearnSeparator(rows, p.margin_c);
+    model.margin_bias = static_cast<int32_t>(std::lround(1000 * separator.bias));
+    model.margin_weight = p.margin_weight;
+    for (const auto& [token, w] : separator.weights) {
+      const double thousandths = std::clamp(std::round(1000 * w), -32767.0, 32767.0);
+      if (thousandths != 0) table[token].second = static_cast<int16_t>(thousandths);
+    }
+  }
   model.unwanted_learned = static_cast<uint32_t>(spam_total);
   model.legitimate_learned = static_cast<uint32_t>(ham_total);
   std::copy(&p.thresholds[0][0], &p.thresholds[0][0] + 6, &model.thresholds[0][0]);
@@ -179,7 +196,8 @@ LearnedModel Build(const std::vector<Message>& messages,
   model.top_n = p.top_n;
   for (const auto& [token, w] : table) {
     model.hashes.push_back(token);
-    model.weights.push_back(w);
+    model.weights.push_back(w.first);
+    model.margin_weights.push_back(w.second);
   }
   model.loaded = true;
   return model;
@@ -203,6 +221,8 @@ bool ReadParameters(const std::string& path, Parameters& p) {
     if (key == "min_count:") fields >> p.min_count;
     else if (key == "smoothing:") fields >> p.smoothing;
     else if (key == "top_n:") fields >> p.top_n;
+    else if (key == "margin_c:") fields >> p.margin_c;
+    else if (key == "margin_weight:") fields >> p.margin_weight;
     else if (key == "thresholds_ja:") fields >> p.thresholds[0][0] >> p.thresholds[0][1] >> p.thresholds[0][2];
     else if (key == "thresholds_en:") fields >> p.thresholds[1][0] >> p.thresholds[1][1] >> p.thresholds[1][2];
     else if (key == "veto:") {
@@ -280,18 +300,30 @@ int Train(const std::string& corpus, const std::string& european, const std::str
   return 0;
 }
 
-// Out-of-fold scores of every analysed message for one set of numbers.
-std::vector<int64_t> OutOfFold(const std::vector<Message>& messages, const Split& split,
-                               const Parameters& p) {
-  std::vector<int64_t> scores(messages.size(), 0);
+// Each fold's model: learned on every group outside the fold.
+std::vector<LearnedModel> FoldModels(const std::vector<Message>& messages, const Split& split,
+                                     const Parameters& p) {
+  std::vector<LearnedModel> models;
   for (int fold = 0; fold < kFolds; ++fold) {
-    const LearnedModel model = Build(messages, split.groups, split.spam, split.fold, fold, p);
-    for (size_t i = 0; i < messages.size(); ++i) {
-      if (!messages[i].analysed || split.fold.at(messages[i].group) != fold) continue;
-      scores[i] = LearnedScore(model, messages[i].tokens);
-    }
+    models.push_back(Build(messages, split.groups, split.spam, split.fold, fold, p));
+  }
+  return models;
+}
+
+// Out-of-fold scores of every analysed message: each by its fold's model.
+std::vector<int64_t> Score(const std::vector<Message>& messages, const Split& split,
+                           const std::vector<LearnedModel>& models) {
+  std::vector<int64_t> scores(messages.size(), 0);
+  for (size_t i = 0; i < messages.size(); ++i) {
+    if (!messages[i].analysed) continue;
+    scores[i] = LearnedScore(models[split.fold.at(messages[i].group)], messages[i].tokens);
   }
   return scores;
+}
+
+std::vector<int64_t> OutOfFold(const std::vector<Message>& messages, const Split& split,
+                               const Parameters& p) {
+  return Score(messages, split, FoldModels(messages, split, p));
 }
 
 struct Figures {
@@ -404,6 +436,32 @@ int CrossValidate(const std::string& corpus, const std::string& scores_out) {
       }
     }
   }
+  // The separator beside the chosen counts: its loss weight, and its weight
+  // in the score (0, the counts alone, is the row above).
+  std::printf("%-5s %-6s %17s %17s  %s\n", "C", "weight", "ja T-1/T0/T1", "en T-1/T0/T1",
+              "the layer alone at standard (out of fold)");
+  const Parameters counts_alone = best;
+  for (double c : {0.3, 1.0, 3.0, 10.0}) {
+    Parameters q = counts_alone;
+    q.margin_c = c;
+    q.margin_weight = 1;
+    std::vector<LearnedModel> models = FoldModels(messages, split, q);
+    for (uint32_t weight : {1000u, 2000u, 3000u, 5000u, 7000u}) {
+      q.margin_weight = weight;
+      for (LearnedModel& model : models) model.margin_weight = weight;
+      const std::vector<int64_t> scores = Score(messages, split, models);
+      ChooseThresholds(messages, scores, q);
+      const Figures f = Measure(messages, scores, 1, q, true);
+      std::printf("%-5g %-6u %5d/%5d/%5d %5d/%5d/%5d  %d/%d, %d/%d\n", c, weight,
+                  q.thresholds[0][0], q.thresholds[0][1], q.thresholds[0][2], q.thresholds[1][0],
+                  q.thresholds[1][1], q.thresholds[1][2], f.spam_caught, f.spam, f.ham_deleted,
+                  f.ham);
+      if (f.spam_caught > best_caught) {
+        best_caught = f.spam_caught;
+        best = q;
+      }
+    }
+  }
   const std::vector<int64_t> scores = OutOfFold(messages, split, best);
   {
     // The legitimate messages that set the thresholds, and where unwanted
@@ -488,6 +546,7 @@ int CrossValidate(const std::string& corpus, const std::string& scores_out) {
   std::printf("\n# chosen by zvrx_learn cv (scripts/learn-cv) on the training rows\n");
   std::printf("min_count: %d\nsmoothing: %d\ntop_n: %u\n", best.min_count, best.smoothing,
               best.top_n);
+  std::printf("margin_c: %g\nmargin_weight: %u\n", best.margin_c, best.margin_weight);
   std::printf("thresholds_ja: %d %d %d\nthresholds_en: %d %d %d\n", best.thresholds[0][0],
               best.thresholds[0][1], best.thresholds[0][2], best.thresholds[1][0],
               best.thresholds[1][1], best.thresholds[1][2]);
