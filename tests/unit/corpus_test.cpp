@@ -210,12 +210,12 @@ TEST(CorpusTest, DeliveredDataAtTheComprehensiveLevel) {
     if (strictness == 0) {
       // As a new installation judges (the learned judgment, its model
       // learned from the training rows, the brand check and the guard for
-      // quoted warnings on): today 981 of 1137 check-set spam, and 5 of 799
+      // quoted warnings on): today 1027 of 1137 check-set spam, and 3 of 799
       // legitimate check-set messages deleted, held as floors.
       EXPECT_EQ(f.training_set.ham_deleted, 0);
       EXPECT_GE(f.training_set.spam_deleted * 100, f.training_set.spam * 98);
-      EXPECT_LE(f.check_set.ham_deleted, 5);
-      EXPECT_GE(f.check_set.spam_deleted * 100, f.check_set.spam * 85);
+      EXPECT_LE(f.check_set.ham_deleted, 3);
+      EXPECT_GE(f.check_set.spam_deleted * 100, f.check_set.spam * 90);
     }
   }
   // The dictionaries alone (the learned judgment off).
@@ -261,10 +261,10 @@ TEST(CorpusTest, TodaysMailAtTheComprehensiveLevel) {
       EXPECT_EQ(f.training_set.ham_deleted, 0);
       EXPECT_GE(f.training_set.spam_deleted * 100, f.training_set.spam * 95);
       // Today's figures of the check set as a new installation judges
-      // (1004 of 1152 spam; 4 of 806 legitimate messages deleted), held as
+      // (1053 of 1152 spam; 3 of 806 legitimate messages deleted), held as
       // a floor.
-      EXPECT_LE(f.check_set.ham_deleted, 4);
-      EXPECT_GE(f.check_set.spam_deleted * 100, f.check_set.spam * 86);
+      EXPECT_LE(f.check_set.ham_deleted, 3);
+      EXPECT_GE(f.check_set.spam_deleted * 100, f.check_set.spam * 91);
 
       const Figures legacy = JudgeCorpus(ReadLabels(false), strictness, true);
       std::string worse;
@@ -294,9 +294,9 @@ TEST(CorpusTest, TodaysMailAtTheComprehensiveLevel) {
 // The whole corpus, both halves and both sets, as a new installation
 // judges it (standard strictness, the comprehensive level, today's mail and
 // the learned judgment on). The aim is 95% of spam with no legitimate
-// message deleted; today 94.3% (the check set, grown by writers in styles
-// the rest had not seen, holds 86.7%), and the legitimate messages deleted
-// are the check set's 9 of 1605 (none of the training set's). Both are
+// message deleted; today 96.3% (the check set, grown by writers in styles
+// the rest had not seen, holds 90.9%), and the legitimate messages deleted
+// are the check set's 6 of 1605 (none of the training set's). Both are
 // held as floors; the check set's own figures are printed beside.
 TEST(CorpusTest, WholeCorpusAtTheStandardStrictness) {
   std::vector<Labelled> labels = ReadLabels(false);
@@ -313,9 +313,9 @@ TEST(CorpusTest, WholeCorpusAtTheStandardStrictness) {
   whole.spam_deleted += f.check_set.spam_deleted;
   std::printf("whole corpus, strictness 0: %s\n  check set: %s\n", whole.Text().c_str(),
               f.check_set.Text().c_str());
-  EXPECT_GE(whole.spam_deleted * 1000, whole.spam * 940);
+  EXPECT_GE(whole.spam_deleted * 1000, whole.spam * 960);
   EXPECT_EQ(f.training_set.ham_deleted, 0);
-  EXPECT_LE(whole.ham_deleted, 9);
+  EXPECT_LE(whole.ham_deleted, 6);
 }
 
 // The recipient score is added to every dictionary's score; an ordinary
