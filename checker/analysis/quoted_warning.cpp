@@ -214,8 +214,10 @@ std::string BlankQuotations(const char* text, int32_t length) {
       p = RuleLineEnd(text, end, length);
       continue;
     }
-    // A line quoted from another mail: "> ..." or "＞ ...".
-    if (line_start && (text[p] == '>' || At(text, p, length, "\x81\x84"))) {
+    // A line quoted from another mail: "> ..." or "＞ ...", or set off by
+    // two blanks or a tab, as a list post pastes a mail into its text.
+    if (line_start && (text[p] == '>' || text[p] == '\t' || At(text, p, length, "\x81\x84") ||
+                       At(text, p, length, "  "))) {
       int32_t q = p;
       while (q < length && text[q] != '\0' && text[q] != '\r' && text[q] != '\n') {
         const int32_t size = CharacterSize(text, q, length);

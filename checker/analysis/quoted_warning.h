@@ -5,7 +5,7 @@
 // a quotation from the threat itself. When the dictionaries would delete a
 // message that warns or asks so (its Subject or text names fraud, fakes or
 // impersonation, or a mail passed on; in Japanese or, as a list post quotes
-// with ">" lines, in English), the text is scored once more
+// with ">" or indented lines, in English), the text is scored once more
 // with what it quotes blanked; the message is kept when that text stays
 // under the threshold.
 #pragma once
@@ -24,7 +24,7 @@ bool HasFraudWarningWords(const char* text, int32_t length);
 // what it quotes, line ends kept:
 // - the inside of each 「」 or 『』 pair (closed within kMaxQuotedBytes and
 //   before a NUL or an empty line, else left as it stands);
-// - every line that starts with ">" or "＞";
+// - every line that starts with ">" or "＞", two ASCII blanks or a tab;
 // - each example after 例： or 例: (to the end of its line and over the lines
 //   indented under it, at most kMaxQuotedBytes);
 // - a mail pasted between two rule lines ("----- 転送 -----", "――――"),
