@@ -78,6 +78,15 @@ constexpr int kRuleRun = 4;
 // its line and on over the lines indented under it.
 constexpr const char* kExampleMarks[] = {"\x97\xe1\x81\x46", "\x97\xe1:"};
 
+// Words of a line that announces a mail pasted below it, as a line ending
+// in a colon does.
+constexpr const char* kPasteWords[] = {
+    "\x93\x5c\x82\xe8\x95\x74\x82\xaf",          // 貼り付け
+    "\x88\xc8\x89\xba\x82\xcc\x82\xe6\x82\xa4\x82\xc8",  // 以下のような
+    "\x8e\x9f\x82\xcc\x82\xe6\x82\xa4\x82\xc8",          // 次のような
+    "pasted",
+};
+
 constexpr char kOpenQuote[] = "\x81\x75";     // 「
 constexpr char kCloseQuote[] = "\x81\x76";    // 」
 constexpr char kOpenDouble[] = "\x81\x77";    // 『
@@ -165,6 +174,78 @@ int32_t PastedEnd(const char* text, int32_t from, int32_t length) {
   return -1;
 }
 
+// The end of the line that starts at `at` (its line end or NUL).
+int32_t LineEnd(const char* text, int32_t at, int32_t length) {
+  int32_t q = at;
+  while (q < length && text[q] != '\0' && text[q] != '\r' && text[q] != '\n') {
+    q += CharacterSize(text, q, length);
+  }
+  return q < length ? q : length;
+}
+
+// Where the line after the one that ends at `end` starts.
+int32_t NextLine(const char* text, int32_t end, int32_t length) {
+  if (end < length && text[end] == '\r') ++end;
+  if (end < length && text[end] == '\n') ++end;
+  return end;
+}
+
+bool IsEmptyLine(const char* text, int32_t at, int32_t end) {
+  for (int32_t q = at; q < end; ++q) {
+    if (text[q] != ' ' && text[q] != '\t') return false;
+  }
+  return true;
+}
+
+// Whether the line from `at` to `end` announces a mail pasted below it:
+// it ends in a colon or names the paste.
+bool AnnouncesPaste(const char* text, int32_t at, int32_t end) {
+  int32_t last = -1;
+  for (int32_t q = at; q < end; q += CharacterSize(text, q, end)) {
+    if (text[q] != ' ' && text[q] != '\t') last = q;
+    for (const char* word : kPasteWords) {
+      if (StartsWithNoCase(std::string_view(text + q, static_cast<size_t>(end - q)), word)) {
+        return true;
+      }
+    }
+  }
+  return last >= 0 && (text[last] == ':' || At(text, last, end, "\x81\x46"));
+}
+
+// Blanks in `out` the paragraph under each line that announces a paste
+// (after at most one empty line, up to the next empty line, whole lines
+// within kMaxPastedBytes).
+void BlankAnnouncedPastes(const char* text, int32_t length, std::string& out) {
+  for (int32_t at = 0; at < length && text[at] != '\0';) {
+    const int32_t end = LineEnd(text, at, length);
+    int32_t next = NextLine(text, end, length);
+    if (next == end) return;  // the last line, or a NUL
+    if (!AnnouncesPaste(text, at, end)) {
+      at = next;
+      continue;
+    }
+    int32_t line_end = LineEnd(text, next, length);
+    // Two lines in a row that announce it: the paste is under the second.
+    if (AnnouncesPaste(text, next, line_end)) {
+      at = next;
+      continue;
+    }
+    if (IsEmptyLine(text, next, line_end)) {
+      next = NextLine(text, line_end, length);
+      line_end = LineEnd(text, next, length);
+    }
+    const int32_t limit = next + kMaxPastedBytes;
+    while (next < length && line_end <= limit && !IsEmptyLine(text, next, line_end)) {
+      for (int32_t q = next; q < line_end; ++q) out[static_cast<size_t>(q)] = ' ';
+      const int32_t following = NextLine(text, line_end, length);
+      if (following == line_end) break;
+      next = following;
+      line_end = LineEnd(text, next, length);
+    }
+    at = next;
+  }
+}
+
 }  // namespace
 
 bool HasFraudWarningWords(const char* text, int32_t length) {
@@ -244,6 +325,7 @@ std::string BlankQuotations(const char* text, int32_t length) {
     }
     p += CharacterSize(text, p, length);
   }
+  BlankAnnouncedPastes(text, length, out);
   return out;
 }
 

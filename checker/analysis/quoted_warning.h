@@ -28,7 +28,11 @@ bool HasFraudWarningWords(const char* text, int32_t length);
 // - each example after 例： or 例: (to the end of its line and over the lines
 //   indented under it, at most kMaxQuotedBytes);
 // - a mail pasted between two rule lines ("----- 転送 -----", "――――"),
-//   when the second follows within kMaxPastedBytes.
+//   when the second follows within kMaxPastedBytes;
+// - the paragraph under a line that announces a paste (it ends in ":" or
+//   "：", or says 貼り付け, 以下のような, 次のような or "pasted"), after at
+//   most one empty line, to the next empty line: whole lines within
+//   kMaxPastedBytes.
 // Byte positions and the length do not change.
 inline constexpr int32_t kMaxQuotedBytes = 400;
 inline constexpr int32_t kMaxPastedBytes = 1500;

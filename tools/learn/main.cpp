@@ -415,8 +415,8 @@ int CrossValidate(const std::string& corpus, const std::string& scores_out) {
   // The separator's part of every message's out-of-fold score, for each
   // of its loss weights and weights in the score: it does not depend on
   // the counts' numbers, so it is learned once per fold and loss weight.
-  constexpr double kMarginCs[] = {0.3, 1.0, 3.0, 10.0};
-  constexpr uint32_t kMarginWeights[] = {0, 1000, 2000, 3000, 5000, 7000};
+  constexpr double kMarginCs[] = {0.3, 1.0, 3.0, 10.0, 30.0};
+  constexpr uint32_t kMarginWeights[] = {0, 1000, 2000, 3000, 5000, 7000, 10000, 15000};
   std::vector<std::vector<std::vector<int64_t>>> margins;  // [c][weight][message]
   for (double c : kMarginCs) {
     Parameters q;
