@@ -64,6 +64,8 @@ constexpr const char* kEnglishWarningWords[] = {
     "fake email",   "fake text",       "fake message",     "fake mail",       "fraudster",
     "posing as",    "pretending to be", "original message", "wrote:",          "writes:",
     "is this real", "is this legit",   "anyone else",      "heads up",        "got one of these",
+    "not from us",  "don't click",     "do not click",     "sanity check",    "genuine?",
+    "legit?",       "real?",
 };
 
 // Rules that people draw above and below a mail they paste into theirs:
@@ -87,10 +89,17 @@ constexpr const char* kPasteWords[] = {
     "pasted",
 };
 
-constexpr char kOpenQuote[] = "\x81\x75";     // 「
-constexpr char kCloseQuote[] = "\x81\x76";    // 」
-constexpr char kOpenDouble[] = "\x81\x77";    // 『
-constexpr char kCloseDouble[] = "\x81\x78";   // 』
+// The marks a writer puts around what a fake mail said.
+struct QuotePair {
+  const char* open;
+  const char* close;
+};
+constexpr QuotePair kQuotePairs[] = {
+    {"\x81\x75", "\x81\x76"},  // 「」
+    {"\x81\x77", "\x81\x78"},  // 『』
+    {"\x81\x67", "\x81\x68"},  // “”
+    {"\"", "\""},
+};
 
 int32_t CharacterSize(const char* text, int32_t at, int32_t length) {
   return IsLeadByte(static_cast<unsigned char>(text[at])) && at + 1 < length ? 2 : 1;
@@ -105,11 +114,12 @@ bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 
 
 // Where the quotation opened at `open` closes (the position of its closing
 // mark), or -1.
-int32_t QuotationEnd(const char* text, int32_t open, int32_t length, const char* close) {
+int32_t QuotationEnd(const char* text, int32_t open, int32_t open_size, int32_t length,
+                     const char* close) {
   // The closing mark may start right behind kMaxQuotedBytes quoted bytes.
-  const int32_t last = open + 2 + kMaxQuotedBytes;
+  const int32_t last = open + open_size + kMaxQuotedBytes;
   const int32_t limit = last < length ? last + 1 : length;
-  for (int32_t q = open + 2; q < limit;) {
+  for (int32_t q = open + open_size; q < limit;) {
     if (text[q] == '\0') return -1;
     if (text[q] == '\n' && q + 1 < length && (text[q + 1] == '\n' || text[q + 1] == '\r')) {
       return -1;
@@ -267,14 +277,16 @@ bool HasFraudWarningWords(const char* text, int32_t length) {
 std::string BlankQuotations(const char* text, int32_t length) {
   std::string out(text, static_cast<size_t>(length));
   for (int32_t p = 0; p < length;) {
-    const char* close = At(text, p, length, kOpenQuote)    ? kCloseQuote
-                        : At(text, p, length, kOpenDouble) ? kCloseDouble
-                                                           : nullptr;
-    if (close != nullptr) {
-      const int32_t end = QuotationEnd(text, p, length, close);
+    const QuotePair* pair = nullptr;
+    for (const QuotePair& candidate : kQuotePairs) {
+      if (At(text, p, length, candidate.open)) pair = &candidate;
+    }
+    if (pair != nullptr) {
+      const int32_t open_size = static_cast<int32_t>(std::strlen(pair->open));
+      const int32_t end = QuotationEnd(text, p, open_size, length, pair->close);
       if (end >= 0) {
-        for (int32_t q = p + 2; q < end; ++q) out[static_cast<size_t>(q)] = ' ';
-        p = end + 2;
+        for (int32_t q = p + open_size; q < end; ++q) out[static_cast<size_t>(q)] = ' ';
+        p = end + static_cast<int32_t>(std::strlen(pair->close));
         continue;
       }
     }

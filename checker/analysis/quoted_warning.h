@@ -22,8 +22,9 @@ bool HasFraudWarningWords(const char* text, int32_t length);
 
 // A copy of `length` bytes of the Shift-JIS text with blanks in place of
 // what it quotes, line ends kept:
-// - the inside of each 「」 or 『』 pair (closed within kMaxQuotedBytes and
-//   before a NUL or an empty line, else left as it stands);
+// - the inside of each 「」, 『』, “” or "" pair (closed within
+//   kMaxQuotedBytes and before a NUL or an empty line, else left as it
+//   stands);
 // - every line that starts with ">" or "＞", two ASCII blanks or a tab;
 // - each example after 例： or 例: (to the end of its line and over the lines
 //   indented under it, at most kMaxQuotedBytes);

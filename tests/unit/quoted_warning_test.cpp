@@ -47,6 +47,8 @@ TEST(QuotedWarningTextTest, FraudWordsCountOnlyAtACharacterBoundaryBeforeTheEnd)
       {"an English word only inside another word", "antiphishing", 0, false},
       {"an English word cut by the length", "wrote:", 1, false},
       {"a scam naming itself without the article", "this is no scam", 0, false},
+      {"a member asks whether it is real", "Surely not legit?", 0, true},
+      {"a sender disowns the mail", "(not from us!) password expiry", 0, true},
   };
   for (const Case& c : cases) {
     const int32_t length = static_cast<int32_t>(c.text.size()) - c.cut;
@@ -69,6 +71,9 @@ TEST(QuotedWarningTextTest, OnlyClosedQuotationsWithinTheirLimitAreBlanked) {
        Sj("「") + "    " + Sj("」と『") + "    " + Sj("』")},
       {"a line break inside", Sj("「凍結\r\n解除」"), Sj("「") + "          " + Sj("」")},
       {"『』 inside 「」 goes with it", Sj("「a『b』c」"), Sj("「") + "       " + Sj("」")},
+      {"ASCII and curly double quotes", Sj("got \"Update card\" and “Act now”"),
+       Sj("got \"           \" and “") + "       " + Sj("”")},
+      {"an unclosed ASCII quote", "5\" screen", ""},
       {"unclosed", Sj("「口座が凍結されました"), ""},
       {"closed by the other kind", Sj("「凍結』"), ""},
       {"across an empty line", Sj("「凍結\n\n解除」"), ""},
