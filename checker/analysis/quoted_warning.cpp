@@ -54,6 +54,7 @@ constexpr const char* kWarningWords[] = {
     "\x82\xc1\x82\xc4\x8d\x4c\x8d\x90",  // って広告
     "\x82\xc6\x82\xa2\x82\xa4\x8d\x4c\x8d\x90",  // という広告
     "\x82\xe6\x82\xa4\x82\xc8\x8d\x4c\x8d\x90",  // ような広告
+    "\x83\x58\x83\x70\x83\x80",  // スパム
 };
 
 // The same in English mail: a list member who pastes a scam to warn about

@@ -49,6 +49,7 @@ TEST(QuotedWarningTextTest, FraudWordsCountOnlyAtACharacterBoundaryBeforeTheEnd)
       {"a scam naming itself without the article", "this is no scam", 0, false},
       {"a member asks whether it is real", "Surely not legit?", 0, true},
       {"a sender disowns the mail", "(not from us!) password expiry", 0, true},
+      {"a list member reports spam", Sj("スパム報告"), 0, true},
   };
   for (const Case& c : cases) {
     const int32_t length = static_cast<int32_t>(c.text.size()) - c.cut;
