@@ -154,6 +154,24 @@ int32_t ExampleEnd(const char* text, int32_t from, int32_t length) {
   return q < length ? q : length;
 }
 
+// The end of the line that starts at `at` (its line end or NUL).
+int32_t LineEnd(const char* text, int32_t at, int32_t length) {
+  int32_t q = at;
+  while (q < length && text[q] != '\0' && text[q] != '\r' && text[q] != '\n') {
+    q += CharacterSize(text, q, length);
+  }
+  return q < length ? q : length;
+}
+
+// Blanks `out` from `from` to `to`, line ends kept.
+void BlankKeepingLineEnds(std::string& out, int32_t from, int32_t to) {
+  for (int32_t q = from; q < to; ++q) {
+    if (out[static_cast<size_t>(q)] != '\r' && out[static_cast<size_t>(q)] != '\n') {
+      out[static_cast<size_t>(q)] = ' ';
+    }
+  }
+}
+
 // The end of the line at `at` when it is a rule (after blanks, a run of
 // kRuleRun of one rule mark; text may follow, as in "----- 転送 -----"),
 // else -1.
@@ -168,10 +186,7 @@ int32_t RuleLineEnd(const char* text, int32_t at, int32_t length) {
     if (run == kRuleRun) rule = true;
   }
   if (!rule) return -1;
-  while (q < length && text[q] != '\0' && text[q] != '\r' && text[q] != '\n') {
-    q += CharacterSize(text, q, length);
-  }
-  return q;
+  return LineEnd(text, q, length);
 }
 
 // Where the mail pasted below the rule line that ends at `from` ends: the
@@ -183,15 +198,6 @@ int32_t PastedEnd(const char* text, int32_t from, int32_t length) {
     q += CharacterSize(text, q, length);
   }
   return -1;
-}
-
-// The end of the line that starts at `at` (its line end or NUL).
-int32_t LineEnd(const char* text, int32_t at, int32_t length) {
-  int32_t q = at;
-  while (q < length && text[q] != '\0' && text[q] != '\r' && text[q] != '\n') {
-    q += CharacterSize(text, q, length);
-  }
-  return q < length ? q : length;
 }
 
 // Where the line after the one that ends at `end` starts.
@@ -245,14 +251,17 @@ void BlankAnnouncedPastes(const char* text, int32_t length, std::string& out) {
       next = NextLine(text, line_end, length);
       line_end = LineEnd(text, next, length);
     }
+    const int32_t from = next;
     const int32_t limit = next + kMaxPastedBytes;
+    int32_t to = next;
     while (next < length && line_end <= limit && !IsEmptyLine(text, next, line_end)) {
-      for (int32_t q = next; q < line_end; ++q) out[static_cast<size_t>(q)] = ' ';
+      to = line_end;
       const int32_t following = NextLine(text, line_end, length);
       if (following == line_end) break;
       next = following;
       line_end = LineEnd(text, next, length);
     }
+    BlankKeepingLineEnds(out, from, to);
     at = next;
   }
 }
@@ -300,11 +309,7 @@ std::string BlankQuotations(const char* text, int32_t length) {
         p = rule_end;
         continue;
       }
-      for (int32_t q = rule_end; q < end; ++q) {
-        if (out[static_cast<size_t>(q)] != '\r' && out[static_cast<size_t>(q)] != '\n') {
-          out[static_cast<size_t>(q)] = ' ';
-        }
-      }
+      BlankKeepingLineEnds(out, rule_end, end);
       p = RuleLineEnd(text, end, length);
       continue;
     }
@@ -312,13 +317,9 @@ std::string BlankQuotations(const char* text, int32_t length) {
     // two blanks or a tab, as a list post pastes a mail into its text.
     if (line_start && (text[p] == '>' || text[p] == '\t' || At(text, p, length, "\x81\x84") ||
                        At(text, p, length, "  "))) {
-      int32_t q = p;
-      while (q < length && text[q] != '\0' && text[q] != '\r' && text[q] != '\n') {
-        const int32_t size = CharacterSize(text, q, length);
-        for (int32_t k = 0; k < size; ++k) out[static_cast<size_t>(q + k)] = ' ';
-        q += size;
-      }
-      p = q;
+      const int32_t end = LineEnd(text, p, length);
+      BlankKeepingLineEnds(out, p, end);
+      p = end;
       continue;
     }
     const char* example = nullptr;
@@ -328,11 +329,7 @@ std::string BlankQuotations(const char* text, int32_t length) {
     if (example != nullptr) {
       const int32_t from = p + static_cast<int32_t>(std::strlen(example));
       const int32_t end = ExampleEnd(text, from, length);
-      for (int32_t q = from; q < end; ++q) {
-        if (out[static_cast<size_t>(q)] != '\r' && out[static_cast<size_t>(q)] != '\n') {
-          out[static_cast<size_t>(q)] = ' ';
-        }
-      }
+      BlankKeepingLineEnds(out, from, end);
       p = end;
       continue;
     }
