@@ -210,34 +210,34 @@ TEST(CorpusTest, DeliveredDataAtTheComprehensiveLevel) {
     if (strictness == 0) {
       // As a new installation judges (the learned judgment, its model
       // learned from the training rows, the brand check and the guard for
-      // quoted warnings on): today 1663 of 1851 check-set spam, and 3 of 1330
+      // quoted warnings on): today 1780 of 1953 check-set spam, and 3 of 1419
       // legitimate check-set messages deleted, held as floors.
       EXPECT_EQ(f.training_set.ham_deleted, 0);
       EXPECT_GE(f.training_set.spam_deleted * 100, f.training_set.spam * 98);
       EXPECT_LE(f.check_set.ham_deleted, 3);
-      EXPECT_GE(f.check_set.spam_deleted * 100, f.check_set.spam * 89);
+      EXPECT_GE(f.check_set.spam_deleted * 100, f.check_set.spam * 90);
     }
   }
   // The dictionaries alone (the learned judgment off).
   Figures dictionaries = JudgeCorpus(labels, 0, true, false);
   Print("legacy half, learned judgment off", 0, dictionaries);
   // The training rows have grown by writers the dictionaries were not
-  // written on: today 1762 of 2993 of their spam with 6 of their 2209
-  // legitimate messages deleted, and 863 of the check set's 1851 with 12 of
-  // 1330.
-  EXPECT_LE(dictionaries.training_set.ham_deleted, 6);
+  // written on: today 1841 of 3156 of their spam with 8 of their 2373
+  // legitimate messages deleted, and 910 of the check set's 1953 with 15 of
+  // 1419.
+  EXPECT_LE(dictionaries.training_set.ham_deleted, 8);
   EXPECT_GE(dictionaries.training_set.spam_deleted * 100, dictionaries.training_set.spam * 58);
-  EXPECT_LE(dictionaries.check_set.ham_deleted, 12);
+  EXPECT_LE(dictionaries.check_set.ham_deleted, 15);
   EXPECT_GE(dictionaries.check_set.spam_deleted * 100, dictionaries.check_set.spam * 46);
   // Today's mail, the learned judgment, the brand check and the guard for
   // quoted warnings switched off: the written judgment alone. It deletes
-  // the warnings and the passed-on mail that quote fraud mail (38 of the
+  // the warnings and the passed-on mail that quote fraud mail (40 of the
   // training set's legitimate messages today; the guard keeps most).
   Figures f = JudgeCorpus(labels, 0, false, false, false, false);
   Print("legacy half, today's mail off", 0, f);
-  EXPECT_LE(f.training_set.ham_deleted, 38);
+  EXPECT_LE(f.training_set.ham_deleted, 40);
   EXPECT_GE(f.training_set.spam_deleted * 100, f.training_set.spam * 55);
-  EXPECT_LE(f.check_set.ham_deleted, 27);
+  EXPECT_LE(f.check_set.ham_deleted, 31);
   EXPECT_GE(f.check_set.spam_deleted * 100, f.check_set.spam * 43);
   PrintTime(start);
 }
@@ -262,7 +262,7 @@ TEST(CorpusTest, TodaysMailAtTheComprehensiveLevel) {
       EXPECT_EQ(f.training_set.ham_deleted, 0);
       EXPECT_GE(f.training_set.spam_deleted * 100, f.training_set.spam * 95);
       // Today's figures of the check set as a new installation judges
-      // (1687 of 1866 spam; 3 of 1337 legitimate messages deleted), held as
+      // (1799 of 1968 spam; 3 of 1426 legitimate messages deleted), held as
       // a floor.
       EXPECT_LE(f.check_set.ham_deleted, 3);
       EXPECT_GE(f.check_set.spam_deleted * 100, f.check_set.spam * 90);
@@ -282,12 +282,12 @@ TEST(CorpusTest, TodaysMailAtTheComprehensiveLevel) {
         }
       }
       std::printf("judged worse than their legacy source:\n%s", worse.c_str());
-      // Today four spam twins, each deleted at strict: their learned
+      // Today six spam twins, each deleted at strict: their learned
       // scores fall either side of the standard threshold in their two
       // forms (one's source is also caught by words of its header, which
       // the decoded text leaves out); at most one legitimate twin deleted
       // whose source is kept.
-      EXPECT_LE(spam_worse, 4) << worse;
+      EXPECT_LE(spam_worse, 6) << worse;
       EXPECT_LE(ham_worse, 1) << worse;
     }
   }
@@ -297,9 +297,9 @@ TEST(CorpusTest, TodaysMailAtTheComprehensiveLevel) {
 // The whole corpus, both halves and both sets, as a new installation
 // judges it (standard strictness, the comprehensive level, today's mail and
 // the learned judgment on). The aim is 95% of spam with no legitimate
-// message deleted; today 95.4% (the check set, grown by writers in styles
-// the rest had not seen, holds 90.1%), and the legitimate messages deleted
-// are the check set's 6 of 2667 (none of the training set's). Both are
+// message deleted; today 96.1% (the check set, grown by writers in styles
+// the rest had not seen, holds 91.3%), and the legitimate messages deleted
+// are the check set's 6 of 2845 (none of the training set's). Both are
 // held as floors; the check set's own figures are printed beside.
 TEST(CorpusTest, WholeCorpusAtTheStandardStrictness) {
   std::vector<Labelled> labels = ReadLabels(false);
@@ -316,7 +316,7 @@ TEST(CorpusTest, WholeCorpusAtTheStandardStrictness) {
   whole.spam_deleted += f.check_set.spam_deleted;
   std::printf("whole corpus, strictness 0: %s\n  check set: %s\n", whole.Text().c_str(),
               f.check_set.Text().c_str());
-  EXPECT_GE(whole.spam_deleted * 1000, whole.spam * 954);
+  EXPECT_GE(whole.spam_deleted * 1000, whole.spam * 958);
   EXPECT_EQ(f.training_set.ham_deleted, 0);
   EXPECT_LE(whole.ham_deleted, 6);
 }
