@@ -18,6 +18,8 @@ namespace {
 
 constexpr uint64_t kFnvOffset = 1469598103934665603ull;
 constexpr uint64_t kFnvPrime = 1099511628211ull;
+constexpr uint32_t kLearnedBuckets = 1u << 16;
+constexpr int kLearnedBucketShift = 64 - 16;
 constexpr int kMinWordBytes = 2;
 constexpr int kMaxWordBytes = 20;
 
@@ -280,6 +282,7 @@ std::string ParseLearnedModel(std::span<const uint8_t> bytes, LearnedModel& mode
     // The lookup is a binary search: the order is part of the format.
     if (k > 0 && parsed.hashes[k] <= parsed.hashes[k - 1]) return "damaged (tokens out of order)";
   }
+  IndexLearnedModel(parsed);
   parsed.loaded = true;
   model = std::move(parsed);
   return "";
@@ -309,6 +312,18 @@ std::vector<uint8_t> SerializeLearnedModel(const LearnedModel& model) {
   }
   Put<uint32_t>(out, Fnv32(out));
   return out;
+}
+
+void IndexLearnedModel(LearnedModel& model) {
+  // The hashes are FNV-1a, spread evenly over their range: 2^16 buckets
+  // hold a few tokens each for a model of a few hundred thousand.
+  model.bucket_starts.assign(kLearnedBuckets + 1, 0);
+  size_t k = 0;
+  for (uint32_t bucket = 0; bucket < kLearnedBuckets; ++bucket) {
+    model.bucket_starts[bucket] = static_cast<uint32_t>(k);
+    while (k < model.hashes.size() && (model.hashes[k] >> kLearnedBucketShift) == bucket) ++k;
+  }
+  model.bucket_starts[kLearnedBuckets] = static_cast<uint32_t>(model.hashes.size());
 }
 
 void LoadLearnedModel(LearnedModel& model, std::vector<DataProblem>& problems) {
@@ -362,9 +377,18 @@ int64_t LearnedScore(const LearnedModel& model, const std::vector<uint64_t>& tok
   int64_t margin_sum = 0;
   const bool with_margin =
       model.margin_weight != 0 && model.margin_weights.size() == model.hashes.size();
+  const bool indexed = model.bucket_starts.size() == kLearnedBuckets + 1 &&
+                       model.bucket_starts.back() == model.hashes.size();
   for (uint64_t token : tokens) {
-    auto at = std::lower_bound(model.hashes.begin(), model.hashes.end(), token);
-    if (at != model.hashes.end() && *at == token) {
+    auto first = model.hashes.begin();
+    auto last = model.hashes.end();
+    if (indexed) {
+      const size_t bucket = static_cast<size_t>(token >> kLearnedBucketShift);
+      first = model.hashes.begin() + model.bucket_starts[bucket];
+      last = model.hashes.begin() + model.bucket_starts[bucket + 1];
+    }
+    auto at = std::lower_bound(first, last, token);
+    if (at != last && *at == token) {
       const size_t k = static_cast<size_t>(at - model.hashes.begin());
       found.push_back(model.weights[k]);
       if (with_margin) margin_sum += model.margin_weights[k];

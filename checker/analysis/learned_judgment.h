@@ -73,6 +73,10 @@ struct LearnedModel {
   std::vector<uint64_t> hashes;  // rising
   std::vector<int16_t> weights;
   std::vector<int16_t> margin_weights;  // thousandths
+  // Not in the file: per value of a hash's top bits, where its tokens start
+  // (and behind the last, the token count), so a lookup searches the few
+  // tokens of one bucket. Empty: the whole table is searched.
+  std::vector<uint32_t> bucket_starts;
 
   int32_t Threshold(int32_t language, int32_t strictness) const;
 };
@@ -81,6 +85,8 @@ struct LearnedModel {
 // model is left unloaded).
 std::string ParseLearnedModel(std::span<const uint8_t> bytes, LearnedModel& model);
 std::vector<uint8_t> SerializeLearnedModel(const LearnedModel& model);
+// Fills `bucket_starts` from `hashes` (rising); ParseLearnedModel does.
+void IndexLearnedModel(LearnedModel& model);
 
 // Loads "Zvrx Staffs\ZVRXLearn.dat". A damaged file is noted in `problems`
 // and leaves the layer off; a missing one leaves it off quietly (an
@@ -101,7 +107,7 @@ void LearnedTokens(const char* text, const MailRecord& record, int32_t language,
 
 // The sum of the weights of the tokens the model knows (only the N
 // strongest when the model says so), in hundredths of log-odds, plus the
-// margin's part.
+// margin's part. `tokens` rise, as LearnedTokens leaves them.
 int64_t LearnedScore(const LearnedModel& model, const std::vector<uint64_t>& tokens);
 
 // What the layer did to one verdict.

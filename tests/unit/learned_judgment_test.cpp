@@ -486,6 +486,38 @@ TEST(LearnedScoreTest, TheStrongestTokensWhenTheModelLimitsThem) {
   EXPECT_EQ(LearnedScore(model, tokens), -100);
 }
 
+// A lookup searches only the bucket of a token's top bits: a known token
+// is found at either end of a bucket and of the table, and one next to a
+// known token is not, with the index as without it.
+TEST(LearnedScoreTest, EveryKnownTokenIsFoundThroughTheIndex) {
+  std::vector<uint64_t> known = {0, (uint64_t{5} << 48) - 1, uint64_t{5} << 48,
+                                 (uint64_t{5} << 48) + 1, UINT64_MAX};
+  for (uint64_t k = 1; k < 5000; ++k) known.push_back(k * (UINT64_MAX / 5000));
+  std::sort(known.begin(), known.end());
+  known.erase(std::unique(known.begin(), known.end()), known.end());
+  LearnedModel model;
+  model.hashes = known;
+  model.weights.assign(known.size(), 1);
+  model.margin_weights.assign(known.size(), 0);
+
+  std::vector<uint64_t> tokens;
+  for (size_t k = 0; k < known.size(); k += 7) {
+    if (known[k] > 0) tokens.push_back(known[k] - 1);
+    tokens.push_back(known[k]);
+    if (known[k] < UINT64_MAX) tokens.push_back(known[k] + 1);
+  }
+  tokens.push_back(UINT64_MAX);
+  std::sort(tokens.begin(), tokens.end());
+  tokens.erase(std::unique(tokens.begin(), tokens.end()), tokens.end());
+  int64_t expected = 0;
+  for (uint64_t t : tokens) expected += std::binary_search(known.begin(), known.end(), t);
+
+  EXPECT_EQ(LearnedScore(model, tokens), expected);
+  IndexLearnedModel(model);
+  ASSERT_EQ(model.bucket_starts.back(), known.size());
+  EXPECT_EQ(LearnedScore(model, tokens), expected);
+}
+
 // The margin adds its weight times bias + (the known tokens' margin
 // weights) / sqrt(all the message's tokens): words the model never saw
 // thin it out. Without a weight it adds nothing.

@@ -199,6 +199,7 @@ LearnedModel Build(const std::vector<Message>& messages,
     model.weights.push_back(w.first);
     model.margin_weights.push_back(w.second);
   }
+  IndexLearnedModel(model);
   model.loaded = true;
   return model;
 }
