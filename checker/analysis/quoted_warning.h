@@ -4,10 +4,10 @@
 // passes a mail on to ask whether it is real; the dictionaries cannot tell
 // a quotation from the threat itself. When the dictionaries would delete a
 // message that warns or asks so (its Subject or text names fraud, fakes or
-// impersonation, or a mail passed on; in Japanese or, as a list post quotes
-// with ">" or indented lines, in English), the text is scored once more
-// with what it quotes blanked; the message is kept when that text stays
-// under the threshold.
+// impersonation, a mail passed on or retold, or tells not to open it; in
+// Japanese or, as a list post quotes with ">" or indented lines, in
+// English), the text is scored once more with what it quotes blanked; the
+// message is kept when that text stays under the threshold.
 #pragma once
 
 #include <cstdint>
@@ -16,8 +16,9 @@
 namespace zvrx {
 
 // Whether the Shift-JIS text (up to its NUL or `length` bytes) names fraud,
-// fake mail or impersonation, or speaks of a mail it passes on, at a
-// character boundary (an English word in either case, at a word start).
+// fake mail or impersonation, or speaks of a mail it passes on or retells,
+// at a character boundary (an English word in either case, at a word
+// start).
 bool HasFraudWarningWords(const char* text, int32_t length);
 
 // A copy of `length` bytes of the Shift-JIS text with blanks in place of

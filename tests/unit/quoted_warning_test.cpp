@@ -50,6 +50,9 @@ TEST(QuotedWarningTextTest, FraudWordsCountOnlyAtACharacterBoundaryBeforeTheEnd)
       {"a member asks whether it is real", "Surely not legit?", 0, true},
       {"a sender disowns the mail", "(not from us!) password expiry", 0, true},
       {"a list member reports spam", Sj("スパム報告"), 0, true},
+      {"a member retells a mail she got", Sj("未払いがあるというメールが来ました"), 0, true},
+      {"a daughter tells her mother not to open it", Sj("リンクは開かないでね"), 0, true},
+      {"a member asks whether others got it", Sj("同じ状況の方いますか"), 0, true},
   };
   for (const Case& c : cases) {
     const int32_t length = static_cast<int32_t>(c.text.size()) - c.cut;
