@@ -366,9 +366,10 @@ Figures Measure(const std::vector<Message>& messages, const std::vector<int64_t>
 // (lenient), 20 to 1 (standard) and 7 to 1 (strict) at the least.
 constexpr int64_t kFloor[3] = {400, 300, 200};
 
-// A veto may overrule one in this many of the unwanted messages the
-// dictionaries delete in the training rows, out of fold.
-constexpr int kVetoCostDivisor = 500;
+// What keeping one legitimate message the dictionaries would delete is
+// worth in unwanted messages the veto lets through: lost mail is the worse
+// error.
+constexpr int kVetoLegitimateWorth = 10;
 
 void ChooseThresholds(const std::vector<Message>& messages, const std::vector<int64_t>& scores,
                       Parameters& p) {
@@ -390,6 +391,32 @@ void ChooseThresholds(const std::vector<Message>& messages, const std::vector<in
     p.thresholds[language][2] =
         static_cast<int32_t>(std::max<int64_t>(std::min(second, top) + 100, kFloor[2]));
   }
+}
+
+// The veto: of the candidates, the one whose out-of-fold gain among the
+// dictionaries' verdicts at standard is highest, a legitimate message kept
+// counting kVetoLegitimateWorth unwanted messages lost (on a tie, the lower
+// veto, which overrules less).
+int32_t ChooseVeto(const std::vector<Message>& messages, const std::vector<int64_t>& scores,
+                   bool print) {
+  int32_t chosen = kLearnedNoVeto;
+  int64_t best_gain = 0;
+  for (int64_t veto : {-16000, -12000, -10000, -8000, -6000, -5000, -4000, -3000, -2000, -1000}) {
+    int lost = 0;
+    int saved = 0;
+    for (size_t i = 0; i < messages.size(); ++i) {
+      const Message& m = messages[i];
+      if (!m.analysed || !m.dictionaries_delete[1] || scores[i] >= veto) continue;
+      (m.spam ? lost : saved) += 1;
+    }
+    if (print) std::printf("  %6lld %4d %4d\n", static_cast<long long>(veto), lost, saved);
+    const int64_t gain = int64_t{saved} * kVetoLegitimateWorth - lost;
+    if (gain > best_gain) {
+      best_gain = gain;
+      chosen = static_cast<int32_t>(veto);
+    }
+  }
+  return chosen;
 }
 
 int CrossValidate(const std::string& corpus, const std::string& scores_out) {
@@ -537,31 +564,12 @@ int CrossValidate(const std::string& corpus, const std::string& scores_out) {
     }
   }
   // The veto: each candidate's cost in unwanted mail and its gain in
-  // legitimate mail among the dictionaries' verdicts. On these rows the
-  // dictionaries were tuned to delete no legitimate message, so the gain
-  // cannot be seen here; batches of new writers showed it (the dictionaries
-  // delete a few of every hundred hard legitimate messages nobody tuned them
-  // on, and the layer is sure of most of those). So the veto is the highest
-  // candidate that overrules at most one in 500 of the unwanted messages the
-  // dictionaries delete: only where the layer is overwhelmingly sure.
+  // legitimate mail among the dictionaries' verdicts. The training rows hold
+  // batches of writers the dictionaries were never tuned on, so the
+  // dictionaries delete some of their hard legitimate mail and both sides of
+  // the trade show out of fold.
   std::printf("veto candidates (standard): veto, unwanted lost, legitimate saved\n");
-  int dictionaries_caught = 0;
-  for (const Message& m : messages) {
-    if (m.analysed && m.spam && m.dictionaries_delete[1]) ++dictionaries_caught;
-  }
-  for (int64_t veto : {-16000, -12000, -10000, -8000, -6000, -5000, -4000, -3000, -2000, -1000}) {
-    int lost = 0;
-    int saved = 0;
-    for (size_t i = 0; i < messages.size(); ++i) {
-      const Message& m = messages[i];
-      if (!m.analysed || !m.dictionaries_delete[1] || scores[i] >= veto) continue;
-      (m.spam ? lost : saved) += 1;
-    }
-    std::printf("  %6lld %4d %4d\n", static_cast<long long>(veto), lost, saved);
-    // The candidates rise and what they lose never falls: the last that
-    // passes is the highest.
-    if (lost * kVetoCostDivisor <= dictionaries_caught) best.veto = static_cast<int32_t>(veto);
-  }
+  best.veto = ChooseVeto(messages, scores, true);
   for (int level = 0; level < 3; ++level) {
     const Figures alone = Measure(messages, scores, level, best, true);
     const Figures f = Measure(messages, scores, level, best, false);
