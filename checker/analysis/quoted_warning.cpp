@@ -75,7 +75,9 @@ constexpr const char* kEnglishWarningWords[] = {
     "posing as",    "pretending to be", "original message", "wrote:",          "writes:",
     "is this real", "is this legit",   "anyone else",      "heads up",        "got one of these",
     "not from us",  "don't click",     "do not click",     "sanity check",    "genuine?",
-    "legit?",       "real?",
+    "legit?",       "real?",           "a word of warning", "reported it",    "fraud report",
+    "lookalike",    "look-alike",      "i got an email",   "word for word",   "fake \"",
+    "has anyone",   "does anyone",
 };
 
 // Rules that people draw above and below a mail they paste into theirs:

@@ -53,6 +53,8 @@ TEST(QuotedWarningTextTest, FraudWordsCountOnlyAtACharacterBoundaryBeforeTheEnd)
       {"a member retells a mail she got", Sj("未払いがあるというメールが来ました"), 0, true},
       {"a daughter tells her mother not to open it", Sj("リンクは開かないでね"), 0, true},
       {"a member asks whether others got it", Sj("同じ状況の方いますか"), 0, true},
+      {"a list member warns in prose", "A word of warning to all members", 0, true},
+      {"a member names the lookalike page", "it goes to a lookalike login page", 0, true},
   };
   for (const Case& c : cases) {
     const int32_t length = static_cast<int32_t>(c.text.size()) - c.cut;
