@@ -397,8 +397,8 @@ void ChooseThresholds(const std::vector<Message>& messages, const std::vector<in
 // dictionaries' verdicts at standard is highest, a legitimate message kept
 // counting kVetoLegitimateWorth unwanted messages lost (on a tie, the lower
 // veto, which overrules less).
-int32_t ChooseVeto(const std::vector<Message>& messages, const std::vector<int64_t>& scores,
-                   bool print) {
+// Prints each candidate's figures.
+int32_t ChooseVeto(const std::vector<Message>& messages, const std::vector<int64_t>& scores) {
   int32_t chosen = kLearnedNoVeto;
   int64_t best_gain = 0;
   for (int64_t veto : {-16000, -12000, -10000, -8000, -6000, -5000, -4000, -3000, -2000, -1000}) {
@@ -409,7 +409,7 @@ int32_t ChooseVeto(const std::vector<Message>& messages, const std::vector<int64
       if (!m.analysed || !m.dictionaries_delete[1] || scores[i] >= veto) continue;
       (m.spam ? lost : saved) += 1;
     }
-    if (print) std::printf("  %6lld %4d %4d\n", static_cast<long long>(veto), lost, saved);
+    std::printf("  %6lld %4d %4d\n", static_cast<long long>(veto), lost, saved);
     const int64_t gain = int64_t{saved} * kVetoLegitimateWorth - lost;
     if (gain > best_gain) {
       best_gain = gain;
@@ -569,7 +569,7 @@ int CrossValidate(const std::string& corpus, const std::string& scores_out) {
   // dictionaries delete some of their hard legitimate mail and both sides of
   // the trade show out of fold.
   std::printf("veto candidates (standard): veto, unwanted lost, legitimate saved\n");
-  best.veto = ChooseVeto(messages, scores, true);
+  best.veto = ChooseVeto(messages, scores);
   for (int level = 0; level < 3; ++level) {
     const Figures alone = Measure(messages, scores, level, best, true);
     const Figures f = Measure(messages, scores, level, best, false);
