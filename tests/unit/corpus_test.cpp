@@ -210,11 +210,11 @@ TEST(CorpusTest, DeliveredDataAtTheComprehensiveLevel) {
     if (strictness == 0) {
       // As a new installation judges (the learned judgment, its model
       // learned from the training rows, the brand check and the guard for
-      // quoted warnings on): today 2041 of 2381 check-set spam, and 1 of 1742
+      // quoted warnings on): today 2090 of 2435 check-set spam, and 2 of 1801
       // legitimate check-set messages deleted, held as floors.
       EXPECT_EQ(f.training_set.ham_deleted, 0);
-      EXPECT_GE(f.training_set.spam_deleted * 100, f.training_set.spam * 96);
-      EXPECT_LE(f.check_set.ham_deleted, 1);
+      EXPECT_GE(f.training_set.spam_deleted * 100, f.training_set.spam * 98);
+      EXPECT_LE(f.check_set.ham_deleted, 2);
       EXPECT_GE(f.check_set.spam_deleted * 100, f.check_set.spam * 85);
     }
   }
@@ -222,13 +222,13 @@ TEST(CorpusTest, DeliveredDataAtTheComprehensiveLevel) {
   Figures dictionaries = JudgeCorpus(labels, 0, true, false);
   Print("legacy half, learned judgment off", 0, dictionaries);
   // The training rows have grown by writers the dictionaries were not
-  // written on: today 2069 of 3806 of their spam with 19 of their 2891
-  // legitimate messages deleted, and 1051 of the check set's 2381 with 18 of
-  // 1742.
+  // written on: today 2094 of 3917 of their spam with 19 of their 2995
+  // legitimate messages deleted, and 1058 of the check set's 2435 with 18 of
+  // 1801.
   EXPECT_LE(dictionaries.training_set.ham_deleted, 19);
-  EXPECT_GE(dictionaries.training_set.spam_deleted * 100, dictionaries.training_set.spam * 54);
+  EXPECT_GE(dictionaries.training_set.spam_deleted * 100, dictionaries.training_set.spam * 53);
   EXPECT_LE(dictionaries.check_set.ham_deleted, 18);
-  EXPECT_GE(dictionaries.check_set.spam_deleted * 100, dictionaries.check_set.spam * 44);
+  EXPECT_GE(dictionaries.check_set.spam_deleted * 100, dictionaries.check_set.spam * 43);
   // Today's mail, the learned judgment, the brand check and the guard for
   // quoted warnings switched off: the written judgment alone. It deletes
   // the warnings and the passed-on mail that quote fraud mail (64 of the
@@ -236,9 +236,9 @@ TEST(CorpusTest, DeliveredDataAtTheComprehensiveLevel) {
   Figures f = JudgeCorpus(labels, 0, false, false, false, false);
   Print("legacy half, today's mail off", 0, f);
   EXPECT_LE(f.training_set.ham_deleted, 64);
-  EXPECT_GE(f.training_set.spam_deleted * 100, f.training_set.spam * 51);
+  EXPECT_GE(f.training_set.spam_deleted * 100, f.training_set.spam * 50);
   EXPECT_LE(f.check_set.ham_deleted, 41);
-  EXPECT_GE(f.check_set.spam_deleted * 100, f.check_set.spam * 41);
+  EXPECT_GE(f.check_set.spam_deleted * 100, f.check_set.spam * 40);
   PrintTime(start);
 }
 
@@ -262,10 +262,10 @@ TEST(CorpusTest, TodaysMailAtTheComprehensiveLevel) {
       EXPECT_EQ(f.training_set.ham_deleted, 0);
       EXPECT_GE(f.training_set.spam_deleted * 100, f.training_set.spam * 95);
       // Today's figures of the check set as a new installation judges
-      // (2087 of 2396 spam; 1 of 1749 legitimate messages deleted), held as
+      // (2130 of 2450 spam; 2 of 1808 legitimate messages deleted), held as
       // a floor.
-      EXPECT_LE(f.check_set.ham_deleted, 1);
-      EXPECT_GE(f.check_set.spam_deleted * 100, f.check_set.spam * 87);
+      EXPECT_LE(f.check_set.ham_deleted, 2);
+      EXPECT_GE(f.check_set.spam_deleted * 100, f.check_set.spam * 86);
 
       const Figures legacy = JudgeCorpus(ReadLabels(false), strictness, true);
       std::string worse;
@@ -297,9 +297,9 @@ TEST(CorpusTest, TodaysMailAtTheComprehensiveLevel) {
 // The whole corpus, both halves and both sets, as a new installation
 // judges it (standard strictness, the comprehensive level, today's mail and
 // the learned judgment on). The aim is 95% of spam with no legitimate
-// message deleted; today 93.0% (the check set, grown by writers in styles
+// message deleted; today 93.8% (the check set, grown by writers in styles
 // the rest had not seen, holds 86.4%), and the legitimate messages deleted
-// are the check set's 2 of 3491 (none of the training set's). Both are
+// are the check set's 4 of 3609 (none of the training set's). Both are
 // held as floors; the check set's own figures are printed beside.
 TEST(CorpusTest, WholeCorpusAtTheStandardStrictness) {
   std::vector<Labelled> labels = ReadLabels(false);
@@ -316,9 +316,9 @@ TEST(CorpusTest, WholeCorpusAtTheStandardStrictness) {
   whole.spam_deleted += f.check_set.spam_deleted;
   std::printf("whole corpus, strictness 0: %s\n  check set: %s\n", whole.Text().c_str(),
               f.check_set.Text().c_str());
-  EXPECT_GE(whole.spam_deleted * 1000, whole.spam * 930);
+  EXPECT_GE(whole.spam_deleted * 1000, whole.spam * 938);
   EXPECT_EQ(f.training_set.ham_deleted, 0);
-  EXPECT_LE(whole.ham_deleted, 2);
+  EXPECT_LE(whole.ham_deleted, 4);
 }
 
 // The recipient score is added to every dictionary's score; an ordinary
