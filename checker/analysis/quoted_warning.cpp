@@ -146,6 +146,13 @@ bool StartsIndented(const char* text, int32_t at, int32_t length) {
   return at < length && (text[at] == ' ' || text[at] == '\t' || At(text, at, length, "\x81\x40"));
 }
 
+// Where the line after the one that ends at `end` starts.
+int32_t NextLine(const char* text, int32_t end, int32_t length) {
+  if (end < length && text[end] == '\r') ++end;
+  if (end < length && text[end] == '\n') ++end;
+  return end;
+}
+
 // Where the example that starts at `from` ends: the end of its line, or of
 // the last line indented under it; at most kMaxQuotedBytes on.
 int32_t ExampleEnd(const char* text, int32_t from, int32_t length) {
@@ -154,8 +161,7 @@ int32_t ExampleEnd(const char* text, int32_t from, int32_t length) {
   while (q < limit) {
     if (text[q] == '\0') return q;
     if (text[q] == '\r' || text[q] == '\n') {
-      int32_t next = q + 1;
-      if (text[q] == '\r' && next < length && text[next] == '\n') ++next;
+      const int32_t next = NextLine(text, q, length);
       if (!StartsIndented(text, next, length)) return q;
       q = next;
       continue;
@@ -209,13 +215,6 @@ int32_t PastedEnd(const char* text, int32_t from, int32_t length) {
     q += CharacterSize(text, q, length);
   }
   return -1;
-}
-
-// Where the line after the one that ends at `end` starts.
-int32_t NextLine(const char* text, int32_t end, int32_t length) {
-  if (end < length && text[end] == '\r') ++end;
-  if (end < length && text[end] == '\n') ++end;
-  return end;
 }
 
 bool IsEmptyLine(const char* text, int32_t at, int32_t end) {
