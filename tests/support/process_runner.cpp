@@ -144,10 +144,12 @@ std::string Process::ReadLine(int timeout_ms) {
 }
 
 ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args,
-                      const std::string& scratch_folder, const std::string& working_folder) {
+                      const std::string& scratch_folder, const std::string& working_folder,
+                      const std::vector<std::string>& env) {
   ProcessSetup setup;
   setup.argv = args;
   setup.argv.insert(setup.argv.begin(), program);
+  setup.env = env;
   setup.clean_environment = false;
   setup.output = scratch_folder + "/run.out";
   setup.errors = scratch_folder + "/run.err";

@@ -84,11 +84,13 @@ struct ProgramRun {
   std::string err;
 };
 
-// Runs `program` with `args` and the test's environment as it is, its
-// standard output and error captured in files under `scratch_folder`;
-// `working_folder` (host path) when not empty.
+// Runs `program` with `args` and the test's environment as it is (plus
+// the "NAME=value" entries of `env`), its standard output and error
+// captured in files under `scratch_folder`; `working_folder` (host path)
+// when not empty.
 ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args,
-                      const std::string& scratch_folder, const std::string& working_folder = {});
+                      const std::string& scratch_folder, const std::string& working_folder = {},
+                      const std::vector<std::string>& env = {});
 
 // zvrxctl of this build, with --prefix set to `prefix`.
 inline constexpr char kZvrxctlProgram[] = ZVRX_BINARY_DIR "/tools/zvrxctl";

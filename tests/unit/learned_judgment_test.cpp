@@ -559,11 +559,14 @@ TEST(LearnedScoreTest, TheMarginBesideTheWordCounts) {
   EXPECT_EQ(LearnedScore(model, tokens), 800);
 }
 
-// zvrx_learn on a small corpus of our own: the same rows give the same
-// bytes, a check row is never opened (its file does not even exist), and
-// its words never reach the model.
+// zvrx_learn on a small corpus of our own, in an installation with the
+// delivered dictionaries: the same rows give the same bytes, a check row is
+// never opened (its file does not even exist), and its words never reach
+// the model. Unwanted mail the dictionaries delete counts for the words'
+// rates but not for the separator, which learns from the rest.
 TEST(LearnedTrainingTest, SameCorpusSameBytesAndNoCheckRow) {
   test::TempPrefix scratch;
+  ASSERT_TRUE(scratch.InstallDeliveredData()) << "build the delivered data first";
   const std::string folder = scratch.path() + "/corpus";
   fs::create_directories(folder + "/utf8");
   auto mail = [](const std::string& subject, const std::string& text) {
@@ -576,6 +579,12 @@ TEST(LearnedTrainingTest, SameCorpusSameBytesAndNoCheckRow) {
   WriteHostFile(folder + "/h1.eml", mail("Minutes", "Minutes of the meeting are attached"));
   WriteHostFile(folder + "/utf8/h1.eml", mail("Minutes", "Minutes of the meeting, attached"));
   WriteHostFile(folder + "/h2.eml", mail("Lunch", "Lunch after the meeting on Friday"));
+  WriteHostFile(folder + "/s3.eml",
+                mail("Your account is suspended",
+                     "Your account has been suspended due to unusual activity. Verify your "
+                     "account within 24 hours or it will be permanently closed. Click here to "
+                     "confirm your identity and update your billing information. Enter your "
+                     "password and card number to restore access. Xylophone"));
   WriteHostFile(folder + "/c1.eml", mail("Secret", "zanzibar quokka"));  // a check row
   WriteHostFile(folder + "/labels.tsv",
                 "file\tlabel\tkind\tcategory\tset\tencoding\tlanguage\n"
@@ -584,9 +593,9 @@ TEST(LearnedTrainingTest, SameCorpusSameBytesAndNoCheckRow) {
                 "h1.eml\tham\ten-ham-work\t-\ttrain\tascii\ten\n"
                 "utf8/h1.eml\tham\ten-ham-work\t-\ttrain\tutf-8/8bit/plain\ten\n"
                 "h2.eml\tham\ten-ham-work\t-\ttrain\tascii\ten\n"
+                "s3.eml\tspam\ten-phish\tx\ttrain\tascii\ten\n"
                 "c1.eml\tspam\ten-lottery\tx\tcheck\tascii\ten\n"
                 "missing.eml\tspam\ten-lottery\tx\tcheck\tascii\ten\n");
-  WriteHostFile(folder + "/ISO501", "ISO-8859-1\r\n");
   WriteHostFile(folder + "/learned.conf",
                 "# ours\nmin_count: 1\nsmoothing: 50\ntop_n: 0\nmargin_c: 1\nmargin_weight: 1000\n"
                 "thresholds_ja: 400 300 200\nthresholds_en: 400 300 200\nveto: none\n");
@@ -594,8 +603,9 @@ TEST(LearnedTrainingTest, SameCorpusSameBytesAndNoCheckRow) {
   std::string models[2];
   for (int k = 0; k < 2; ++k) {
     const std::string out = folder + "/model" + std::to_string(k);
-    const test::ProgramRun run = test::RunProgram(
-        learn, {"train", folder, folder + "/ISO501", folder + "/learned.conf", out}, folder);
+    const test::ProgramRun run =
+        test::RunProgram(learn, {"train", folder, folder + "/learned.conf", out}, folder, {},
+                         {"ZVRX_PREFIX=" + scratch.path()});
     ASSERT_EQ(run.status, 0) << run.err;
     models[k] = test::ReadHostFile(out);
   }
@@ -607,7 +617,7 @@ TEST(LearnedTrainingTest, SameCorpusSameBytesAndNoCheckRow) {
                                         models[0].size()),
                               model),
             "");
-  EXPECT_EQ(model.unwanted_learned, 2u);
+  EXPECT_EQ(model.unwanted_learned, 3u);
   EXPECT_EQ(model.legitimate_learned, 2u) << "a message and its twin count once";
   EXPECT_EQ(model.margin_weight, 1000u);
   auto weight = [&](const std::vector<int16_t>& weights, const char* word) -> int {
@@ -621,6 +631,22 @@ TEST(LearnedTrainingTest, SameCorpusSameBytesAndNoCheckRow) {
     EXPECT_EQ(weight(*weights, "zanzibar"), 0) << "a word of a check row";
     EXPECT_EQ(weight(*weights, "quokka"), 0) << "a word of a check row";
   }
+  EXPECT_GT(weight(model.weights, "xylophone"), 0);
+  EXPECT_EQ(weight(model.margin_weights, "xylophone"), 0) << "mail the dictionaries delete";
+}
+
+TEST(LearnedTrainingTest, RefusesAnInstallationWithoutDictionaries) {
+  test::TempPrefix scratch;
+  const std::string folder = scratch.path() + "/corpus";
+  WriteHostFile(folder + "/labels.tsv", "file\tlabel\tkind\tcategory\tset\tencoding\tlanguage\n");
+  WriteHostFile(folder + "/learned.conf", "min_count: 1\n");
+  const test::ProgramRun run =
+      test::RunProgram(ZVRX_BINARY_DIR "/tools/zvrx_learn",
+                       {"train", folder, folder + "/learned.conf", folder + "/model"}, folder, {},
+                       {"ZVRX_PREFIX=" + scratch.path()});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("no dictionaries"), std::string::npos) << run.err;
+  EXPECT_FALSE(fs::exists(folder + "/model"));
 }
 
 }  // namespace

@@ -3,14 +3,16 @@
 // (the same parse, the same analysis text), and chooses its numbers by
 // cross-validation on those rows alone.
 //
-//   zvrx_learn train CORPUS EUROPEAN PARAMETERS OUT
-//       CORPUS the folder of labels.tsv; EUROPEAN the delivered ISO501 (its
-//       names are read as English, as the corpus report reads them);
-//       PARAMETERS the chosen numbers (data/learned.conf); OUT the model.
-//   zvrx_learn cv CORPUS
-//       with ZVRX_PREFIX naming an installation with the delivered data and
-//       ISO-8859-1 switched on: k-fold figures for a grid of numbers, and
-//       the parameters the rules below choose.
+//   zvrx_learn train CORPUS PARAMETERS OUT
+//       CORPUS the folder of labels.tsv; PARAMETERS the chosen numbers
+//       (data/learned.conf); OUT the model.
+//   zvrx_learn cv CORPUS [SCORES_OUT]
+//       k-fold figures for a grid of numbers, and the parameters the rules
+//       below choose.
+//
+// Both with ZVRX_PREFIX naming an installation with the delivered data and
+// ISO-8859-1 switched on (as the corpus report reads mail): the separator
+// learns from the mail the dictionaries leave to it (below).
 //
 // The check rows are never read: a row whose set is not "train" is skipped
 // before its file is opened.
@@ -56,7 +58,7 @@ struct Message {
   bool analysed = false;
   int language = 0;  // the class the judgment read it in: 0 Japanese, 1 English
   std::vector<uint64_t> tokens;
-  bool dictionaries_delete[3] = {};  // by strictness -1, 0, 1 (cv only)
+  bool dictionaries_delete[3] = {};  // by strictness -1, 0, 1
 };
 
 std::string ReadFile(const std::string& path) {
@@ -87,10 +89,9 @@ std::vector<Message> ReadTrainingRows(const std::string& corpus) {
 }
 
 // Judges every message at the comprehensive level with the learned layer
-// off and keeps the tokens of its analysis text (and, with dictionaries
-// loaded, their verdicts at the three strictness levels).
-void ReadMessages(const std::string& corpus, AnalysisState& state, std::vector<Message>& messages,
-                  bool with_verdicts) {
+// off and keeps the tokens of its analysis text and the dictionaries'
+// verdicts at the three strictness levels.
+void ReadMessages(const std::string& corpus, AnalysisState& state, std::vector<Message>& messages) {
   ShiftJisConverter converter;
   BodyBuffer body;
   state.modern_mail = true;  // as a new installation reads mail
@@ -99,7 +100,7 @@ void ReadMessages(const std::string& corpus, AnalysisState& state, std::vector<M
   state.brand_check = true;      // on in a new installation (without a table it adds nothing)
   for (Message& m : messages) {
     const std::string raw = ReadFile(corpus + "/" + m.file);
-    for (int s = with_verdicts ? -1 : 0; s <= (with_verdicts ? 1 : 0); ++s) {
+    for (int s = -1; s <= 1; ++s) {
       MessageFileToTopText(raw, body);
       MailRecord record{};
       ParseTop(body.data(), body.text_length, record, converter, state.modern_mail,
@@ -109,8 +110,8 @@ void ReadMessages(const std::string& corpus, AnalysisState& state, std::vector<M
       JudgmentResult result;
       JudgeMail(state, kLevelComprehensive, record, body.data(), body.text_length,
                 JudgmentEffects{}, &result);
-      if (with_verdicts) m.dictionaries_delete[s + 1] = result.verdict == kVerdictDelete;
-      if (s == 0 || !with_verdicts) {
+      m.dictionaries_delete[s + 1] = result.verdict == kVerdictDelete;
+      if (s == 0) {
         m.analysed = result.analysed;
         m.language = result.language_class == kClassJapanese ? 0 : 1;
         if (m.analysed) {
@@ -166,7 +167,6 @@ LearnedModel Build(const std::vector<Message>& messages,
     (spam ? spam_total : ham_total) += 1;
     for (uint64_t t : tokens) (spam ? counts[t].spam : counts[t].ham) += 1;
   }
-  (void)messages;
   // Per token its weight and its margin weight, in the order of the hashes.
   std::map<uint64_t, std::pair<int16_t, int16_t>> table;
   for (const auto& [token, c] : counts) {
@@ -176,9 +176,22 @@ LearnedModel Build(const std::vector<Message>& messages,
   }
   LearnedModel model;
   if (p.margin_weight != 0) {
+    // The separator learns where the layer decides: mail the dictionaries
+    // keep. Unwanted mail they delete at standard (a message and its twin
+    // both) would draw the boundary towards the loud spam they already
+    // catch, away from the quiet spam they leave to it; legitimate mail
+    // all counts, as the veto judges what they delete. The counts learn
+    // from every row: a word's rate in spam is the rate in all of it.
+    std::map<std::string, bool> caught;
+    for (const Message& m : messages) {
+      if (!m.spam) continue;
+      auto [at, fresh] = caught.emplace(m.group, m.dictionaries_delete[1]);
+      if (!fresh) at->second = at->second && m.dictionaries_delete[1];
+    }
     std::vector<SeparatorRow> rows;
     for (const auto& [name, tokens] : groups) {
       if (fold >= 0 && group_fold.at(name) == fold) continue;
+      if (auto at = caught.find(name); at != caught.end() && at->second) continue;
       rows.push_back({&tokens, group_spam.at(name)});
     }
     const Separator separator = LearnSeparator(rows, p.margin_c);
@@ -258,28 +271,35 @@ Split MakeSplit(const std::vector<Message>& messages) {
   return split;
 }
 
-int Train(const std::string& corpus, const std::string& european, const std::string& parameters,
-          const std::string& out) {
+// The installation of ZVRX_PREFIX, with its dictionaries: false (and a
+// line on standard error) when it has none.
+bool LoadInstallation(AnalysisState& state) {
+  BasicSettings basic{};
+  LoadBasicSettings(basic);
+  JudgmentSettings judgment{};
+  const bool have = LoadJudgmentSettings(judgment);
+  LoadAnalysisState(state, have ? &judgment : nullptr);
+  if (state.scoring.dictionaries.count == 0) {
+    std::fprintf(stderr, "zvrx_learn: no dictionaries in ZVRX_PREFIX\n");
+    return false;
+  }
+  return true;
+}
+
+int Train(const std::string& corpus, const std::string& parameters, const std::string& out) {
   Parameters p;
   if (!ReadParameters(parameters, p)) {
     std::fprintf(stderr, "zvrx_learn: cannot read %s\n", parameters.c_str());
     return 1;
   }
   AnalysisState state;
-  const std::string names = ReadFile(european);
-  if (names.empty() || names.size() > static_cast<size_t>(kEuropeanListMax)) {
-    std::fprintf(stderr, "zvrx_learn: cannot read %s\n", european.c_str());
-    return 1;
-  }
-  std::copy(names.begin(), names.end(), state.european.text);
-  state.european.length = static_cast<int>(names.size());
-
+  if (!LoadInstallation(state)) return 1;
   std::vector<Message> messages = ReadTrainingRows(corpus);
   if (messages.empty()) {
     std::fprintf(stderr, "zvrx_learn: no training rows in %s/labels.tsv\n", corpus.c_str());
     return 1;
   }
-  ReadMessages(corpus, state, messages, false);
+  ReadMessages(corpus, state, messages);
   const Split split = MakeSplit(messages);
   const LearnedModel model = Build(messages, split.groups, split.spam, split.fold, -1, p);
   const std::vector<uint8_t> bytes = SerializeLearnedModel(model);
@@ -420,18 +440,10 @@ int32_t ChooseVeto(const std::vector<Message>& messages, const std::vector<int64
 }
 
 int CrossValidate(const std::string& corpus, const std::string& scores_out) {
-  BasicSettings basic{};
-  LoadBasicSettings(basic);
-  JudgmentSettings judgment{};
-  const bool have = LoadJudgmentSettings(judgment);
   AnalysisState state;
-  LoadAnalysisState(state, have ? &judgment : nullptr);
-  if (state.scoring.dictionaries.count == 0) {
-    std::fprintf(stderr, "zvrx_learn: no dictionaries in ZVRX_PREFIX\n");
-    return 1;
-  }
+  if (!LoadInstallation(state)) return 1;
   std::vector<Message> messages = ReadTrainingRows(corpus);
-  ReadMessages(corpus, state, messages, true);
+  ReadMessages(corpus, state, messages);
   const Split split = MakeSplit(messages);
 
   Parameters never;
@@ -598,14 +610,15 @@ int CrossValidate(const std::string& corpus, const std::string& scores_out) {
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
-  if (args.size() == 5 && args[0] == "train") {
-    return zvrx::Train(args[1], args[2], args[3], args[4]);
+  if (args.size() == 4 && args[0] == "train") {
+    return zvrx::Train(args[1], args[2], args[3]);
   }
   if ((args.size() == 2 || args.size() == 3) && args[0] == "cv") {
     return zvrx::CrossValidate(args[1], args.size() == 3 ? args[2] : std::string());
   }
   std::fprintf(stderr,
-               "usage: zvrx_learn train CORPUS EUROPEAN PARAMETERS OUT\n"
-               "       zvrx_learn cv CORPUS [SCORES_OUT]   (ZVRX_PREFIX: an installation with the data)\n");
+               "usage: zvrx_learn train CORPUS PARAMETERS OUT\n"
+               "       zvrx_learn cv CORPUS [SCORES_OUT]\n"
+               "(ZVRX_PREFIX: an installation with the delivered data)\n");
   return 2;
 }
