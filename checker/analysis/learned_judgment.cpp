@@ -30,6 +30,8 @@ constexpr char kTagBigram = 'b';
 constexpr char kTagTrigram = 't';
 constexpr char kTagPair = 'p';
 constexpr char kTagLinks = 'l';
+constexpr char kTagEvidence = 'd';
+constexpr int64_t kEvidenceStep = 1000;
 // Marks a token of the Subject, which is counted once as any token and once
 // as the Subject's own: a lure weighs more in the Subject that shows it
 // than in the text below.
@@ -343,8 +345,23 @@ void LoadLearnedModel(LearnedModel& model, std::vector<DataProblem>& problems) {
   if (!why.empty()) problems.push_back({kLearnedModelName, why});
 }
 
+int64_t DictionaryEvidence(const ScoringState& scoring, const ScoreDetails& details,
+                           int32_t language, int* best_out) {
+  const auto& dictionaries = scoring.dictionaries.dictionaries;
+  int best = -1;
+  int64_t evidence = 0;
+  for (size_t j = 0; j < dictionaries.size() && j < static_cast<size_t>(kMaxDictionaries); ++j) {
+    if (dictionaries[j].language() != language) continue;
+    const int64_t own = details.scores[j] - details.recipient_score - details.subject_score;
+    if (own > 0 && (best < 0 || details.scores[j] > details.scores[best])) best = static_cast<int>(j);
+    if (own > evidence) evidence = own;
+  }
+  if (best_out != nullptr) *best_out = best;
+  return evidence;
+}
+
 void LearnedTokens(const char* text, const MailRecord& record, int32_t language,
-                   std::vector<uint64_t>& tokens) {
+                   int64_t dictionary_evidence, std::vector<uint64_t>& tokens) {
   tokens.clear();
   Tokenizer tokenizer(language, tokens);
   // A word is the same word in either width: folded, "ﾎﾟｲﾝﾄ" weighs as
@@ -367,6 +384,11 @@ void LearnedTokens(const char* text, const MailRecord& record, int32_t language,
     ++links;
   }
   tokens.push_back(Hash(kTagLinks, std::string(1, static_cast<char>('0' + links))));
+  // How far the dictionaries came, in steps of 1000 (0 to 9): a quiet
+  // letter halfway to a dictionary's threshold is a sign its words alone
+  // do not give, and one they found nothing in is a sign as well.
+  const int64_t evidence = std::clamp<int64_t>(dictionary_evidence / kEvidenceStep, 0, 9);
+  tokens.push_back(Hash(kTagEvidence, std::string(1, static_cast<char>('0' + evidence))));
   std::sort(tokens.begin(), tokens.end());
   tokens.erase(std::unique(tokens.begin(), tokens.end()), tokens.end());
 }
@@ -436,7 +458,9 @@ bool ApplyLearnedJudgment(const LearnedModel& model, const ScoringState& scoring
     return unwanted;
   }
   std::vector<uint64_t> tokens;
-  LearnedTokens(scoring.buffer.bytes.get(), record, language, tokens);
+  int best = -1;
+  const int64_t evidence = DictionaryEvidence(scoring, details, language, &best);
+  LearnedTokens(scoring.buffer.bytes.get(), record, language, evidence, tokens);
   out.scored = true;
   out.score = LearnedScore(model, tokens);
   out.threshold = model.Threshold(language, scoring.strictness);
@@ -451,14 +475,8 @@ bool ApplyLearnedJudgment(const LearnedModel& model, const ScoringState& scoring
   if (out.score <= out.threshold) return false;
   out.deleted = true;
   // The closest kind the dictionaries saw, or the layer's own category.
-  const auto& dictionaries = scoring.dictionaries.dictionaries;
-  int best = -1;
-  for (size_t j = 0; j < dictionaries.size() && j < static_cast<size_t>(kMaxDictionaries); ++j) {
-    if (dictionaries[j].language() != language) continue;
-    const int64_t own = details.scores[j] - details.recipient_score - details.subject_score;
-    if (own > 0 && (best < 0 || details.scores[j] > details.scores[best])) best = static_cast<int>(j);
-  }
-  CopyCategory(best >= 0 ? dictionaries[best].category() : kCategoryLearned, category);
+  CopyCategory(best >= 0 ? scoring.dictionaries.dictionaries[best].category() : kCategoryLearned,
+               category);
   return true;
 }
 

@@ -101,9 +101,16 @@ void LoadLearnedModel(LearnedModel& model, std::vector<DataProblem>& problems);
 // and ASCII words; English (class 1): ASCII words. Words are
 // lowered, 2 to 20 bytes of letters, digits, $ % and ', with a letter among
 // them; two words in a row (only blanks or punctuation between) also give
-// their pair.
+// their pair. Two tokens say what the words cannot: how many links the
+// text holds, and `dictionary_evidence` (DictionaryEvidence) in steps.
 void LearnedTokens(const char* text, const MailRecord& record, int32_t language,
-                   std::vector<uint64_t>& tokens);
+                   int64_t dictionary_evidence, std::vector<uint64_t>& tokens);
+
+// How far the language's dictionaries came: the highest own score of one
+// of them (without the recipient and Subject scores, which every one gets),
+// 0 when none scored above zero. `best` gets that dictionary's index, or -1.
+int64_t DictionaryEvidence(const ScoringState& scoring, const ScoreDetails& details,
+                           int32_t language, int* best = nullptr);
 
 // The sum of the weights of the tokens the model knows (only the N
 // strongest when the model says so), in hundredths of log-odds, plus the

@@ -51,7 +51,7 @@ void BM_LearnedJudgment(benchmark::State& bench) {
   std::snprintf(record.from, sizeof record.from, "Service Desk <desk@example.com>");
   std::vector<uint64_t> tokens;
   for (auto _ : bench) {
-    LearnedTokens(text.c_str(), record, language, tokens);
+    LearnedTokens(text.c_str(), record, language, 0, tokens);
     benchmark::DoNotOptimize(LearnedScore(fixture.model, tokens));
   }
   bench.SetBytesProcessed(static_cast<int64_t>(bench.iterations()) * bench.range(0));

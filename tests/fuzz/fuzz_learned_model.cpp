@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::memcpy(record.subject, data, size < 254 ? size : 254);
   std::vector<uint64_t> tokens;
   for (int32_t language = 0; language < 2; ++language) {
-    zvrx::LearnedTokens(text.c_str(), record, language, tokens);
+    zvrx::LearnedTokens(text.c_str(), record, language, 0, tokens);
     for (size_t k = 1; k < tokens.size(); ++k) Check(tokens[k - 1] < tokens[k]);
   }
 

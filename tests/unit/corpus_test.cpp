@@ -210,7 +210,7 @@ TEST(CorpusTest, DeliveredDataAtTheComprehensiveLevel) {
     if (strictness == 0) {
       // As a new installation judges (the learned judgment, its model
       // learned from the training rows, the brand check and the guard for
-      // quoted warnings on): today 2172 of 2598 check-set spam, and 2 of 1960
+      // quoted warnings on): today 2237 of 2673 check-set spam, and 2 of 2036
       // legitimate check-set messages deleted, held as floors.
       EXPECT_EQ(f.training_set.ham_deleted, 0);
       EXPECT_GE(f.training_set.spam_deleted * 100, f.training_set.spam * 97);
@@ -222,23 +222,23 @@ TEST(CorpusTest, DeliveredDataAtTheComprehensiveLevel) {
   Figures dictionaries = JudgeCorpus(labels, 0, true, false);
   Print("legacy half, learned judgment off", 0, dictionaries);
   // The training rows have grown by writers the dictionaries were not
-  // written on: today 2105 of 4157 of their spam with 19 of their 3238
-  // legitimate messages deleted, and 1065 of the check set's 2598 with 18 of
-  // 1960.
-  EXPECT_LE(dictionaries.training_set.ham_deleted, 19);
-  EXPECT_GE(dictionaries.training_set.spam_deleted * 100, dictionaries.training_set.spam * 50);
-  EXPECT_LE(dictionaries.check_set.ham_deleted, 18);
-  EXPECT_GE(dictionaries.check_set.spam_deleted * 100, dictionaries.check_set.spam * 40);
+  // written on: today 2122 of 4282 of their spam with 20 of their 3362
+  // legitimate messages deleted, and 1067 of the check set's 2673 with 19 of
+  // 2036.
+  EXPECT_LE(dictionaries.training_set.ham_deleted, 20);
+  EXPECT_GE(dictionaries.training_set.spam_deleted * 100, dictionaries.training_set.spam * 49);
+  EXPECT_LE(dictionaries.check_set.ham_deleted, 19);
+  EXPECT_GE(dictionaries.check_set.spam_deleted * 100, dictionaries.check_set.spam * 39);
   // Today's mail, the learned judgment, the brand check and the guard for
   // quoted warnings switched off: the written judgment alone. It deletes
-  // the warnings and the passed-on mail that quote fraud mail (64 of the
+  // the warnings and the passed-on mail that quote fraud mail (65 of the
   // training set's legitimate messages today; the guard keeps most).
   Figures f = JudgeCorpus(labels, 0, false, false, false, false);
   Print("legacy half, today's mail off", 0, f);
-  EXPECT_LE(f.training_set.ham_deleted, 64);
-  EXPECT_GE(f.training_set.spam_deleted * 100, f.training_set.spam * 47);
-  EXPECT_LE(f.check_set.ham_deleted, 41);
-  EXPECT_GE(f.check_set.spam_deleted * 100, f.check_set.spam * 38);
+  EXPECT_LE(f.training_set.ham_deleted, 65);
+  EXPECT_GE(f.training_set.spam_deleted * 100, f.training_set.spam * 46);
+  EXPECT_LE(f.check_set.ham_deleted, 42);
+  EXPECT_GE(f.check_set.spam_deleted * 100, f.check_set.spam * 37);
   PrintTime(start);
 }
 
@@ -262,7 +262,7 @@ TEST(CorpusTest, TodaysMailAtTheComprehensiveLevel) {
       EXPECT_EQ(f.training_set.ham_deleted, 0);
       EXPECT_GE(f.training_set.spam_deleted * 100, f.training_set.spam * 95);
       // Today's figures of the check set as a new installation judges
-      // (2219 of 2613 spam; 2 of 1967 legitimate messages deleted), held as
+      // (2283 of 2688 spam; 2 of 2043 legitimate messages deleted), held as
       // a floor.
       EXPECT_LE(f.check_set.ham_deleted, 2);
       EXPECT_GE(f.check_set.spam_deleted * 100, f.check_set.spam * 84);
@@ -283,11 +283,11 @@ TEST(CorpusTest, TodaysMailAtTheComprehensiveLevel) {
       }
       std::printf("judged worse than their legacy source:\n%s", worse.c_str());
       // Today five spam twins: their dictionary or learned scores fall
-      // either side of the standard threshold in their two forms. Four are
-      // deleted at strict; the fifth (ja-spam-yh02, a quiet dating letter)
-      // scores 3879 as HTML against 4365 as plain text, under a threshold
-      // of 3907 at strict. At most one legitimate twin deleted whose source
-      // is kept.
+      // either side of the standard threshold or the veto in their two
+      // forms. Four are deleted at strict; the fifth (ja-spam-ua43, a prize
+      // mail the dictionaries delete in both forms) is overruled by the
+      // veto of -1000 as HTML (-1341) but not as plain text (-867). At most
+      // one legitimate twin deleted whose source is kept.
       EXPECT_LE(spam_worse, 5) << worse;
       EXPECT_LE(ham_worse, 1) << worse;
     }
@@ -298,9 +298,9 @@ TEST(CorpusTest, TodaysMailAtTheComprehensiveLevel) {
 // The whole corpus, both halves and both sets, as a new installation
 // judges it (standard strictness, the comprehensive level, today's mail and
 // the learned judgment on). The aim is 95% of spam with no legitimate
-// message deleted; today 92.6% (the check set, grown by writers in styles
+// message deleted; today 92.7% (the check set, grown by writers in styles
 // the rest had not seen, holds 84.3%), and the legitimate messages deleted
-// are the check set's 4 of 3927 (none of the training set's). Both are
+// are the check set's 4 of 4079 (none of the training set's). Both are
 // held as floors; the check set's own figures are printed beside.
 TEST(CorpusTest, WholeCorpusAtTheStandardStrictness) {
   std::vector<Labelled> labels = ReadLabels(false);
@@ -317,7 +317,7 @@ TEST(CorpusTest, WholeCorpusAtTheStandardStrictness) {
   whole.spam_deleted += f.check_set.spam_deleted;
   std::printf("whole corpus, strictness 0: %s\n  check set: %s\n", whole.Text().c_str(),
               f.check_set.Text().c_str());
-  EXPECT_GE(whole.spam_deleted * 1000, whole.spam * 926);
+  EXPECT_GE(whole.spam_deleted * 1000, whole.spam * 927);
   EXPECT_EQ(f.training_set.ham_deleted, 0);
   EXPECT_LE(whole.ham_deleted, 4);
 }

@@ -33,26 +33,45 @@ using test::WriteHostFile;
 
 using test::Sjis;
 
-// The token every message has for its number of links, 0 to 3 or more.
-uint64_t LinkCountToken(int links, int32_t language) {
+// The two tokens every message has: its number of links (0 to 3 or more)
+// and how far the dictionaries came (`evidence`).
+std::vector<uint64_t> FixedTokens(int links, int64_t evidence, int32_t language) {
   std::string text;
   for (int k = 0; k < links; ++k) text += "http ";
   std::vector<uint64_t> tokens;
-  LearnedTokens(text.c_str(), MailRecord{}, language, tokens);
-  EXPECT_EQ(tokens.size(), 1u) << links;
-  return tokens.empty() ? 0 : tokens[0];
+  LearnedTokens(text.c_str(), MailRecord{}, language, evidence, tokens);
+  EXPECT_EQ(tokens.size(), 2u) << links << " " << evidence;
+  return tokens;
 }
 
-// The tokens of a message but its link count's.
+// The dictionaries' token: the one a text with no link and one with a
+// link share.
+uint64_t EvidenceToken(int64_t evidence, int32_t language) {
+  const std::vector<uint64_t> other = FixedTokens(1, evidence, language);
+  for (uint64_t t : FixedTokens(0, evidence, language)) {
+    if (std::find(other.begin(), other.end(), t) != other.end()) return t;
+  }
+  return 0;
+}
+
+uint64_t LinkCountToken(int links, int32_t language) {
+  const uint64_t nothing = EvidenceToken(0, language);
+  for (uint64_t t : FixedTokens(links, 0, language)) {
+    if (t != nothing) return t;
+  }
+  return 0;
+}
+
+// The tokens of a message but the two every message has.
 std::vector<uint64_t> WordTokens(const std::string& cp932, const MailRecord& record,
                                  int32_t language) {
   std::vector<uint64_t> tokens;
-  LearnedTokens(cp932.c_str(), record, language, tokens);
+  LearnedTokens(cp932.c_str(), record, language, 0, tokens);
   std::erase_if(tokens, [language](uint64_t t) {
     for (int links = 0; links <= 3; ++links) {
       if (t == LinkCountToken(links, language)) return true;
     }
-    return false;
+    return t == EvidenceToken(0, language);
   });
   return tokens;
 }
@@ -463,13 +482,51 @@ TEST(LearnedTokensTest, TheSubjectCountsTwiceAndTheLinksOnce) {
   };
   for (const Row& row : rows) {
     std::vector<uint64_t> tokens;
-    LearnedTokens(row.text, MailRecord{}, 1, tokens);
+    LearnedTokens(row.text, MailRecord{}, 1, 0, tokens);
     EXPECT_TRUE(std::find(tokens.begin(), tokens.end(), LinkCountToken(row.links, 1)) !=
                 tokens.end())
         << row.text;
   }
   EXPECT_NE(LinkCountToken(0, 1), LinkCountToken(1, 1));
   EXPECT_NE(LinkCountToken(2, 1), LinkCountToken(3, 1));
+}
+
+// How far the dictionaries came is one token in steps of 1000: below the
+// first step (or nothing at all) is step 0, and from 9000 on all is one.
+TEST(LearnedTokensTest, TheDictionariesEvidenceInSteps) {
+  const struct {
+    int64_t evidence;
+    int64_t same_as;
+  } rows[] = {{-500, 0}, {999, 0}, {1999, 1000}, {8999, 8000}, {9000, 9000}, {250000, 9000}};
+  for (const auto& row : rows) {
+    EXPECT_EQ(EvidenceToken(row.evidence, 0), EvidenceToken(row.same_as, 0)) << row.evidence;
+  }
+  std::vector<uint64_t> steps;
+  for (int64_t k = 0; k <= 9; ++k) steps.push_back(EvidenceToken(k * 1000, 0));
+  std::sort(steps.begin(), steps.end());
+  EXPECT_EQ(std::unique(steps.begin(), steps.end()), steps.end()) << "ten distinct steps";
+  EXPECT_EQ(std::find(steps.begin(), steps.end(), LinkCountToken(0, 0)), steps.end());
+}
+
+// The evidence is the highest score one dictionary of the message's
+// language reached by its own words: the recipient and Subject scores,
+// which every dictionary gets, are no sign of a kind.
+TEST_F(LearnedJudgmentTest, EvidenceIsTheHighestOwnScoreOfTheLanguage) {
+  AnalysisState state;
+  Load(state, 0, false);
+  ScoreDetails details{};
+  details.recipient_score = 300;
+  details.subject_score = 200;
+  details.scores[0] = 2500;  // 1ja, Japanese
+  details.scores[1] = 900;   // 2en, English
+  int best = -2;
+  EXPECT_EQ(DictionaryEvidence(state.scoring, details, kLanguageJapanese, &best), 2000);
+  EXPECT_EQ(best, 0);
+  EXPECT_EQ(DictionaryEvidence(state.scoring, details, kLanguageEnglish, &best), 400);
+  EXPECT_EQ(best, 1);
+  details.scores[1] = 500;  // the shared scores alone
+  EXPECT_EQ(DictionaryEvidence(state.scoring, details, kLanguageEnglish, &best), 0);
+  EXPECT_EQ(best, -1);
 }
 
 // Only the N strongest known tokens count when the model says so, by

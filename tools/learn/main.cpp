@@ -116,6 +116,7 @@ void ReadMessages(const std::string& corpus, AnalysisState& state, std::vector<M
         m.language = result.language_class == kClassJapanese ? 0 : 1;
         if (m.analysed) {
           LearnedTokens(state.scoring.buffer.bytes.get(), record, result.language_class,
+                        DictionaryEvidence(state.scoring, result.details, result.language_class),
                         m.tokens);
         }
       }
