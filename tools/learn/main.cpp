@@ -153,18 +153,44 @@ int16_t Weight(const Counts& c, int spam_total, int ham_total, int smoothing) {
   return static_cast<int16_t>(std::clamp(w, -32767.0, 32767.0));
 }
 
+uint32_t FoldOf(const std::string& group) {
+  uint32_t h = 2166136261u;
+  for (char c : group) h = (h ^ static_cast<uint8_t>(c)) * 16777619u;
+  return h % kFolds;
+}
+
+// The training rows by group (a message and its UTF-8 twin): their tokens,
+// label and fold, and whether the dictionaries delete the group's unwanted
+// mail at standard (both messages).
+struct Split {
+  std::map<std::string, std::vector<uint64_t>> groups;
+  std::map<std::string, bool> spam;
+  std::map<std::string, int> fold;
+  std::map<std::string, bool> caught;
+};
+
+Split MakeSplit(const std::vector<Message>& messages) {
+  Split split;
+  split.groups = GroupTokens(messages);
+  for (const Message& m : messages) {
+    split.spam[m.group] = m.spam;
+    split.fold[m.group] = static_cast<int>(FoldOf(m.group));
+    const bool caught = m.spam && m.dictionaries_delete[1];
+    auto [at, fresh] = split.caught.emplace(m.group, caught);
+    if (!fresh) at->second = at->second && caught;
+  }
+  return split;
+}
+
 // The model of the given groups (all of them when `fold` < 0, else every
 // group outside that fold).
-LearnedModel Build(const std::vector<Message>& messages,
-                   const std::map<std::string, std::vector<uint64_t>>& groups,
-                   const std::map<std::string, bool>& group_spam,
-                   const std::map<std::string, int>& group_fold, int fold, const Parameters& p) {
+LearnedModel Build(const Split& split, int fold, const Parameters& p) {
   CountTable counts;
   int spam_total = 0;
   int ham_total = 0;
-  for (const auto& [name, tokens] : groups) {
-    if (fold >= 0 && group_fold.at(name) == fold) continue;
-    const bool spam = group_spam.at(name);
+  for (const auto& [name, tokens] : split.groups) {
+    if (fold >= 0 && split.fold.at(name) == fold) continue;
+    const bool spam = split.spam.at(name);
     (spam ? spam_total : ham_total) += 1;
     for (uint64_t t : tokens) (spam ? counts[t].spam : counts[t].ham) += 1;
   }
@@ -183,17 +209,11 @@ LearnedModel Build(const std::vector<Message>& messages,
     // catch, away from the quiet spam they leave to it; legitimate mail
     // all counts, as the veto judges what they delete. The counts learn
     // from every row: a word's rate in spam is the rate in all of it.
-    std::map<std::string, bool> caught;
-    for (const Message& m : messages) {
-      if (!m.spam) continue;
-      auto [at, fresh] = caught.emplace(m.group, m.dictionaries_delete[1]);
-      if (!fresh) at->second = at->second && m.dictionaries_delete[1];
-    }
     std::vector<SeparatorRow> rows;
-    for (const auto& [name, tokens] : groups) {
-      if (fold >= 0 && group_fold.at(name) == fold) continue;
-      if (auto at = caught.find(name); at != caught.end() && at->second) continue;
-      rows.push_back({&tokens, group_spam.at(name)});
+    for (const auto& [name, tokens] : split.groups) {
+      if (fold >= 0 && split.fold.at(name) == fold) continue;
+      if (split.caught.at(name)) continue;
+      rows.push_back({&tokens, split.spam.at(name)});
     }
     const Separator separator = LearnSeparator(rows, p.margin_c);
     model.margin_bias = static_cast<int32_t>(std::lround(1000 * separator.bias));
@@ -218,11 +238,6 @@ LearnedModel Build(const std::vector<Message>& messages,
   return model;
 }
 
-uint32_t FoldOf(const std::string& group) {
-  uint32_t h = 2166136261u;
-  for (char c : group) h = (h ^ static_cast<uint8_t>(c)) * 16777619u;
-  return h % kFolds;
-}
 
 bool ReadParameters(const std::string& path, Parameters& p) {
   std::ifstream in(path);
@@ -256,22 +271,6 @@ bool ReadParameters(const std::string& path, Parameters& p) {
   return true;
 }
 
-struct Split {
-  std::map<std::string, std::vector<uint64_t>> groups;
-  std::map<std::string, bool> spam;
-  std::map<std::string, int> fold;
-};
-
-Split MakeSplit(const std::vector<Message>& messages) {
-  Split split;
-  split.groups = GroupTokens(messages);
-  for (const Message& m : messages) {
-    split.spam[m.group] = m.spam;
-    split.fold[m.group] = static_cast<int>(FoldOf(m.group));
-  }
-  return split;
-}
-
 // The installation of ZVRX_PREFIX, with its dictionaries: false (and a
 // line on standard error) when it has none.
 bool LoadInstallation(AnalysisState& state) {
@@ -302,7 +301,7 @@ int Train(const std::string& corpus, const std::string& parameters, const std::s
   }
   ReadMessages(corpus, state, messages);
   const Split split = MakeSplit(messages);
-  const LearnedModel model = Build(messages, split.groups, split.spam, split.fold, -1, p);
+  const LearnedModel model = Build(split, -1, p);
   const std::vector<uint8_t> bytes = SerializeLearnedModel(model);
   const std::string temp = out + ".tmp";
   {
@@ -323,11 +322,10 @@ int Train(const std::string& corpus, const std::string& parameters, const std::s
 }
 
 // Each fold's model: learned on every group outside the fold.
-std::vector<LearnedModel> FoldModels(const std::vector<Message>& messages, const Split& split,
-                                     const Parameters& p) {
+std::vector<LearnedModel> FoldModels(const Split& split, const Parameters& p) {
   std::vector<LearnedModel> models;
   for (int fold = 0; fold < kFolds; ++fold) {
-    models.push_back(Build(messages, split.groups, split.spam, split.fold, fold, p));
+    models.push_back(Build(split, fold, p));
   }
   return models;
 }
@@ -345,7 +343,7 @@ std::vector<int64_t> Score(const std::vector<Message>& messages, const Split& sp
 
 std::vector<int64_t> OutOfFold(const std::vector<Message>& messages, const Split& split,
                                const Parameters& p) {
-  return Score(messages, split, FoldModels(messages, split, p));
+  return Score(messages, split, FoldModels(split, p));
 }
 
 struct Figures {
@@ -463,7 +461,7 @@ int CrossValidate(const std::string& corpus, const std::string& scores_out) {
     Parameters q;
     q.margin_c = c;
     q.margin_weight = 1;
-    std::vector<LearnedModel> models = FoldModels(messages, split, q);
+    std::vector<LearnedModel> models = FoldModels(split, q);
     for (LearnedModel& model : models) model.margin_weight = 0;
     const std::vector<int64_t> without = Score(messages, split, models);
     margins.emplace_back();
