@@ -58,7 +58,7 @@ struct Message {
   bool analysed = false;
   int language = 0;  // the class the judgment read it in: 0 Japanese, 1 English
   std::vector<uint64_t> tokens;
-  bool dictionaries_delete[3] = {};  // by strictness -1, 0, 1
+  bool dictionaries_delete[3] = {};  // by strictness -1, 0, 1 (train: 0 only)
 };
 
 std::string ReadFile(const std::string& path) {
@@ -90,8 +90,11 @@ std::vector<Message> ReadTrainingRows(const std::string& corpus) {
 
 // Judges every message at the comprehensive level with the learned layer
 // off and keeps the tokens of its analysis text and the dictionaries'
-// verdicts at the three strictness levels.
-void ReadMessages(const std::string& corpus, AnalysisState& state, std::vector<Message>& messages) {
+// verdict at the standard strictness, and with `all_levels` at the other
+// two as well (the cross-validation measures all three; a model needs the
+// standard one only).
+void ReadMessages(const std::string& corpus, AnalysisState& state, std::vector<Message>& messages,
+                  bool all_levels) {
   ShiftJisConverter converter;
   BodyBuffer body;
   state.modern_mail = true;  // as a new installation reads mail
@@ -100,7 +103,7 @@ void ReadMessages(const std::string& corpus, AnalysisState& state, std::vector<M
   state.brand_check = true;      // on in a new installation (without a table it adds nothing)
   for (Message& m : messages) {
     const std::string raw = ReadFile(corpus + "/" + m.file);
-    for (int s = -1; s <= 1; ++s) {
+    for (int s = all_levels ? -1 : 0; s <= (all_levels ? 1 : 0); ++s) {
       MessageFileToTopText(raw, body);
       MailRecord record{};
       ParseTop(body.data(), body.text_length, record, converter, state.modern_mail,
@@ -299,7 +302,7 @@ int Train(const std::string& corpus, const std::string& parameters, const std::s
     std::fprintf(stderr, "zvrx_learn: no training rows in %s/labels.tsv\n", corpus.c_str());
     return 1;
   }
-  ReadMessages(corpus, state, messages);
+  ReadMessages(corpus, state, messages, false);
   const Split split = MakeSplit(messages);
   const LearnedModel model = Build(split, -1, p);
   const std::vector<uint8_t> bytes = SerializeLearnedModel(model);
@@ -442,7 +445,7 @@ int CrossValidate(const std::string& corpus, const std::string& scores_out) {
   AnalysisState state;
   if (!LoadInstallation(state)) return 1;
   std::vector<Message> messages = ReadTrainingRows(corpus);
-  ReadMessages(corpus, state, messages);
+  ReadMessages(corpus, state, messages, true);
   const Split split = MakeSplit(messages);
 
   Parameters never;
