@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "checker/analysis/brand_check.h"
 #include "checker/analysis/find_no_case.h"
 #include "checker/analysis/read_whole_file.h"
 #include "checker/analysis/text_scoring.h"
@@ -31,6 +32,7 @@ constexpr char kTagTrigram = 't';
 constexpr char kTagPair = 'p';
 constexpr char kTagLinks = 'l';
 constexpr char kTagEvidence = 'd';
+constexpr char kTagLinkHosts = 'h';
 constexpr int64_t kEvidenceStep = 1000;
 // Marks a token of the Subject, which is counted once as any token and once
 // as the Subject's own: a lure weighs more in the Subject that shows it
@@ -213,6 +215,46 @@ std::string FromText(const char* from) {
   return text;
 }
 
+// The labels of a host name that tell one sender from another: without the
+// parts every name has (top-level and second-level names, "www", "mail").
+std::vector<std::string_view> OwnLabels(std::string_view host) {
+  constexpr std::string_view kCommon[] = {"mail", "mx", "smtp", "e", "m", "ac", "or", "go", "ad",
+                                          "ed", "gr", "lg", "uk", "info", "biz"};
+  std::vector<std::string_view> labels;
+  for (size_t start = 0; start <= host.size();) {
+    size_t end = host.find('.', start);
+    if (end == std::string_view::npos) end = host.size();
+    const std::string_view label = host.substr(start, end - start);
+    const bool common = label.empty() || IsAddressWord(label) ||
+                        std::find(std::begin(kCommon), std::end(kCommon), label) !=
+                            std::end(kCommon);
+    if (!common) labels.push_back(label);
+    start = end + 1;
+  }
+  return labels;
+}
+
+// Whether the links go to the sender's own names: 'n' no link, 's' every
+// link's host shares a label with the From address's domain, 'o' none
+// does, 'm' some do. A notice links to its sender's site; a lure to
+// someone else's.
+char LinkHostsToken(std::string_view body, std::string_view from) {
+  const std::string sender = SenderDomain(from);
+  const std::vector<std::string_view> own = OwnLabels(sender);
+  int shared = 0;
+  int other = 0;
+  for (const std::string& host : LinkDomains(body)) {
+    bool match = false;
+    for (std::string_view label : OwnLabels(host)) {
+      match = match || std::find(own.begin(), own.end(), label) != own.end();
+    }
+    ++(match ? shared : other);
+  }
+  if (shared + other == 0) return 'n';
+  if (other == 0) return 's';
+  return shared == 0 ? 'o' : 'm';
+}
+
 template <typename T>
 void Put(std::vector<uint8_t>& out, T value) {
   for (size_t k = 0; k < sizeof(T); ++k) {
@@ -384,6 +426,7 @@ void LearnedTokens(const char* text, const MailRecord& record, int32_t language,
     ++links;
   }
   tokens.push_back(Hash(kTagLinks, std::string(1, static_cast<char>('0' + links))));
+  tokens.push_back(Hash(kTagLinkHosts, std::string(1, LinkHostsToken(body, from))));
   // How far the dictionaries came, in steps of 1000 (0 to 9): a quiet
   // letter halfway to a dictionary's threshold is a sign its words alone
   // do not give, and one they found nothing in is a sign as well.

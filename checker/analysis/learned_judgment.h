@@ -101,8 +101,9 @@ void LoadLearnedModel(LearnedModel& model, std::vector<DataProblem>& problems);
 // and ASCII words; English (class 1): ASCII words. Words are
 // lowered, 2 to 20 bytes of letters, digits, $ % and ', with a letter among
 // them; two words in a row (only blanks or punctuation between) also give
-// their pair. Two tokens say what the words cannot: how many links the
-// text holds, and `dictionary_evidence` (DictionaryEvidence) in steps.
+// their pair. Three tokens say what the words cannot: how many links the
+// text holds, whether they lead to the From address's own domain, and
+// `dictionary_evidence` (DictionaryEvidence) in steps.
 void LearnedTokens(const char* text, const MailRecord& record, int32_t language,
                    int64_t dictionary_evidence, std::vector<uint64_t>& tokens);
 

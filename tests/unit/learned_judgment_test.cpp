@@ -33,45 +33,71 @@ using test::WriteHostFile;
 
 using test::Sjis;
 
-// The two tokens every message has: its number of links (0 to 3 or more)
-// and how far the dictionaries came (`evidence`).
+// The three tokens every message has: its number of links (0 to 3 or
+// more), where they lead, and how far the dictionaries came (`evidence`).
+// "http" without "://" counts as a link but leads nowhere.
 std::vector<uint64_t> FixedTokens(int links, int64_t evidence, int32_t language) {
   std::string text;
   for (int k = 0; k < links; ++k) text += "http ";
   std::vector<uint64_t> tokens;
   LearnedTokens(text.c_str(), MailRecord{}, language, evidence, tokens);
-  EXPECT_EQ(tokens.size(), 2u) << links << " " << evidence;
+  EXPECT_EQ(tokens.size(), 3u) << links << " " << evidence;
   return tokens;
 }
 
-// The dictionaries' token: the one a text with no link and one with a
-// link share.
-uint64_t EvidenceToken(int64_t evidence, int32_t language) {
-  const std::vector<uint64_t> other = FixedTokens(1, evidence, language);
-  for (uint64_t t : FixedTokens(0, evidence, language)) {
-    if (std::find(other.begin(), other.end(), t) != other.end()) return t;
+// The token of `tokens` that `other` lacks.
+uint64_t OnlyIn(const std::vector<uint64_t>& tokens, const std::vector<uint64_t>& other) {
+  for (uint64_t t : tokens) {
+    if (std::find(other.begin(), other.end(), t) == other.end()) return t;
   }
   return 0;
+}
+
+// The dictionaries' token: the one a text of another step lacks.
+uint64_t EvidenceToken(int64_t evidence, int32_t language) {
+  const int64_t other_step = evidence / 1000 == 0 ? 1000 : 0;
+  return OnlyIn(FixedTokens(0, evidence, language), FixedTokens(0, other_step, language));
 }
 
 uint64_t LinkCountToken(int links, int32_t language) {
-  const uint64_t nothing = EvidenceToken(0, language);
-  for (uint64_t t : FixedTokens(links, 0, language)) {
-    if (t != nothing) return t;
-  }
-  return 0;
+  return OnlyIn(FixedTokens(links, 0, language), FixedTokens(links == 0 ? 1 : 0, 0, language));
 }
 
-// The tokens of a message but the two every message has.
+// The token for where the links of `text` lead, seen from the address
+// `from`; neither may give a word.
+uint64_t LinkHostsToken(const char* text, const char* from, int32_t language) {
+  MailRecord record{};
+  std::strncpy(record.from, from, kMailFieldSize - 1);
+  std::vector<uint64_t> tokens;
+  LearnedTokens(text, record, language, 0, tokens);
+  std::vector<uint64_t> others = {EvidenceToken(0, language)};
+  for (int links = 0; links <= 3; ++links) others.push_back(LinkCountToken(links, language));
+  std::erase_if(tokens, [&others](uint64_t t) {
+    return std::find(others.begin(), others.end(), t) != others.end();
+  });
+  EXPECT_EQ(tokens.size(), 1u) << text << " " << from;
+  return tokens.empty() ? 0 : tokens[0];
+}
+
+// The four link-host tokens: no link to a host, all links to the sender's
+// own names, none, some.
+std::vector<uint64_t> AllLinkHostsTokens(int32_t language) {
+  return {LinkHostsToken("", "", language),
+          LinkHostsToken("http://a.example/", "x@a.example", language),
+          LinkHostsToken("http://a.example/", "x@b.example", language),
+          LinkHostsToken("http://a.example/ http://b.example/", "x@a.example", language)};
+}
+
+// The tokens of a message but the three every message has.
 std::vector<uint64_t> WordTokens(const std::string& cp932, const MailRecord& record,
                                  int32_t language) {
   std::vector<uint64_t> tokens;
   LearnedTokens(cp932.c_str(), record, language, 0, tokens);
-  std::erase_if(tokens, [language](uint64_t t) {
-    for (int links = 0; links <= 3; ++links) {
-      if (t == LinkCountToken(links, language)) return true;
-    }
-    return t == EvidenceToken(0, language);
+  std::vector<uint64_t> fixed = AllLinkHostsTokens(language);
+  fixed.push_back(EvidenceToken(0, language));
+  for (int links = 0; links <= 3; ++links) fixed.push_back(LinkCountToken(links, language));
+  std::erase_if(tokens, [&fixed](uint64_t t) {
+    return std::find(fixed.begin(), fixed.end(), t) != fixed.end();
   });
   return tokens;
 }
@@ -489,6 +515,42 @@ TEST(LearnedTokensTest, TheSubjectCountsTwiceAndTheLinksOnce) {
   }
   EXPECT_NE(LinkCountToken(0, 1), LinkCountToken(1, 1));
   EXPECT_NE(LinkCountToken(2, 1), LinkCountToken(3, 1));
+}
+
+// Where the links lead, seen from the sender's domain: a notice links to
+// its sender's own site, a lure elsewhere. The names every host has (www,
+// mail, the top and second levels, made-up domains' labels) say nothing.
+TEST(LearnedTokensTest, WhereTheLinksLeadIsOneToken) {
+  const std::vector<uint64_t> kinds = AllLinkHostsTokens(1);
+  const uint64_t none = kinds[0], own = kinds[1], elsewhere = kinds[2], some = kinds[3];
+  std::vector<uint64_t> distinct = kinds;
+  std::sort(distinct.begin(), distinct.end());
+  EXPECT_EQ(std::unique(distinct.begin(), distinct.end()), distinct.end()) << "four kinds";
+  const struct {
+    const char* text;
+    const char* from;
+    uint64_t token;
+  } rows[] = {
+      {"no link", "info@shop-a.example.jp", none},
+      {"log in at https://www.shop-a.example.jp/login", "\"Shop A\" <info@mail.shop-a.example.jp>",
+       own},
+      {"https://www.shop-a.example.jp/", "INFO@Shop-A.Example.JP", own},  // names in any case
+      {"https://shop-a-secure.example/verify", "<info@shop-a.example.jp>", elsewhere},
+      {"https://www.example.jp/", "info@mail.example.jp", elsewhere},  // only common names
+      {"https://shop-a.example.jp/ https://tracker.example/x", "info@shop-a.example.jp", some},
+      {"https://pay.example/", "a bare name, no address", elsewhere},
+      {"http-equiv and https:example", "info@shop-a.example.jp", none},  // no host
+  };
+  for (const auto& row : rows) {
+    MailRecord record{};
+    std::strncpy(record.from, row.from, kMailFieldSize - 1);
+    std::vector<uint64_t> tokens;
+    LearnedTokens(row.text, record, 1, 0, tokens);
+    for (uint64_t kind : kinds) {
+      const bool found = std::find(tokens.begin(), tokens.end(), kind) != tokens.end();
+      EXPECT_EQ(found, kind == row.token) << row.text << " / " << row.from;
+    }
+  }
 }
 
 // How far the dictionaries came is one token in steps of 1000: below the
