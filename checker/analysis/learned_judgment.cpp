@@ -215,40 +215,39 @@ std::string FromText(const char* from) {
   return text;
 }
 
-// The labels of a host name that tell one sender from another: without the
-// parts every name has (top-level and second-level names, "www", "mail").
-std::vector<std::string_view> OwnLabels(std::string_view host) {
+// The name that tells one sender from another: the rightmost label of the
+// host that is not a part every name has (top-level and second-level
+// names, "www", "mail"). "bank-a" for "www.bank-a.example.co.jp", and
+// "check" for "bank-a.example.jp.check.test", the lure that wears another
+// name in front of its own ("" when there is none).
+std::string_view OwnName(std::string_view host) {
   constexpr std::string_view kCommon[] = {"mail", "mx", "smtp", "e", "m", "ac", "or", "go", "ad",
                                           "ed", "gr", "lg", "uk", "info", "biz"};
-  std::vector<std::string_view> labels;
-  for (size_t start = 0; start <= host.size();) {
-    size_t end = host.find('.', start);
-    if (end == std::string_view::npos) end = host.size();
+  size_t end = host.size();
+  while (end > 0) {
+    const size_t dot = host.rfind('.', end - 1);
+    const size_t start = dot == std::string_view::npos ? 0 : dot + 1;
     const std::string_view label = host.substr(start, end - start);
-    const bool common = label.empty() || IsAddressWord(label) ||
-                        std::find(std::begin(kCommon), std::end(kCommon), label) !=
-                            std::end(kCommon);
-    if (!common) labels.push_back(label);
-    start = end + 1;
+    const bool common =
+        label.empty() || IsAddressWord(label) ||
+        std::find(std::begin(kCommon), std::end(kCommon), label) != std::end(kCommon);
+    if (!common) return label;
+    if (dot == std::string_view::npos) break;
+    end = dot;
   }
-  return labels;
+  return {};
 }
 
-// Whether the links go to the sender's own names: 'n' no link, 's' every
-// link's host shares a label with the From address's domain, 'o' none
-// does, 'm' some do. A notice links to its sender's site; a lure to
-// someone else's.
+// Whether the links go to the sender's own name: 'n' no link, 's' every
+// link's host has the From address's domain's name, 'o' none has, 'm'
+// some have. A notice links to its sender's site; a lure to someone else's.
 char LinkHostsToken(std::string_view body, std::string_view from) {
   const std::string sender = SenderDomain(from);
-  const std::vector<std::string_view> own = OwnLabels(sender);
+  const std::string_view own = OwnName(sender);
   int shared = 0;
   int other = 0;
   for (const std::string& host : LinkDomains(body)) {
-    bool match = false;
-    for (std::string_view label : OwnLabels(host)) {
-      match = match || std::find(own.begin(), own.end(), label) != own.end();
-    }
-    ++(match ? shared : other);
+    ++(!own.empty() && OwnName(host) == own ? shared : other);
   }
   if (shared + other == 0) return 'n';
   if (other == 0) return 's';

@@ -518,8 +518,9 @@ TEST(LearnedTokensTest, TheSubjectCountsTwiceAndTheLinksOnce) {
 }
 
 // Where the links lead, seen from the sender's domain: a notice links to
-// its sender's own site, a lure elsewhere. The names every host has (www,
-// mail, the top and second levels, made-up domains' labels) say nothing.
+// its sender's own site, a lure elsewhere, sometimes behind the sender's
+// name. The names every host has (www, mail, the top and second levels,
+// made-up domains' labels) say nothing.
 TEST(LearnedTokensTest, WhereTheLinksLeadIsOneToken) {
   const std::vector<uint64_t> kinds = AllLinkHostsTokens(1);
   const uint64_t none = kinds[0], own = kinds[1], elsewhere = kinds[2], some = kinds[3];
@@ -539,6 +540,8 @@ TEST(LearnedTokensTest, WhereTheLinksLeadIsOneToken) {
       {"https://www.example.jp/", "info@mail.example.jp", elsewhere},  // only common names
       {"https://shop-a.example.jp/ https://tracker.example/x", "info@shop-a.example.jp", some},
       {"https://pay.example/", "a bare name, no address", elsewhere},
+      {"https://shop-a.example.jp.verify.test/", "info@shop-a.example.jp", elsewhere},
+      {"https://login.shop-a.example.jp/", "news@e.shop-a.example.jp", own},
       {"http-equiv and https:example", "info@shop-a.example.jp", none},  // no host
   };
   for (const auto& row : rows) {
