@@ -209,21 +209,21 @@ TEST(CorpusTest, DeliveredDataAtTheComprehensiveLevel) {
     if (strictness == 0) {
       // As a new installation judges (the learned judgment, its model
       // learned from the training rows, the brand check and the guard for
-      // quoted warnings on): today 2686 of 3437 check-set spam, and 3 of 2826
+      // quoted warnings on): today 2700 of 3488 check-set spam, and 4 of 2868
       // legitimate check-set messages deleted, held as floors.
       EXPECT_EQ(f.training_set.ham_deleted, 0);
       EXPECT_GE(f.training_set.spam_deleted * 100, f.training_set.spam * 92);
-      EXPECT_LE(f.check_set.ham_deleted, 3);
-      EXPECT_GE(f.check_set.spam_deleted * 100, f.check_set.spam * 78);
+      EXPECT_LE(f.check_set.ham_deleted, 4);
+      EXPECT_GE(f.check_set.spam_deleted * 100, f.check_set.spam * 77);
     }
   }
   // The dictionaries alone (the learned judgment off).
   Figures dictionaries = JudgeCorpus(labels, 0, true, false);
   Print("legacy half, learned judgment off", 0, dictionaries);
   // The training rows have grown by writers the dictionaries were not
-  // written on: today 2293 of 5523 of their spam with 23 of their 4575
-  // legitimate messages deleted, and 1155 of the check set's 3437 with 23 of
-  // 2826.
+  // written on: today 2298 of 5592 of their spam with 23 of their 4653
+  // legitimate messages deleted, and 1158 of the check set's 3488 with 23 of
+  // 2868.
   EXPECT_LE(dictionaries.training_set.ham_deleted, 23);
   EXPECT_GE(dictionaries.training_set.spam_deleted * 100, dictionaries.training_set.spam * 41);
   EXPECT_LE(dictionaries.check_set.ham_deleted, 23);
@@ -235,7 +235,7 @@ TEST(CorpusTest, DeliveredDataAtTheComprehensiveLevel) {
   Figures f = JudgeCorpus(labels, 0, false, false, false, false);
   Print("legacy half, today's mail off", 0, f);
   EXPECT_LE(f.training_set.ham_deleted, 69);
-  EXPECT_GE(f.training_set.spam_deleted * 100, f.training_set.spam * 39);
+  EXPECT_GE(f.training_set.spam_deleted * 100, f.training_set.spam * 38);
   EXPECT_LE(f.check_set.ham_deleted, 46);
   EXPECT_GE(f.check_set.spam_deleted * 100, f.check_set.spam * 31);
   PrintTime(start);
@@ -261,9 +261,9 @@ TEST(CorpusTest, TodaysMailAtTheComprehensiveLevel) {
       EXPECT_EQ(f.training_set.ham_deleted, 0);
       EXPECT_GE(f.training_set.spam_deleted * 100, f.training_set.spam * 92);
       // Today's figures of the check set as a new installation judges
-      // (2761 of 3452 spam; 4 of 2833 legitimate messages deleted), held as
+      // (2779 of 3503 spam; 5 of 2875 legitimate messages deleted), held as
       // a floor.
-      EXPECT_LE(f.check_set.ham_deleted, 4);
+      EXPECT_LE(f.check_set.ham_deleted, 5);
       EXPECT_GE(f.check_set.spam_deleted * 100, f.check_set.spam * 79);
 
       const Figures legacy = JudgeCorpus(ReadLabels(false), strictness, true);
@@ -281,19 +281,19 @@ TEST(CorpusTest, TodaysMailAtTheComprehensiveLevel) {
         }
       }
       std::printf("judged worse than their legacy source:\n%s", worse.c_str());
-      // Today fifteen spam twins: their dictionary or learned scores fall
-      // either side of the standard threshold in their two forms, most
-      // within a hundred of it. Decoded HTML and quoted-printable text is a
-      // little longer or shorter, so the dictionaries' threshold for its
-      // length moves, and the learned judgment's step for the dictionaries'
-      // score can differ with it (ja-spam-vi15: 6140 against 6050 in
-      // Shift-JIS, 6072 against 6165 in UTF-8); an HTML form carries its
-      // sender's name above the text and a copyright line below, words a
-      // short English letter's learned score feels (en-spam-wh27: 2760 as
-      // written, 1744 in HTML, against 1825). At most one legitimate twin deleted whose source is
-      // kept: the learned judgment can overrule the dictionaries for one
-      // form and not the other.
-      EXPECT_LE(spam_worse, 15) << worse;
+      // Today ten spam twins: their dictionary or learned scores fall
+      // either side of the standard threshold in their two forms. Decoded
+      // HTML and quoted-printable text is a little longer or shorter, so
+      // the dictionaries' threshold for its length moves, and the learned
+      // judgment's step for the dictionaries' score can differ with it
+      // (ja-spam-vi15: 6140 against 6050 in Shift-JIS, 6072 against 6165
+      // in UTF-8); an HTML form carries its sender's name above the text
+      // and a copyright line below, words a short English letter's learned
+      // score feels (en-spam-wh27: 2799 as written, 1539 in HTML, against
+      // 1754). At most one legitimate twin deleted whose source is kept:
+      // the learned judgment can overrule the dictionaries for one form and
+      // not the other.
+      EXPECT_LE(spam_worse, 10) << worse;
       EXPECT_LE(ham_worse, 1) << worse;
     }
   }
@@ -303,9 +303,9 @@ TEST(CorpusTest, TodaysMailAtTheComprehensiveLevel) {
 // The whole corpus, both halves and both sets, as a new installation
 // judges it (standard strictness, the comprehensive level, today's mail and
 // the learned judgment on). The aim is 95% of spam with no legitimate
-// message deleted; today 87.8% (the check set, grown by writers in styles
-// the rest had not seen, holds 79.1%), and the legitimate messages deleted
-// are the check set's 7 of 5659 (none of the training set's). Both are
+// message deleted; today 87.5% (the check set, grown by writers in styles
+// the rest had not seen, holds 78.4%), and the legitimate messages deleted
+// are the check set's 9 of 5743 (none of the training set's). Both are
 // held as floors; the check set's own figures are printed beside.
 TEST(CorpusTest, WholeCorpusAtTheStandardStrictness) {
   std::vector<Labelled> labels = ReadLabels(false);
@@ -322,9 +322,9 @@ TEST(CorpusTest, WholeCorpusAtTheStandardStrictness) {
   whole.spam_deleted += f.check_set.spam_deleted;
   std::printf("whole corpus, strictness 0: %s\n  check set: %s\n", whole.Text().c_str(),
               f.check_set.Text().c_str());
-  EXPECT_GE(whole.spam_deleted * 1000, whole.spam * 878);
+  EXPECT_GE(whole.spam_deleted * 1000, whole.spam * 874);
   EXPECT_EQ(f.training_set.ham_deleted, 0);
-  EXPECT_LE(whole.ham_deleted, 7);
+  EXPECT_LE(whole.ham_deleted, 9);
 }
 
 // The recipient score is added to every dictionary's score; an ordinary
