@@ -63,6 +63,20 @@ uint64_t LinkCountToken(int links, int32_t language) {
   return OnlyIn(FixedTokens(links, 0, language), FixedTokens(links == 0 ? 1 : 0, 0, language));
 }
 
+// The link-count tokens (0 to 3) and the dictionaries' step-0 token.
+std::vector<uint64_t> CountAndEvidenceTokens(int32_t language) {
+  std::vector<uint64_t> tokens = {EvidenceToken(0, language)};
+  for (int links = 0; links <= 3; ++links) tokens.push_back(LinkCountToken(links, language));
+  return tokens;
+}
+
+// `tokens` without those in `drop`.
+void EraseAll(std::vector<uint64_t>& tokens, const std::vector<uint64_t>& drop) {
+  std::erase_if(tokens, [&drop](uint64_t t) {
+    return std::find(drop.begin(), drop.end(), t) != drop.end();
+  });
+}
+
 // The token for where the links of `text` lead, seen from the address
 // `from`; neither may give a word.
 uint64_t LinkHostsToken(const char* text, const char* from, int32_t language) {
@@ -70,11 +84,7 @@ uint64_t LinkHostsToken(const char* text, const char* from, int32_t language) {
   std::strncpy(record.from, from, kMailFieldSize - 1);
   std::vector<uint64_t> tokens;
   LearnedTokens(text, record, language, 0, tokens);
-  std::vector<uint64_t> others = {EvidenceToken(0, language)};
-  for (int links = 0; links <= 3; ++links) others.push_back(LinkCountToken(links, language));
-  std::erase_if(tokens, [&others](uint64_t t) {
-    return std::find(others.begin(), others.end(), t) != others.end();
-  });
+  EraseAll(tokens, CountAndEvidenceTokens(language));
   EXPECT_EQ(tokens.size(), 1u) << text << " " << from;
   return tokens.empty() ? 0 : tokens[0];
 }
@@ -93,12 +103,8 @@ std::vector<uint64_t> WordTokens(const std::string& cp932, const MailRecord& rec
                                  int32_t language) {
   std::vector<uint64_t> tokens;
   LearnedTokens(cp932.c_str(), record, language, 0, tokens);
-  std::vector<uint64_t> fixed = AllLinkHostsTokens(language);
-  fixed.push_back(EvidenceToken(0, language));
-  for (int links = 0; links <= 3; ++links) fixed.push_back(LinkCountToken(links, language));
-  std::erase_if(tokens, [&fixed](uint64_t t) {
-    return std::find(fixed.begin(), fixed.end(), t) != fixed.end();
-  });
+  EraseAll(tokens, CountAndEvidenceTokens(language));
+  EraseAll(tokens, AllLinkHostsTokens(language));
   return tokens;
 }
 
